@@ -1,0 +1,144 @@
+// The one window of the program.
+#pragma once
+
+#include <memory>
+
+#include <wx/bmpbuttn.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/frame.h>
+#include <wx/gauge.h>
+#include <wx/panel.h>
+
+#include "Clock.h"
+#include "ModelTable.h"
+#include "PortFactory.h"
+#include "ProgressCounter.h"
+#include "TargetView.h"
+
+namespace hc12 {
+
+class BufferNotebook;
+class BufferGrid;
+class FilteredTextField;
+class SerialLink;
+class Programmer;
+
+struct AppOptions {
+    PortMap ports = PortMap::Defaults();
+    // The clock of the link; nullptr = the real steady clock.
+    Clock* clock = nullptr;
+};
+
+class MainFrame : public wxFrame, public TargetView {
+public:
+    MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
+              AppOptions options = {});
+    ~MainFrame() override;
+
+    // --- shell (commands, state) ---
+    void OnQuit(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnAnyMenu(wxCommandEvent& event);
+    void OnMouse(wxMouseEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnModelSelected(wxCommandEvent& event);
+    void OnQuartzSelected(wxCommandEvent& event);
+    void OnOpenPort(wxCommandEvent& event);
+    void OnConnect(wxCommandEvent& event);
+    void OnReadEeprom(wxCommandEvent& event);
+    void OnWriteEeprom(wxCommandEvent& event);
+
+    // --- buffers ---
+    void OnNewBuffer(wxCommandEvent& event);
+    void OnCloseBuffer(wxCommandEvent& event);
+    void OnOpenFile(wxCommandEvent& event);
+    void OnSaveFile(wxCommandEvent& event);
+    void OnFill(wxCommandEvent& event);
+    void OnCompareWith(wxCommandEvent& event);
+    void OnPageChanged(wxNotebookEvent& event);
+
+    // The gauge in status field 2.
+    void Progress(int32_t n) override;
+
+    // --- TargetView / LinkView ---
+    MsgAnswer ShowMessage(const Message& message) override;
+    void ShowNotConnected() override;
+    void SetStatusText(int field, const std::string& text) override;
+    std::string GetStatusText(int field) override;
+    void ShowConnecting() override;
+    void ShowConnected(bool s12Target) override;
+    std::string QuartzText() override;
+    void SelectQuartz(int index) override;
+    bool SelectionOnly() override;
+    void SetStartField(const std::string& text) override;
+    void SetCountField(const std::string& text) override;
+    void OpenDefaultPort() override;
+    uint32_t PageCount() override;
+    uint32_t PageStart() override;
+    void BuildPage(uint32_t size) override;
+    bool CellEmpty(uint32_t index) override;
+    uint8_t GetCellByte(uint32_t index) override;
+    void SetCellByte(uint32_t index, uint8_t value) override;
+    void MarkCellRed(uint32_t index) override;
+    bool CellSelected(uint32_t index) override;
+    void SelectCell(uint32_t index, bool add) override;
+    void ScrollGrid(int verticalPosition) override;
+    void MovePageUp() override;
+    void MovePageDown() override;
+    void RepaintGrid() override;
+
+    // --- accessors for tests and the other handlers ---
+    BufferNotebook* notebook() const { return notebook_; }
+    wxPanel* panel() const { return panel_; }
+    wxMenu* connectionMenu() const { return connectionMenu_; }
+    wxComboBox* quartzCombo() const { return quartzCombo_; }
+    wxComboBox* modelCombo() const { return modelCombo_; }
+    wxComboBox* compareCombo() const { return compareCombo_; }
+    wxBitmapButton* connectButton() const { return connectButton_; }
+    wxBitmapButton* readButton() const { return readButton_; }
+    wxBitmapButton* writeButton() const { return writeButton_; }
+    wxButton* fillButton() const { return fillButton_; }
+    wxCheckBox* selectionCheckBox() const { return selectionCheckBox_; }
+    FilteredTextField* startField() const { return startField_; }
+    FilteredTextField* countField() const { return countField_; }
+    FilteredTextField* fillValueField() const { return fillValueField_; }
+    wxGauge* gauge() const { return gauge_; }
+    const ProgressCounter& progressCounter() const { return progress_; }
+    SerialLink& link() { return *link_; }
+    Programmer& programmer() { return *programmer_; }
+    int8_t ConnectionState() const;
+
+private:
+    void BuildWindow();
+    // The text-changed handling of the address fields.
+    void OnAddressFieldChanged(FilteredTextField& field);
+
+    AppOptions options_;
+    std::unique_ptr<Clock> ownClock_;
+    std::unique_ptr<SerialLink> link_;
+    std::unique_ptr<Programmer> programmer_;
+
+    BufferNotebook* notebook_ = nullptr;
+    wxPanel* panel_ = nullptr;
+    wxMenu* connectionMenu_ = nullptr;
+    wxComboBox* quartzCombo_ = nullptr;
+    wxComboBox* modelCombo_ = nullptr;
+    wxComboBox* compareCombo_ = nullptr;
+    wxBitmapButton* connectButton_ = nullptr;
+    wxBitmapButton* readButton_ = nullptr;
+    wxBitmapButton* writeButton_ = nullptr;
+    wxButton* fillButton_ = nullptr;
+    wxCheckBox* selectionCheckBox_ = nullptr;
+    FilteredTextField* startField_ = nullptr;
+    FilteredTextField* countField_ = nullptr;
+    FilteredTextField* fillValueField_ = nullptr;
+
+    ProgressCounter progress_;
+    wxGauge* gauge_ = nullptr;
+    wxRect gaugeRect_;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace hc12

@@ -1,0 +1,2 @@
+#include "ProgressCounter.h"
+// Implemented by the shell work.

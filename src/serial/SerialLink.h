@@ -1,0 +1,82 @@
+// The one serial link of the program: the port cache, the request/reply exchange
+// with its 300 ms time-out, line-error reporting and the link-lost reaction.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Clock.h"
+#include "Frames.h"
+#include "LinkView.h"
+#include "SerialPort.h"
+
+namespace hc12 {
+
+inline constexpr int kPortCount = 4;           // COM1 .. COM4
+inline constexpr uint32_t kReplyTimeoutMs = 300;
+inline constexpr int kRxBufferSize = 1024;
+
+// ConnectionState values: 1 connected or connecting, 255 (-1 signed) not connected.
+inline constexpr int8_t kConnected = 1;
+inline constexpr int8_t kNotConnected = -1;
+
+class SerialLink {
+public:
+    // Opens the port for a port name ("COM1".."COM4"); nullptr when it cannot be opened.
+    using PortOpener = std::function<std::unique_ptr<SerialPort>(const std::string& portName)>;
+
+    SerialLink(Clock& clock, LinkView& view, PortOpener opener);
+    ~SerialLink();
+
+    // Choose port index 0..3 (COM1..COM4): open it the first time (or again after a
+    // failed open), apply the line settings, make it current. On failure shows
+    // "Niewłaściwa nazwa portu lub port jest aktywny." and returns false.
+    bool OpenPort(int index);
+    // True once any port was chosen (the original's CurrentPort != 0).
+    bool PortChosen() const { return portChosen_; }
+    // True when the current port is open and usable.
+    bool PortValid() const { return current_ != nullptr; }
+    SerialPort* CurrentPort() { return current_; }
+    // Close everything (exit).
+    void CloseAll();
+
+    // Exchange(-1, -1): flush. Exchange(1, address): ReadByte frame then receive.
+    // Exchange(1, -1): receive one byte. 0 after a time-out or line error, which
+    // also leaves ConnectionState at kNotConnected.
+    uint8_t Exchange(int flush, int address);
+    // Send a frame and wait until it has left the PC; no reply is read.
+    void SendFrame(const Frame& frame);
+    // The link-lost reaction.
+    void LinkLost();
+    // Drive RTS on the current port (the interface reset pulse).
+    void SetRts(bool active);
+
+    int8_t ConnectionState() const { return connectionState_; }
+    void SetConnectionState(int8_t state) { connectionState_ = state; }
+    bool Connected() const { return connectionState_ >= 1; }
+
+    Clock& clock() { return clock_; }
+
+private:
+    uint8_t Receive();
+    void Flush();
+
+    Clock& clock_;
+    LinkView& view_;
+    PortOpener opener_;
+    std::array<std::unique_ptr<SerialPort>, kPortCount> cache_;
+    SerialPort* current_ = nullptr;
+    bool portChosen_ = false;
+    int8_t connectionState_ = 0;
+    std::array<uint8_t, kRxBufferSize> rxBuffer_{};
+    int32_t rxPending_ = 0;
+};
+
+// "11111100" -> 0xFC: first character is bit 7; other characters count as 0,
+// characters after the eighth change nothing.
+uint8_t BitsToByte(const char* text);
+
+}  // namespace hc12

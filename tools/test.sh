@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up a fresh machine, builds, and runs every test (GUI tests on a private Xvfb).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+tools/build.sh
+tools/cross-build-windows.sh
+export GTEST_COLOR=no
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j2
