@@ -1,0 +1,254 @@
+#include "CliOptions.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ModelTable.h"
+
+namespace hc12::cli {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+bool AllOf(const std::string& text, int (*predicate)(int)) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](unsigned char c) {
+        return predicate(c) != 0;
+    });
+}
+
+// The exact name first; a name that differs only in case is accepted too, since
+// shells and scripts rarely keep the case of "HC912Dx128x" right.
+std::optional<int> FindModel(const std::string& name) {
+    const auto& table = ModelTable();
+    for (int i = 0; i < kModelCount; ++i)
+        if (table[i].name == name) return i;
+    for (int i = 0; i < kModelCount; ++i)
+        if (Lower(table[i].name) == Lower(name)) return i;
+    return std::nullopt;
+}
+
+std::optional<int> FindQuartz(const std::string& value) {
+    const std::string v = Lower(value);
+    if (v == "auto") return 0;
+    if (v == "16" || v == "16mhz") return 1;
+    if (v == "8" || v == "8mhz") return 2;
+    if (v == "4" || v == "4mhz") return 3;
+    return std::nullopt;
+}
+
+// Four hexadecimal digits at most, as the start field takes them; "0x" allowed.
+std::optional<uint32_t> ParseStart(std::string value) {
+    if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X'))
+        value.erase(0, 2);
+    if (value.size() > 4 || !AllOf(value, &isxdigit)) return std::nullopt;
+    return uint32_t(std::stoul(value, nullptr, 16));
+}
+
+// Seven decimal digits at most, as the count field takes them.
+std::optional<uint32_t> ParseCount(const std::string& value) {
+    if (value.size() > 7 || !AllOf(value, &isdigit)) return std::nullopt;
+    return uint32_t(std::stoul(value, nullptr, 10));
+}
+
+std::string ModelList() {
+    std::string list;
+    const auto& table = ModelTable();
+    for (int i = 1; i < kModelCount; ++i) {
+        if (table[i].name == table[i - 1].name) continue;  // the table lists one name twice
+        if (!list.empty()) list += ", ";
+        list += "\"" + table[i].name + "\"";
+    }
+    return list;
+}
+
+ParseResult Fail(std::string error) { return ParseResult{std::nullopt, std::move(error)}; }
+
+}  // namespace
+
+int MenuPortIndex(const std::string& port) {
+    const std::string p = Lower(port);
+    if (p.size() == 4 && p.compare(0, 3, "com") == 0 && p[3] >= '1' && p[3] <= '4')
+        return p[3] - '1';
+    return -1;
+}
+
+bool IsVirtualPortValue(const std::string& value) {
+    return value == "virtual" || value.rfind("virtual:", 0) == 0;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    CliOptions options;
+    std::vector<std::string> positional;
+    bool sawYes = false, sawNo = false, sawPort = false, sawModel = false, sawQuartz = false;
+    bool optionsEnded = false;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto flag = [&]() -> bool {
+            return !inlineValue.has_value();
+        };
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < args.size()) return args[++i];
+            return std::nullopt;
+        };
+
+        if (name == "--help" || name == "-h") {
+            if (!flag()) return Fail(name + " takes no value");
+            options.help = true;
+        } else if (name == "--yes" || name == "--no") {
+            if (!flag()) return Fail(name + " takes no value");
+            (name == "--yes" ? sawYes : sawNo) = true;
+        } else if (name == "--virtual-clock") {
+            if (!flag()) return Fail(name + " takes no value");
+            options.virtualClock = true;
+        } else if (name == "--port" || name == "--model" || name == "--quartz" ||
+                   name == "--start" || name == "--count") {
+            const auto v = value();
+            if (!v) return Fail(name + " needs a value");
+            if (name == "--port") {
+                if (sawPort) return Fail("--port given twice");
+                if (v->empty()) return Fail("--port needs a value");
+                sawPort = true;
+                options.port = *v;
+            } else if (name == "--model") {
+                if (sawModel) return Fail("--model given twice");
+                sawModel = true;
+                options.modelIndex = FindModel(*v);
+                if (!options.modelIndex)
+                    return Fail("unknown model \"" + *v + "\"; the models are " + ModelList());
+            } else if (name == "--quartz") {
+                if (sawQuartz) return Fail("--quartz given twice");
+                sawQuartz = true;
+                const auto q = FindQuartz(*v);
+                if (!q) return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
+                options.quartzIndex = *q;
+            } else if (name == "--start") {
+                if (options.start) return Fail("--start given twice");
+                options.start = ParseStart(*v);
+                if (!options.start)
+                    return Fail("--start takes up to four hexadecimal digits, not \"" + *v + "\"");
+            } else {
+                if (options.count) return Fail("--count given twice");
+                options.count = ParseCount(*v);
+                if (!options.count)
+                    return Fail("--count takes up to seven decimal digits, not \"" + *v + "\"");
+            }
+        } else {
+            return Fail("unknown option " + name);
+        }
+    }
+
+    if (options.help) return ParseResult{options, {}};
+
+    if (sawYes && sawNo) return Fail("--yes and --no exclude each other");
+    options.answer = sawYes ? Answer::Yes : sawNo ? Answer::No : Answer::Ask;
+
+    if (positional.empty()) return Fail("no command given");
+    const std::string& command = positional[0];
+    size_t expected = 2;
+    if (command == "connect") {
+        options.command = Command::Connect;
+        expected = 1;
+    } else if (command == "read") {
+        options.command = Command::Read;
+    } else if (command == "write") {
+        options.command = Command::Write;
+    } else if (command == "verify") {
+        options.command = Command::Verify;
+    } else {
+        return Fail("unknown command \"" + command + "\"");
+    }
+    if (positional.size() < expected) return Fail(command + " needs a FILE");
+    if (positional.size() > expected)
+        return Fail("unexpected argument \"" + positional[expected] + "\"");
+    if (expected == 2) {
+        options.file = positional[1];
+        if (options.file.empty()) return Fail(command + " needs a FILE");
+    }
+    return ParseResult{options, {}};
+}
+
+std::string UsageText() {
+    return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
+           "                    [--start HEX] [--count DEC] [--yes|--no] COMMAND [FILE]\n"
+           "commands: connect | read FILE | write FILE | verify FILE\n"
+           "          hc12prog-cli --help for the whole description\n";
+}
+
+std::string HelpText() {
+    return "hc12prog-cli: program the on-chip EEPROM of 68HC12 and HCS12 (MC9S12)\n"
+           "microcontrollers through the programming interface, without a window.\n"
+           "\n" +
+           UsageText() +
+           "\n"
+           "Commands\n"
+           "  connect      reset the interface, detect or set the quartz, check that the\n"
+           "               target answers (MC9S12 targets report their memory map,\n"
+           "               \"Parametry\"), then exit\n"
+           "  read FILE    read the EEPROM over the address window into FILE, a raw image\n"
+           "               (byte i = address start + i); FILE is replaced only after the\n"
+           "               whole image was written, and not at all when the read fails\n"
+           "  write FILE   program the raw image FILE over the address window, every word\n"
+           "               read back and verified; a file shorter than the window keeps\n"
+           "               the target's own bytes beyond its end\n"
+           "  verify FILE  read the EEPROM and compare it with FILE; every differing\n"
+           "               address is printed on standard output with the expected (file)\n"
+           "               and the actual (target) byte\n"
+           "\n"
+           "Options\n"
+           "  --port PORT        COM1 to COM4 as the window maps them (on Linux /dev/ttyS0\n"
+           "                     to /dev/ttyS3 unless HC12_PORT_COM1..4 say otherwise), a\n"
+           "                     device path, or virtual[:OPTIONS] for the virtual board;\n"
+           "                     default COM1\n"
+           "  --model NAME       the microcontroller, a name from the model table:\n"
+           "                     " + ModelList() + "\n"
+           "                     (required: without it the connect is refused)\n"
+           "  --quartz Q         auto (default: tried 16, 8, then 4 MHz), 16, 8 or 4\n"
+           "  --start HEX        first EEPROM address (up to four hex digits)\n"
+           "  --count DEC        number of bytes (up to seven decimal digits)\n"
+           "                     Without them the window comes from the model, and for\n"
+           "                     MC9S12 targets from the memory map read at connect.\n"
+           "  --yes, --no        the answer to every question (continue a write after\n"
+           "                     failed bytes, load a file larger than the window).\n"
+           "                     Without them a question is asked on the terminal, and\n"
+           "                     refused (answered No, exit status 2) when standard input\n"
+           "                     is not a terminal.\n"
+           "  --virtual-clock    for tests: run the link and the virtual board on a\n"
+           "                     simulated clock, so pauses cost no real time; only with\n"
+           "                     a virtual port\n"
+           "  -h, --help         this text\n"
+           "\n"
+           "Messages of the programmer go to standard error as \"caption: text\", in the\n"
+           "program's Polish. A progress bar is drawn when standard error is a terminal.\n"
+           "\n"
+           "Exit status\n"
+           "  0  success\n"
+           "  1  the operation ran but failed: bytes not written, verify differences,\n"
+           "     a refusal by the target (protection, status register, range)\n"
+           "  2  bad arguments, a question left unanswered, or a file that cannot be\n"
+           "     read or written\n"
+           "  3  no connection: the port cannot be opened, the interface does not greet,\n"
+           "     the target does not answer, or the link was lost during the operation\n";
+}
+
+}  // namespace hc12::cli

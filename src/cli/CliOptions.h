@@ -1,0 +1,55 @@
+// The command line of hc12prog-cli: what the user asked for, parsed and checked,
+// before anything touches a port or a file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hc12::cli {
+
+// Exit statuses of the program.
+inline constexpr int kExitOk = 0;            // the operation succeeded
+inline constexpr int kExitFailed = 1;        // it ran but failed (bytes, differences, refusal)
+inline constexpr int kExitUsage = 2;         // bad arguments, or a file that cannot be read/written
+inline constexpr int kExitNoConnection = 3;  // port, interface or target not reached, or lost
+
+enum class Command { Connect, Read, Write, Verify };
+enum class Answer { Ask, Yes, No };
+
+struct CliOptions {
+    bool help = false;
+    Command command = Command::Connect;
+    std::string file;  // read, write, verify
+
+    // Empty: COM1 of the port map. "COM1".."COM4": that entry of the port map.
+    // Anything else: a port value (device path, COMn on Windows, virtual[:options]).
+    std::string port;
+    // Index into ModelTable(); nullopt leaves the "Model" placeholder chosen.
+    std::optional<int> modelIndex;
+    int quartzIndex = 0;  // index into kQuartzChoices: 0 Auto, 1 16MHz, 2 8MHz, 3 4MHz
+    std::optional<uint32_t> start;  // address window overrides
+    std::optional<uint32_t> count;
+    Answer answer = Answer::Ask;
+    bool virtualClock = false;
+};
+
+struct ParseResult {
+    std::optional<CliOptions> options;  // set on success
+    std::string error;                  // one line, set on failure
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// "COM1".."COM4" (any case) -> 0..3; anything else -> -1.
+int MenuPortIndex(const std::string& port);
+
+// Is the port value one of the virtual board's ("virtual" or "virtual:...")?
+bool IsVirtualPortValue(const std::string& value);
+
+// The short usage lines shown after an argument error, and the whole --help text.
+std::string UsageText();
+std::string HelpText();
+
+}  // namespace hc12::cli

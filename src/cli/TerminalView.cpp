@@ -1,0 +1,174 @@
+#include "TerminalView.h"
+
+#include <cctype>
+#include <charconv>
+#include <istream>
+#include <ostream>
+
+#include "ModelTable.h"
+
+namespace hc12::cli {
+
+namespace {
+
+constexpr int kBarWidth = 40;
+
+const char* const kNotConnected = "Brak połączenia.";
+const char* const kConnecting = "Łączenie...";
+const char* const kConnected = "Połączony.";
+
+// The address fields hold what the programmer wrote into them: hexadecimal for
+// the start, decimal for the count.
+uint32_t FieldValue(const std::string& text, int base) {
+    uint32_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return value;
+}
+
+}  // namespace
+
+TerminalView::TerminalView(TerminalIo io, Answer answer) : io_(io), answer_(answer) {
+    status_[3] = kNotConnected;
+}
+
+void TerminalView::PrintLine(const std::string& line) {
+    ClearBar();
+    *io_.err << line << '\n' << std::flush;
+    if (gauge_) DrawBar();
+}
+
+void TerminalView::Note(const std::string& line) { PrintLine(line); }
+
+MsgAnswer TerminalView::ShowMessage(const Message& message) {
+    PrintLine(message.caption + ": " + message.text);
+    if (message.buttons != MsgButtons::YesNo) return MsgAnswer::Ok;
+    switch (answer_) {
+    case Answer::Yes:
+        PrintLine("hc12prog-cli: answered Yes (--yes)");
+        return MsgAnswer::Yes;
+    case Answer::No:
+        PrintLine("hc12prog-cli: answered No (--no)");
+        return MsgAnswer::No;
+    case Answer::Ask:
+        break;
+    }
+    if (io_.stdinIsTerminal && io_.in) return AskOnTerminal();
+    questionRefused_ = true;
+    PrintLine("hc12prog-cli: this question needs an answer, but standard input is not a "
+              "terminal: give --yes or --no; answering No");
+    return MsgAnswer::No;
+}
+
+MsgAnswer TerminalView::AskOnTerminal() {
+    for (;;) {
+        ClearBar();
+        *io_.err << "[t]ak/[n]ie? " << std::flush;
+        std::string reply;
+        if (!std::getline(*io_.in, reply)) {
+            *io_.err << '\n';
+            questionRefused_ = true;
+            PrintLine("hc12prog-cli: no answer (end of input); answering No");
+            return MsgAnswer::No;
+        }
+        for (auto& c : reply) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (reply == "t" || reply == "tak" || reply == "y" || reply == "yes") {
+            if (gauge_) DrawBar();
+            return MsgAnswer::Yes;
+        }
+        if (reply == "n" || reply == "nie" || reply == "no") {
+            if (gauge_) DrawBar();
+            return MsgAnswer::No;
+        }
+    }
+}
+
+void TerminalView::ShowNotConnected() {
+    status_[3] = kNotConnected;
+    shownConnected_ = false;
+}
+
+void TerminalView::ShowConnecting() {
+    status_[3] = kConnecting;
+    connectAttempted_ = true;
+}
+
+void TerminalView::ShowConnected(bool) {
+    status_[3] = kConnected;
+    shownConnected_ = true;
+}
+
+void TerminalView::SetStatusText(int field, const std::string& text) {
+    if (field < 0 || field > 3) return;
+    status_[field] = text;
+    // Field 0 carries results; field 1 the running offset of a write (shown in the
+    // bar while the gauge runs) and, once it has ended, the failure count.
+    if (field == 0 || (field == 1 && !gauge_)) {
+        PrintLine(text);
+    } else if (field == 1 && gauge_) {
+        DrawBar();
+    }
+}
+
+std::string TerminalView::GetStatusText(int field) {
+    return field >= 0 && field <= 3 ? status_[field] : std::string();
+}
+
+std::string TerminalView::QuartzText() { return std::string(kQuartzChoices[quartzIndex_]); }
+
+void TerminalView::SelectQuartz(int index) {
+    if (index >= 0 && index < kQuartzChoiceCount) quartzIndex_ = index;
+}
+
+void TerminalView::SetStartField(const std::string& text) { page_.SetStart(FieldValue(text, 16)); }
+
+void TerminalView::SetCountField(const std::string& text) { page_.SetCount(FieldValue(text, 10)); }
+
+void TerminalView::OpenDefaultPort() {
+    if (portOpener_) portOpener_();
+}
+
+void TerminalView::Progress(int32_t n) {
+    if (n > 0) {
+        ClearBar();
+        gauge_ = true;
+        total_ = n;
+        counter_ = 0;
+        DrawBar();
+    } else if (n == 0) {
+        if (!gauge_) return;
+        if (++counter_ >= total_) {
+            ClearBar();
+            gauge_ = false;
+            counter_ = 0;
+        } else {
+            DrawBar();
+        }
+    } else {
+        ClearBar();
+        gauge_ = false;
+        counter_ = 0;
+    }
+}
+
+void TerminalView::DrawBar() {
+    if (!io_.stderrIsTerminal || !gauge_ || total_ <= 0) return;
+    const int filled = int(int64_t(counter_) * kBarWidth / total_);
+    const int percent = int(int64_t(counter_) * 100 / total_);
+    std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') +
+                      "] " + std::to_string(percent) + "%";
+    if (!status_[1].empty()) bar += "  " + status_[1];
+    if (bar == drawnBar_) return;  // the terminal is touched only when the bar changes
+    const size_t oldSize = drawnBar_.size();
+    *io_.err << '\r' << bar;
+    if (bar.size() < oldSize) *io_.err << std::string(oldSize - bar.size(), ' ');
+    *io_.err << std::flush;
+    drawnBar_ = bar;
+}
+
+void TerminalView::ClearBar() {
+    if (drawnBar_.empty()) return;
+    *io_.err << '\r' << std::string(drawnBar_.size(), ' ') << '\r' << std::flush;
+    drawnBar_.clear();
+}
+
+}  // namespace hc12::cli
