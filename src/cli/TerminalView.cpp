@@ -1,5 +1,6 @@
 #include "TerminalView.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <istream>
@@ -152,11 +153,20 @@ void TerminalView::Progress(int32_t n) {
 
 void TerminalView::DrawBar() {
     if (!io_.stderrIsTerminal || !gauge_ || total_ <= 0) return;
-    const int filled = int(int64_t(counter_) * kBarWidth / total_);
+    const int filled = std::clamp(int(int64_t(counter_) * kBarWidth / total_), 0, kBarWidth);
     const int percent = int(int64_t(counter_) * 100 / total_);
-    std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') +
-                      "] " + std::to_string(percent) + "%";
-    if (!status_[1].empty()) bar += "  " + status_[1];
+    std::string bar;
+    bar.reserve(kBarWidth + 16 + status_[1].size());
+    bar.push_back('[');
+    bar.append(size_t(filled), '#');
+    bar.append(size_t(kBarWidth - filled), '-');
+    bar.append("] ");
+    bar.append(std::to_string(percent));
+    bar.push_back('%');
+    if (!status_[1].empty()) {
+        bar.append("  ");
+        bar.append(status_[1]);
+    }
     if (bar == drawnBar_) return;  // the terminal is touched only when the bar changes
     const size_t oldSize = drawnBar_.size();
     *io_.err << '\r' << bar;
