@@ -1,17 +1,45 @@
-// Placeholder so that everything links while the target operations are being written.
+// The frame and pause helpers shared by every target operation.
 #include "Programmer.h"
 
+#include "TargetFormat.h"
+#include "TargetTexts.h"
+
 namespace hc12 {
+
 Programmer::Programmer(SerialLink& link, TargetView& view) : link_(link), view_(view) {
     currentModel_ = ModelTable()[0];
 }
-void Programmer::SetCurrentModel(const ModelRecord& model) { currentModel_ = model; }
-bool Programmer::ResetInterface() { return false; }
-void Programmer::OnQuartzSelected(const std::string&) {}
-void Programmer::Connect() {}
-bool Programmer::ReadEeprom() { return false; }
-bool Programmer::WriteEeprom() { return false; }
-bool Programmer::PrepareEeprom() { return false; }
-void Programmer::EraseWord(uint16_t) {}
-bool Programmer::ProgramWord(uint16_t, uint8_t, uint8_t) { return false; }
+
+void Programmer::SetCurrentModel(const ModelRecord& model) {
+    currentModel_ = model;
+    if (SerialPort* port = link_.CurrentPort()) port->HintModel(currentModel_.name);
+}
+
+void Programmer::Pause(uint32_t ms) { link_.clock().SleepMs(ms); }
+
+void Programmer::Flush() { link_.Exchange(-1, -1); }
+
+uint8_t Programmer::ReadByte(uint16_t address) { return link_.Exchange(1, address); }
+
+void Programmer::WriteByte(uint16_t address, uint8_t value) {
+    link_.SendFrame(WriteByteFrame(address, value));
+}
+
+void Programmer::WriteWord(uint16_t address, uint8_t first, uint8_t second) {
+    link_.SendFrame(WriteWordFrame(address, first, second));
+}
+
+void Programmer::SendConfigure() { link_.SendFrame(ConfigureFrame(configByte_)); }
+
+void Programmer::Error(const std::string& text) {
+    view_.ShowMessage({text, texts::kCaptionError, MsgButtons::Ok, MsgIcon::Error});
+}
+
+void Programmer::EvenAddressWindow() {
+    const uint32_t count = view_.PageCount();
+    if (count % 2 != 0) view_.SetCountField(std::to_string(count + 1));
+    const uint32_t start = view_.PageStart();
+    if (start % 2 != 0) view_.SetStartField(targetfmt::Hex4(start + 1));
+}
+
 }  // namespace hc12

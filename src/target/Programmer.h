@@ -20,13 +20,22 @@ public:
     void SetCurrentModel(const ModelRecord& model);
     const ModelRecord& CurrentModel() const { return currentModel_; }
 
+    // Reset pulse on RTS, the "paww" greeting, then Run and Configure. True when the
+    // greeting was right.
     bool ResetInterface();
-    // The quartz combo box was set to `quartzText`.
+    // The quartz combo box was set to `quartzText`: send its clock to the interface.
     void OnQuartzSelected(const std::string& quartzText);
+    // Open the port if needed, handshake, detect the quartz ("Auto"), identify the
+    // target (memory map of an MC9S12) and unlock or lock the commands.
     void Connect();
+    // Read the current page's address window from the target. False when the link
+    // was lost during the read.
     bool ReadEeprom();
+    // Write the current page (or its selected words) into the target's EEPROM and
+    // verify every word. False when anything failed or was refused.
     bool WriteEeprom();
 
+    // The family sequences (the family is chosen by S12Target()).
     bool PrepareEeprom();
     void EraseWord(uint16_t address);
     bool ProgramWord(uint16_t address, uint8_t hi, uint8_t lo);
@@ -34,8 +43,33 @@ public:
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
     bool S12Target() const { return s12Target_; }
+    uint16_t ControlRegister() const { return controlRegister_; }
 
 private:
+    // Frames and pauses, all through the link and its clock.
+    void Pause(uint32_t ms);
+    void Flush();
+    uint8_t ReadByte(uint16_t address);
+    void WriteByte(uint16_t address, uint8_t value);
+    void WriteWord(uint16_t address, uint8_t first, uint8_t second);
+    void SendConfigure();
+    void Error(const std::string& text);
+
+    // Connect pieces.
+    void DetectQuartz();
+    void ReadS12MemoryMap();
+
+    // Family sequences.
+    bool PrepareS12();
+    bool ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo);
+    bool WaitS12CommandComplete();
+    bool PrepareHc12();
+    void EraseWordHc12(uint16_t address);
+    bool ProgramWordHc12(uint16_t address, uint8_t hi, uint8_t lo);
+
+    // Whole words only: make an odd count or start even in the address fields.
+    void EvenAddressWindow();
+
     SerialLink& link_;
     TargetView& view_;
     ModelRecord currentModel_;

@@ -1,0 +1,49 @@
+// Interface reset with its greeting, and the clock choice sent to the interface.
+#include "ModelTable.h"
+#include "Programmer.h"
+#include "TargetTexts.h"
+
+namespace hc12 {
+
+namespace {
+constexpr char kGreeting[] = "paww";
+}
+
+bool Programmer::ResetInterface() {
+    // A wrong greeting puts back into field 3 what field 0 showed when the reset
+    // began, as the program always has.
+    const std::string kept = view_.GetStatusText(0);
+    view_.SetStatusText(3, texts::kStatusReset);
+    link_.LinkLost();
+
+    // RTS active for 200 ms, then inactive: the interface resets and greets.
+    link_.SetRts(true);
+    Pause(200);
+    link_.SetRts(false);
+    Pause(10);
+
+    for (int i = 0; i < 4; ++i) {
+        if (link_.Exchange(1, -1) != uint8_t(kGreeting[i])) {
+            Flush();
+            view_.SetStatusText(3, kept);
+            return false;
+        }
+    }
+
+    view_.SetStatusText(3, texts::kStatusConnected);
+    link_.SetConnectionState(kConnected);
+    link_.SendFrame(RunFrame());
+    Pause(10);
+    SendConfigure();
+    return true;
+}
+
+void Programmer::OnQuartzSelected(const std::string& quartzText) {
+    const int mhz = QuartzMhzForText(quartzText);
+    if (mhz == 0) return;  // "Auto": detected at the next connect
+    configByte_ = ConfigByteForQuartz(configByte_, mhz);
+    SendConfigure();
+    quartzMhz_ = mhz;
+}
+
+}  // namespace hc12

@@ -1,0 +1,81 @@
+// Read the current page's address window from the target, every word twice.
+#include <string>
+
+#include "Programmer.h"
+#include "TargetTexts.h"
+
+namespace hc12 {
+
+namespace {
+
+const char* ReadUnit(uint32_t n) {
+    if (n == 1) return texts::kUnitOne;
+    if (n >= 2 && n <= 4) return texts::kUnitFew;
+    return texts::kUnitMany;
+}
+
+}  // namespace
+
+bool Programmer::ReadEeprom() {
+    EvenAddressWindow();
+    Pause(1);
+    const uint32_t count = view_.PageCount();
+    const uint32_t start = view_.PageStart();
+    view_.BuildPage(count);
+    if (count == 0) return true;
+
+    view_.Progress(int32_t(count));
+    Flush();
+    SendConfigure();
+    ReadByte(uint16_t(start));
+
+    // The second reading keeps its value from word to word.
+    uint8_t b1 = 0, b2 = 0;
+    bool aborted = false;
+    uint32_t offset = 0;
+    for (; offset < count; offset += 2) {
+        // Reads wrap at 0xFFFF like the target's own address space.
+        const Frame frame = ReadWordFrame(uint16_t(start + offset));
+        aborted = true;
+        uint8_t a1 = 0, a2 = 0;
+        for (int pass = 0; pass < 3; ++pass) {
+            a1 = a2 = 0;
+            link_.SendFrame(frame);
+            a1 = link_.Exchange(1, -1);
+            if (!link_.Connected()) break;
+            a2 = link_.Exchange(1, -1);
+            if (!link_.Connected()) break;
+            Pause(1);
+            link_.SendFrame(frame);
+            b1 = link_.Exchange(1, -1);
+            if (!link_.Connected()) break;
+            b2 = link_.Exchange(1, -1);
+            if (!link_.Connected()) break;
+            if (a1 == b1 && a2 == b2) break;
+        }
+        view_.SetCellByte(offset, a1);
+        view_.SetCellByte(offset + 1, a2);
+        if (a1 != b1) view_.MarkCellRed(offset);
+        if (a2 != b2) view_.MarkCellRed(offset + 1);
+        if (!link_.Connected()) break;
+        aborted = false;
+
+        if (offset % 512 == 0 && offset != 0) view_.ScrollGrid(int(offset / 14));
+        view_.RepaintGrid();
+        view_.Progress(0);
+        view_.Progress(0);
+    }
+
+    Flush();
+    view_.Progress(-1);
+    const uint32_t n = offset < count ? offset : count;
+    view_.SetStatusText(0, texts::kReadPrefix + std::to_string(n) + ReadUnit(n));
+
+    if (aborted) {
+        Error(texts::kLinkLostDuring);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace hc12

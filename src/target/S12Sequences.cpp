@@ -1,0 +1,121 @@
+// EEPROM preparation and word programming of the MC9S12 family.
+#include <string>
+
+#include "Programmer.h"
+#include "TargetFormat.h"
+#include "TargetTexts.h"
+
+namespace hc12 {
+
+namespace {
+
+constexpr uint16_t kEclkdiv = 0x0110;
+constexpr uint16_t kEprot = 0x0114;
+constexpr uint16_t kEstat = 0x0115;
+constexpr uint16_t kEcmd = 0x0116;
+
+constexpr uint8_t kCbeif = 0x80;  // command buffer empty: writing it starts a command
+constexpr uint8_t kCcif = 0x40;   // command complete
+constexpr uint8_t kEstatCheckMask = 0xF4;
+constexpr uint8_t kEstatIdle = 0xC0;
+
+constexpr uint8_t kCmdMassErase = 0x41;
+constexpr uint8_t kCmdProgram = 0x20;
+
+// A command completes in well under this; a lost link reads 0 for ever.
+constexpr int kCompletePolls = 20;
+
+// ECLKDIV for an EEPROM clock of 181.8 kHz (the chip wants 150 to 200 kHz):
+// 16 MHz / 88, 8 MHz / 44, 4 MHz / 22.
+uint8_t EclkdivFor(int quartzMhz) {
+    if (quartzMhz > 13) return 0x4A;
+    if (quartzMhz > 6) return 0x2B;
+    return 0x15;
+}
+
+}  // namespace
+
+bool Programmer::WaitS12CommandComplete() {
+    uint8_t r = ReadByte(kEstat);
+    for (int i = 0; i < kCompletePolls && (r & kCcif) == 0 && link_.Connected(); ++i) {
+        Pause(10);
+        r = ReadByte(kEstat);
+    }
+    return (r & kCcif) != 0;
+}
+
+bool Programmer::PrepareS12() {
+    WriteByte(kEprot, 0xFF);
+    Pause(10);
+    uint8_t r = ReadByte(kEprot);
+    if ((r & 0x80) == 0) {
+        Error(texts::kAllProtected);
+        return false;
+    }
+    if ((r & 0x08) == 0) {
+        const int p = r & 0x07;
+        Error(texts::kLastBytes + std::to_string(64 * p + 1) + texts::kProtectedTail);
+        return false;
+    }
+
+    ReadByte(kEclkdiv);
+    WriteByte(kEclkdiv, EclkdivFor(quartzMhz_));
+    Pause(10);
+    r = ReadByte(kEclkdiv);
+    if ((r & 0x80) == 0) {
+        Error(texts::kNoEclkdiv);
+        return false;
+    }
+
+    controlRegister_ = kEcmd;
+    r = ReadByte(kEstat);
+    if (r != 0xC1) {
+        Error(texts::kEstatBeforeErase);
+        return false;
+    }
+
+    // Bulk erase, three times over: a dummy word in the EEPROM, the command, start it.
+    const uint16_t pageStart = uint16_t(view_.PageStart());
+    for (int i = 0; i < 3; ++i) {
+        WriteWord(pageStart, 0xFF, 0xFF);
+        Pause(10);
+        WriteByte(controlRegister_, kCmdMassErase);
+        Pause(10);
+        r = ReadByte(kEstat);
+        WriteByte(kEstat, uint8_t(r | kCbeif));
+        Pause(10);
+        Pause(10);
+        WaitS12CommandComplete();
+        Pause(10);
+    }
+    Pause(100);
+
+    r = ReadByte(kEstat);
+    if ((r & kEstatCheckMask) != kEstatIdle) {
+        Error(texts::kEstatAfterErase + targetfmt::Hex2(r));
+        return false;
+    }
+    return true;
+}
+
+bool Programmer::ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo) {
+    WriteWord(address, hi, lo);
+    Pause(10);
+    WriteByte(controlRegister_, kCmdProgram);
+    Pause(10);
+    Pause(10);
+    WriteByte(kEstat, kCbeif);
+    Pause(10);
+    Pause(10);
+    WaitS12CommandComplete();
+
+    const uint8_t r = ReadByte(kEstat);
+    if ((r & kEstatCheckMask) != kEstatIdle) {
+        Error(texts::kEstatAfterWord + targetfmt::Hex2(r));
+        return false;
+    }
+    Pause(10);
+    return true;
+}
+
+}  // namespace hc12

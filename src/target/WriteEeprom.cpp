@@ -1,0 +1,149 @@
+// Write the current page (or its selected words) into the target's EEPROM, verifying
+// and reprogramming every word.
+#include <string>
+
+#include "Programmer.h"
+#include "TargetTexts.h"
+
+namespace hc12 {
+
+namespace {
+
+constexpr int kMaxReprogrammings = 4;
+
+const char* WriteUnit(uint32_t n) {
+    if (n == 1) return texts::kUnitOne;
+    if (n == 2 || n == 3) return texts::kUnitFew;
+    return texts::kUnitMany;
+}
+
+}  // namespace
+
+bool Programmer::WriteEeprom() {
+    if (view_.PageCount() == 0) return true;
+    EvenAddressWindow();
+    const uint32_t count = view_.PageCount();
+    const uint32_t start = view_.PageStart();
+
+    // Past 0xFFFF the addresses would wrap into the register block at 0x0000 and
+    // write buffer bytes into the registers.
+    if (uint64_t(start) + count > 0x10000) {
+        Error(texts::kWritePastFfff);
+        return false;
+    }
+
+    controlRegister_ = 0x00F3;
+    view_.ScrollGrid(0);
+    Flush();
+    SendConfigure();
+    ReadByte(0x0012);
+
+    if (!PrepareEeprom()) return false;
+
+    for (int i = 0; i < 5; ++i) view_.MovePageUp();
+    view_.MovePageDown();
+    Pause(20);
+    Flush();
+
+    const bool selectionOnly = view_.SelectionOnly();
+    uint32_t steps = count;
+    if (selectionOnly) {
+        steps = 0;
+        for (uint32_t i = 0; i < count; ++i)
+            if (view_.CellSelected(i)) ++steps;
+    }
+    view_.Progress(int32_t(steps));
+
+    uint32_t failedCount = 0;
+    uint32_t offset = 0;
+    for (; offset < count; offset += 2) {
+        if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
+            continue;
+
+        const uint16_t address = uint16_t(start + offset);
+        // An empty cell keeps the target's own byte.
+        const uint8_t hi =
+            view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
+        const uint8_t lo = view_.CellEmpty(offset + 1) ? ReadByte(uint16_t(address + 1))
+                                                       : view_.GetCellByte(offset + 1);
+
+        EraseWord(address);
+        Flush();
+
+        if (hi != 0xFF || lo != 0xFF) {
+            int retryCount = 0;
+            for (;;) {
+                if (!ProgramWord(address, hi, lo)) {
+                    // The message is shown; stop at once, but leave no gauge behind.
+                    view_.Progress(-1);
+                    return false;
+                }
+                link_.SendFrame(ReadWordFrame(address));
+                const uint8_t rh = link_.Exchange(1, -1);
+                const uint8_t rl = link_.Exchange(1, -1);
+                if (hi != rh) {
+                    if (retryCount < kMaxReprogrammings) {
+                        ++retryCount;
+                        continue;
+                    }
+                    view_.MarkCellRed(offset);
+                    view_.SelectCell(offset, true);
+                    ++failedCount;
+                }
+                if (lo != rl) {
+                    if (retryCount < kMaxReprogrammings) {
+                        ++retryCount;
+                        continue;
+                    }
+                    view_.MarkCellRed(offset + 1);
+                    view_.SelectCell(offset + 1, true);
+                    ++failedCount;
+                }
+                break;
+            }
+
+            if (failedCount != 0 && (failedCount == count / 10 || failedCount == count / 20)) {
+                const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
+                                             texts::kCells + "\n" + texts::kContinue;
+                if (view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+                                       MsgIcon::Error}) == MsgAnswer::No)
+                    break;
+            }
+        }
+
+        view_.Progress(0);
+        view_.Progress(0);
+        if (offset % 512 == 0 && offset != 0) view_.MovePageDown();
+        view_.SetStatusText(1, std::to_string(offset + 2));
+        if (!selectionOnly) view_.SelectCell(offset + 1, false);
+        view_.RepaintGrid();
+
+        if (!link_.Connected()) {
+            Error(texts::kLinkLostDuring);
+            break;
+        }
+    }
+
+    const uint32_t n = offset < count ? offset : count;
+    if (failedCount > 0) failedCount += count - n;
+    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(n) + WriteUnit(n));
+    view_.Progress(-1);
+    Flush();
+
+    if (failedCount == 0) return link_.Connected();
+    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
+    Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+    return false;
+}
+
+bool Programmer::PrepareEeprom() { return s12Target_ ? PrepareS12() : PrepareHc12(); }
+
+void Programmer::EraseWord(uint16_t address) {
+    if (!s12Target_) EraseWordHc12(address);
+}
+
+bool Programmer::ProgramWord(uint16_t address, uint8_t hi, uint8_t lo) {
+    return s12Target_ ? ProgramWordS12(address, hi, lo) : ProgramWordHc12(address, hi, lo);
+}
+
+}  // namespace hc12
