@@ -1,9 +1,11 @@
 #include "CliRunner.h"
 
-#include <cstdio>
 #include <memory>
 #include <ostream>
 
+#include "Compare.h"
+#include "FileTexts.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
@@ -15,46 +17,25 @@ namespace hc12::cli {
 
 namespace {
 
-const char* const kError = "Błąd";
-const char* const kWarning = "Ostrzeżenie";
-
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, unsigned(value));
-    return text;
-}
-
-// The window's file rules for an image larger than the page: ask before loading
-// it, and again for one of 64 KiB or more; a loaded image sets the page's count.
-bool AcceptLargerImage(TerminalView& view, size_t size, uint32_t count) {
-    if (size <= count) return true;
-    Message question{"Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?",
-                     kWarning, MsgButtons::YesNo, MsgIcon::Question};
-    if (view.ShowMessage(question) == MsgAnswer::No) return false;
-    if (size >= 65536) {
-        question.text = "Plik jest bardzo duży i wczytywanie moze zajac duzo czasu."
-                        "Czy kontynuować?";
-        if (view.ShowMessage(question) == MsgAnswer::No) return false;
+// The window's questions before it loads an image larger than the page.
+bool AcceptImage(TerminalView& view, size_t size, uint32_t count) {
+    for (const std::string& text : LoadQuestions(size, count)) {
+        if (view.ShowMessage({text, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question}) ==
+            MsgAnswer::No)
+            return false;
     }
     return true;
 }
 
-// The compare summary of the window, "Razem:  N  różnic(a|e)." or identical buffers.
-void PrintCompareSummary(TerminalView& view, uint32_t differences) {
-    if (differences == 0) {
-        view.ShowMessage({"Bufory są identyczne!", "Różnice", MsgButtons::Ok, MsgIcon::None});
-        return;
-    }
-    const char* noun = differences == 1                       ? "różnica"
-                       : (differences >= 2 && differences <= 4) ? "różnice"
-                                                                : "różnic";
-    const std::string summary =
-        "Razem:  " + std::to_string(differences) + "  " + noun + ".";
-    view.ShowMessage({summary, "Różnice", MsgButtons::Ok, MsgIcon::None});
+std::vector<uint32_t> RedCells(const PageModel& page) {
+    std::vector<uint32_t> red;
+    for (uint32_t i = 0; i < page.capacity(); ++i)
+        if (page.IsRed(i)) red.push_back(i);
+    return red;
 }
 
-uint16_t AddressOf(const CliPage& page, uint32_t index) {
-    return uint16_t((page.start() + index) & 0xFFFF);
+std::string AddressOf(const PageModel& page, uint32_t index) {
+    return FormatHex4(page.start() + index);
 }
 
 class Session {
@@ -110,8 +91,10 @@ int Session::Prepare() {
     // A file that cannot be read is found before the target is touched.
     if (options_.command == Command::Write || options_.command == Command::Verify) {
         std::string error;
-        if (!ReadRawImage(options_.file, &image_, &error)) {
-            view_.ShowMessage({"Nie moge otworzyc pliku", kError, MsgButtons::Ok, MsgIcon::Error});
+        const bool read = ReadRawImage(options_.file, &image_, &error);
+        if (read && image_.size() > kMaxFileLength) error = "file too large for a page";
+        if (!read || !error.empty()) {
+            view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
@@ -137,7 +120,7 @@ int Session::Prepare() {
     const ModelRecord& model = ModelTable()[options_.modelIndex.value_or(0)];
     programmer_->SetCurrentModel(model);
     view_.BuildPage(model.eepromSize);
-    view_.page().SetStart(model.eepromStart);
+    view_.page().set_start(model.eepromStart);
 
     view_.SetQuartzIndex(options_.quartzIndex);
     if (options_.quartzIndex != 0)
@@ -149,8 +132,8 @@ int Session::Connect() {
     programmer_->Connect();
     if (!view_.ConnectAttempted()) return kExitUsage;  // no model chosen
     if (!view_.ShownConnected()) return kExitNoConnection;
-    if (options_.start) view_.page().SetStart(*options_.start);
-    if (options_.count) view_.page().SetCount(*options_.count);
+    if (options_.start) view_.page().set_start(*options_.start);
+    if (options_.count) view_.page().set_count(*options_.count);
     return kExitOk;
 }
 
@@ -162,19 +145,17 @@ int Session::ResultOfOperation(bool ok) {
 
 int Session::Read() {
     const bool ok = programmer_->ReadEeprom();
-    CliPage& page = view_.page();
-    for (uint32_t index : page.RedCells())
-        view_.Note("hc12prog-cli: unstable byte at " + Hex(AddressOf(page, index), 4) +
-                   " (first reading " + Hex(page.Byte(index), 2) + ")");
+    PageModel& page = view_.page();
+    for (uint32_t index : RedCells(page))
+        view_.Note("hc12prog-cli: unstable byte at " + AddressOf(page, index) +
+                   " (first reading " + FormatHex2(page.GetCellByte(index)) + ")");
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
     }
-    std::vector<uint8_t> bytes(page.count());
-    for (uint32_t i = 0; i < page.count(); ++i) bytes[i] = page.Byte(i);
     std::string error;
-    if (!SaveRawImage(options_.file, bytes, &error)) {
-        view_.ShowMessage({"Nie moge zapisac pliku", kError, MsgButtons::Ok, MsgIcon::Error});
+    if (!SaveRawImage(options_.file, page.Image(page.count()), &error)) {
+        view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
         view_.Note("hc12prog-cli: " + options_.file + ": " + error);
         return kExitUsage;
     }
@@ -182,21 +163,23 @@ int Session::Read() {
 }
 
 int Session::LoadImage() {
-    CliPage& page = view_.page();
-    if (!AcceptLargerImage(view_, image_.size(), page.count()))
+    PageModel& page = view_.page();
+    if (!AcceptImage(view_, image_.size(), page.count()))
         return kExitUsage;  // the image was not taken, by answer or refusal
-    const uint32_t count = std::max<uint32_t>(page.count(), uint32_t(image_.size()));
-    page.Build(count);
-    for (uint32_t i = 0; i < image_.size(); ++i) page.SetByte(i, image_[i]);
+    // The page keeps the address window; a larger image, once accepted, sets the
+    // count as a load does. Cells beyond a shorter image stay empty.
+    view_.BuildPage(std::max<uint32_t>(page.count(), uint32_t(image_.size())));
+    for (uint32_t i = 0; i < image_.size(); ++i) page.SetCellByte(i, image_[i]);
+    view_.Note(LoadedStatusText(uint32_t(image_.size())));
     return kExitOk;
 }
 
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk) return status;
     const bool ok = programmer_->WriteEeprom();
-    CliPage& page = view_.page();
-    for (uint32_t index : page.RedCells())
-        view_.Note("hc12prog-cli: byte at " + Hex(AddressOf(page, index), 4) + " not written");
+    PageModel& page = view_.page();
+    for (uint32_t index : RedCells(page))
+        view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");
     return ResultOfOperation(ok);
 }
 
@@ -204,17 +187,25 @@ int Session::Verify() {
     if (const int status = LoadImage(); status != kExitOk) return status;
     const bool ok = programmer_->ReadEeprom();
     if (const int status = ResultOfOperation(ok); status != kExitOk) return status;
-    CliPage& page = view_.page();
-    uint32_t differences = 0;
-    for (uint32_t i = 0; i < image_.size(); ++i) {
-        const uint8_t actual = page.Byte(i);
-        if (actual == image_[i]) continue;
-        ++differences;
-        out_ << Hex(AddressOf(page, i), 4) << ": expected " << Hex(image_[i], 2) << ", actual "
-             << Hex(actual, 2) << '\n';
+    // Compare as the window compares two pages: the file's bytes against the bytes
+    // read, over the file's length.
+    const PageModel& actual = view_.page();
+    const uint32_t length = uint32_t(image_.size());
+    PageModel expected(length), readBack(length), result(length);
+    for (uint32_t i = 0; i < length; ++i) {
+        expected.SetCellByte(i, image_[i]);
+        readBack.SetCellByte(i, actual.GetCellByte(i));
+    }
+    const int32_t differences = ComparePages(expected, readBack, result);
+    for (uint32_t i = 0; i < length; ++i) {
+        if (!result.IsRed(i)) continue;
+        out_ << AddressOf(actual, i) << ": expected " << FormatHex2(image_[i]) << ", actual "
+             << FormatHex2(actual.GetCellByte(i)) << '\n';
     }
     out_ << std::flush;
-    PrintCompareSummary(view_, differences);
+    view_.ShowMessage({differences == 0 ? std::string(kIdenticalBuffersText)
+                                        : CompareSummary(differences),
+                       kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
     return differences == 0 ? kExitOk : kExitFailed;
 }
 

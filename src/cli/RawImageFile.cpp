@@ -55,11 +55,6 @@ bool ReadRawImage(const std::string& path, std::vector<uint8_t>* bytes, std::str
         *error = "read error";
         return false;
     }
-    // Larger images cannot be addressed by the page's 32-bit count.
-    if (data.size() > 0xFFFFFFFFull) {
-        *error = "file too large";
-        return false;
-    }
     *bytes = std::move(data);
     return true;
 }

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <istream>
 #include <ostream>
 
+#include "HexText.h"
 #include "ModelTable.h"
 
 namespace hc12::cli {
@@ -17,14 +17,6 @@ constexpr int kBarWidth = 40;
 const char* const kNotConnected = "Brak połączenia.";
 const char* const kConnecting = "Łączenie...";
 const char* const kConnected = "Połączony.";
-
-// The address fields hold what the programmer wrote into them: hexadecimal for
-// the start, decimal for the count.
-uint32_t FieldValue(const std::string& text, int base) {
-    uint32_t value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value, base);
-    return value;
-}
 
 }  // namespace
 
@@ -120,9 +112,14 @@ void TerminalView::SelectQuartz(int index) {
     if (index >= 0 && index < kQuartzChoiceCount) quartzIndex_ = index;
 }
 
-void TerminalView::SetStartField(const std::string& text) { page_.SetStart(FieldValue(text, 16)); }
+void TerminalView::SetStartField(const std::string& text) { page_.set_start(ParseHex(text)); }
 
-void TerminalView::SetCountField(const std::string& text) { page_.SetCount(FieldValue(text, 10)); }
+void TerminalView::SetCountField(const std::string& text) { page_.set_count(ParseDecimal(text)); }
+
+void TerminalView::BuildPage(uint32_t size) {
+    page_.Build(size);
+    page_.set_count(size);
+}
 
 void TerminalView::OpenDefaultPort() {
     if (portOpener_) portOpener_();

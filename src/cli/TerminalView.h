@@ -1,6 +1,7 @@
 // The programmer's view on a terminal: message boxes become "caption: text" lines
 // on standard error, questions are answered by --yes/--no or asked on the
-// terminal, the gauge becomes a progress bar, and the page is a CliPage.
+// terminal, the gauge becomes a progress bar, and the page is a PageModel. The
+// command line never writes a selection only, so the page has no selection.
 #pragma once
 
 #include <functional>
@@ -8,7 +9,7 @@
 #include <string>
 
 #include "CliOptions.h"
-#include "CliPage.h"
+#include "PageModel.h"
 #include "TargetView.h"
 
 namespace hc12::cli {
@@ -28,7 +29,7 @@ public:
     void SetPortOpener(std::function<void()> opener) { portOpener_ = std::move(opener); }
     void SetQuartzIndex(int index) { quartzIndex_ = index; }
 
-    CliPage& page() { return page_; }
+    PageModel& page() { return page_; }
     bool ConnectAttempted() const { return connectAttempted_; }
     bool ShownConnected() const { return shownConnected_; }
     // A question came while neither --yes nor --no was given and nobody could be asked.
@@ -55,13 +56,14 @@ public:
     void OpenDefaultPort() override;
     uint32_t PageCount() override { return page_.count(); }
     uint32_t PageStart() override { return page_.start(); }
-    void BuildPage(uint32_t size) override { page_.Build(size); }
-    bool CellEmpty(uint32_t index) override { return page_.Empty(index); }
-    uint8_t GetCellByte(uint32_t index) override { return page_.Byte(index); }
-    void SetCellByte(uint32_t index, uint8_t value) override { page_.SetByte(index, value); }
+    // Rebuilding keeps the address window and sets the count, as the grid does.
+    void BuildPage(uint32_t size) override;
+    bool CellEmpty(uint32_t index) override { return page_.CellEmpty(index); }
+    uint8_t GetCellByte(uint32_t index) override { return page_.GetCellByte(index); }
+    void SetCellByte(uint32_t index, uint8_t value) override { page_.SetCellByte(index, value); }
     void MarkCellRed(uint32_t index) override { page_.MarkRed(index); }
-    bool CellSelected(uint32_t index) override { return page_.Selected(index); }
-    void SelectCell(uint32_t index, bool add) override { page_.Select(index, add); }
+    bool CellSelected(uint32_t) override { return false; }
+    void SelectCell(uint32_t, bool) override {}
     void ScrollGrid(int) override {}
     void MovePageUp() override {}
     void MovePageDown() override {}
@@ -76,7 +78,7 @@ private:
     TerminalIo io_;
     Answer answer_;
     std::function<void()> portOpener_;
-    CliPage page_;
+    PageModel page_;
     std::string status_[4];
     int quartzIndex_ = 0;
     bool connectAttempted_ = false;

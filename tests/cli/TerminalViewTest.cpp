@@ -113,7 +113,7 @@ TEST(TerminalView, AddressFieldsCarryIntoThePageAndQuartzFollowsSelection) {
     view.SetCellByte(1000, 0x12);
     EXPECT_EQ(view.GetCellByte(1000), 0);
     view.MarkCellRed(1000);
-    EXPECT_FALSE(view.page().Red(1000));
+    EXPECT_FALSE(view.page().IsRed(1000));
 
     EXPECT_EQ(view.QuartzText(), "Auto");
     view.SelectQuartz(2);
