@@ -30,16 +30,25 @@ public:
     void RenameCurrentPage(const wxString& name);
     // Build (again) the selected page's grid for `size` bytes; it becomes current.
     void BuildPageGrid(uint32_t size);
+    // The same with room for at least `capacity` cells (count stays `size`).
+    void BuildPageGrid(uint32_t size, uint32_t capacity);
     // Fields <- page window, rows relabelled.
     void ShowAddressWindow(BufferGrid* grid);
     // The page-changed handling of the frame.
     void OnPageChanged();
+    // The text-changed handling of the address fields: the current page takes
+    // the start and count the fields show.
+    void OnAddressFieldChanged(FilteredTextField& field);
 
     BufferGrid* CurrentGrid() const { return currentGrid_; }
     BufferGrid* GridAt(size_t index) const { return index < gridTable_.size() ? gridTable_[index] : nullptr; }
     unsigned PageCounter() const { return pageCounter_; }
 
 private:
+    void StoreAddressWindow();
+    void UpdateCompareComboState();
+    wxRect PageRectGuess() const;
+
     std::array<BufferGrid*, kMaxPages + 1> gridTable_{};
     BufferGrid* currentGrid_ = nullptr;
     unsigned pageCounter_ = 0;

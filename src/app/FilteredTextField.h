@@ -30,7 +30,11 @@ public:
 
 private:
     void OnTextUpdated(wxCommandEvent& event);
+    // Filter, write back, run the change handler, put the caret back.
+    void HandleChange();
 
+    // The text as the last handling left it.
+    wxString shownText_;
     int kind_ = 0;
     int maxLength_ = 0;
     bool filtering_ = false;

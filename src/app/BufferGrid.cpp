@@ -1,0 +1,116 @@
+#include "BufferGrid.h"
+
+#include "PageGridTable.h"
+
+namespace hc12 {
+
+wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid)
+    EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
+    EVT_GRID_CELL_LEFT_CLICK(BufferGrid::OnCellLeftClick)
+    EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange)
+wxEND_EVENT_TABLE()
+
+BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                       long style, const wxString& name, uint32_t bytes)
+    : wxGrid(parent, id, pos, size, style, name) {
+    SetWindowStyle(wxSTATIC_BORDER);
+    SetRowLabelSize(42);
+    SetColLabelSize(20);
+    SetDefaultRowSize(16);
+    SetDefaultColSize(21);
+    SetDefaultCellAlignment(wxALIGN_CENTRE, wxALIGN_CENTRE);
+    SetDefaultCellBackgroundColour(wxColour(182, 182, 219));
+    SetGridLineColour(*wxWHITE);
+    EnableGridLines(false);
+
+    table_ = new PageGridTable(bytes);
+    SetTable(table_, true, wxGridSelectCells);
+
+    EnableDragGridSize(false);
+    EnableDragColSize(false);
+    EnableDragRowSize(false);
+    // Byte cells are bold; the separator's own attribute keeps a normal weight.
+    SetDefaultCellFont(wxFont(10, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
+    for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c) SetColSize(c, 12);
+    SetColSize(PageModel::kSeparatorColumn, 4);
+}
+
+BufferGrid::~BufferGrid() = default;
+
+PageModel& BufferGrid::model() { return table_->model(); }
+const PageModel& BufferGrid::model() const { return table_->model(); }
+
+void BufferGrid::SetStart(uint32_t start) {
+    model().set_start(start);
+    RelabelRows();
+}
+
+void BufferGrid::RelabelRows() {
+    if (wxWindow* labels = GetGridRowLabelWindow()) labels->Refresh();
+}
+
+void BufferGrid::RefreshChanged() {
+    uint32_t first = 0;
+    uint32_t last = 0;
+    if (!model().TakeChanged(first, last)) return;
+    RefreshBlock(int(first / PageModel::kBytesPerRow), 0, int(last / PageModel::kBytesPerRow),
+                 PageModel::kColumns - 1);
+}
+
+std::vector<CellBlock> BufferGrid::SelectedBlocks() const {
+    std::vector<CellBlock> out;
+    for (const wxGridBlockCoords& b : GetSelectedBlocks())
+        out.push_back({b.GetTopRow(), b.GetLeftCol(), b.GetBottomRow(), b.GetRightCol()});
+    return out;
+}
+
+bool BufferGrid::ByteSelected(uint32_t index) const {
+    if (index >= model().capacity()) return false;
+    return IsInSelection(int(index / PageModel::kBytesPerRow), int(index % PageModel::kBytesPerRow));
+}
+
+void BufferGrid::SelectByte(uint32_t index, bool add) {
+    if (index >= model().capacity()) return;
+    const int row = int(index / PageModel::kBytesPerRow);
+    const int col = int(index % PageModel::kBytesPerRow);
+    // Selected here with its mirror directly: going through the range event would
+    // replace the selection, and a cell added to it must not drop the others.
+    mirrorActive_ = true;
+    if (!add) ClearSelection();
+    SelectBlock(row, col + PageModel::kFirstCharColumn, row, col + PageModel::kFirstCharColumn, true);
+    SelectBlock(row, col, row, col, true);
+    mirrorActive_ = false;
+}
+
+void BufferGrid::SelectMirrored(int top, int left, int bottom, int right) {
+    const auto blocks = MirroredSelection({top, left, bottom, right});
+    if (!blocks) return;
+    mirrorActive_ = true;
+    ClearSelection();
+    // The mirror goes in first so that the user's block stays the one the grid
+    // keeps extending with the keyboard.
+    for (auto it = blocks->rbegin(); it != blocks->rend(); ++it)
+        SelectBlock(it->top, it->left, it->bottom, it->right, true);
+    mirrorActive_ = false;
+}
+
+void BufferGrid::OnRangeSelect(wxGridRangeSelectEvent& event) {
+    if (!event.Selecting() || mirrorActive_) return;
+    SelectMirrored(event.GetTopRow(), event.GetLeftCol(), event.GetBottomRow(), event.GetRightCol());
+}
+
+void BufferGrid::OnCellLeftClick(wxGridEvent& event) {
+    const int row = event.GetRow();
+    const int col = event.GetCol();
+    SelectMirrored(row, col, row, col);
+    SetGridCursor(row, col);
+}
+
+void BufferGrid::OnCellChange(wxGridEvent& event) {
+    // The table already applied the cell rules; show both cells of the row.
+    const int row = event.GetRow();
+    RefreshChanged();
+    RefreshBlock(row, 0, row, PageModel::kColumns - 1);
+}
+
+}  // namespace hc12

@@ -1,0 +1,170 @@
+#include "BufferNotebook.h"
+
+#include <algorithm>
+
+#include <wx/msgdlg.h>
+#include <wx/panel.h>
+
+#include "BufferGrid.h"
+#include "FileTexts.h"
+#include "FilteredTextField.h"
+#include "HexText.h"
+
+namespace hc12 {
+namespace {
+
+wxString FromUtf8(const std::string& s) { return wxString::FromUTF8(s.data(), s.size()); }
+wxString FromUtf8(const char* s) { return wxString::FromUTF8(s); }
+
+constexpr uint32_t kDefaultPageBytes = 512;
+// Page panels: tab traversal, no border.
+constexpr long kPageStyle = wxTAB_TRAVERSAL | wxNO_BORDER;
+
+}  // namespace
+
+BufferNotebook::BufferNotebook(wxWindow* parent, wxWindowID id, const wxPoint& pos,
+                               const wxSize& size, long style, const wxString& name)
+    : wxNotebook(parent, id, pos, size, style, name) {
+    gridTable_.fill(nullptr);
+    AddBufferPage("Buf");
+}
+
+void BufferNotebook::SetAddressFields(FilteredTextField* startField, FilteredTextField* countField) {
+    startField_ = startField;
+    countField_ = countField;
+}
+
+void BufferNotebook::SetCompareCombo(wxComboBox* compareCombo) { compareCombo_ = compareCombo; }
+
+void BufferNotebook::UpdateCompareComboState() {
+    if (!compareCombo_) return;
+    compareCombo_->Enable(compareCombo_->GetCount() > 1);
+}
+
+wxString BufferNotebook::AddBufferPage(const wxString& requested) {
+    uint32_t size = kDefaultPageBytes;
+    uint32_t start = 0;
+    if (currentGrid_) {
+        size = currentGrid_->count();
+        start = currentGrid_->start();
+    }
+    if (GetPageCount() >= size_t(kMaxPages)) {
+        wxMessageBox(FromUtf8(kTooManyPagesText), FromUtf8(kWarningCaption), wxOK | wxICON_EXCLAMATION);
+        return wxString();
+    }
+    currentGrid_ = nullptr;
+    wxString name = requested;
+    if (name == "Buf") name = wxString::Format("Buf%u", pageCounter_++);
+
+    auto* page = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, kPageStyle);
+    AddPage(page, name, true);
+    // The page is only laid out later on some ports; give it the size it gets.
+    if (page->GetSize().GetWidth() < 50) page->SetSize(PageRectGuess());
+
+    if (compareCombo_) {
+        compareCombo_->Append(name);
+        compareCombo_->SetSelection(int(compareCombo_->GetCount()) - 1);
+        UpdateCompareComboState();
+    }
+    BuildPageGrid(size);
+    if (startField_) startField_->SetText(FromUtf8(FormatHex4(start)));
+    return name;
+}
+
+wxRect BufferNotebook::PageRectGuess() const {
+    // Where the pages sit once the notebook is shown: below the tabs, inside the border.
+    const wxSize client = GetClientSize();
+    constexpr int kTabsHeight = 32;
+    return wxRect(3, kTabsHeight, std::max(client.GetWidth() - 6, 1),
+                  std::max(client.GetHeight() - kTabsHeight - 3, 1));
+}
+
+void BufferNotebook::CloseCurrentPage() {
+    const int s = GetSelection();
+    const int n = int(GetPageCount());
+    if (s < 0) return;
+    for (int i = s; i < n; ++i) gridTable_[size_t(i)] = gridTable_[size_t(i) + 1];
+    gridTable_[size_t(n)] = nullptr;
+
+    if (compareCombo_) {
+        const int entry = compareCombo_->FindString(GetPageText(size_t(s)), true);
+        if (entry != wxNOT_FOUND) compareCombo_->Delete(unsigned(entry));
+        UpdateCompareComboState();
+        if (compareCombo_->GetCount() > 0) compareCombo_->SetSelection(int(compareCombo_->GetCount()) - 1);
+    }
+    // No current grid while the page goes: the page change this raises must not
+    // store the fields into a grid being destroyed.
+    currentGrid_ = nullptr;
+    DeletePage(size_t(s));
+    if (GetPageCount() == 0) AddBufferPage("Buf");
+
+    int shown = s == 0 ? 0 : (s == n - 1 ? s - 1 : s);
+    if (n == 1) shown = 0;
+    if (GetSelection() != shown) ChangeSelection(size_t(shown));
+    currentGrid_ = gridTable_[size_t(shown)];
+    ShowAddressWindow(currentGrid_);
+}
+
+void BufferNotebook::RenameCurrentPage(const wxString& name) {
+    const int s = GetSelection();
+    if (s >= 0) SetPageText(size_t(s), name);
+}
+
+void BufferNotebook::BuildPageGrid(uint32_t size) { BuildPageGrid(size, size); }
+
+void BufferNotebook::BuildPageGrid(uint32_t size, uint32_t capacity) {
+    const int s = GetSelection();
+    if (s < 0) return;
+    uint32_t start = 0;
+    if (BufferGrid* old = gridTable_[size_t(s)]) {
+        start = old->start();
+        gridTable_[size_t(s)] = nullptr;
+        if (currentGrid_ == old) currentGrid_ = nullptr;
+        old->Destroy();
+    }
+    wxWindow* page = GetPage(size_t(s));
+    const wxSize pageSize = page->GetSize();
+    auto* grid = new BufferGrid(page, 0, wxPoint(3, 3),
+                                wxSize(pageSize.GetWidth(), pageSize.GetHeight() - 3), wxWANTS_CHARS,
+                                "Notebook", std::max(size, capacity));
+    gridTable_[size_t(s)] = grid;
+    currentGrid_ = gridTable_[size_t(GetSelection())];
+    if (startField_ && countField_) {
+        grid->SetCount(size);
+        grid->SetStart(start);
+        ShowAddressWindow(grid);
+    }
+}
+
+void BufferNotebook::ShowAddressWindow(BufferGrid* grid) {
+    if (!startField_ || !countField_ || !currentGrid_ || !grid) return;
+    const uint32_t start = grid->start();
+    countField_->SetText(wxString::Format("%u", grid->count()));
+    grid->SetStart(start);
+    startField_->SetText(FromUtf8(FormatHex4(start)));
+    currentGrid_->RelabelRows();
+}
+
+void BufferNotebook::StoreAddressWindow() {
+    if (!startField_ || !countField_ || !currentGrid_) return;
+    const wxScopedCharBuffer count = countField_->GetValue().utf8_str();
+    const wxScopedCharBuffer start = startField_->GetValue().utf8_str();
+    currentGrid_->SetCount(ParseDecimal(std::string_view(count.data(), count.length())));
+    currentGrid_->SetStart(ParseHex(std::string_view(start.data(), start.length())));
+}
+
+void BufferNotebook::OnAddressFieldChanged(FilteredTextField& field) {
+    const wxString name = field.GetName();
+    if (name != "ile" && name != "start") return;
+    StoreAddressWindow();
+}
+
+void BufferNotebook::OnPageChanged() {
+    if (!startField_ || !countField_ || !currentGrid_) return;
+    StoreAddressWindow();
+    const int s = GetSelection();
+    currentGrid_ = s >= 0 ? gridTable_[size_t(s)] : nullptr;
+    ShowAddressWindow(currentGrid_);
+}
+
+}  // namespace hc12
