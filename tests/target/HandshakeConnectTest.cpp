@@ -1,0 +1,218 @@
+// Interface reset, clock choice and connect against the virtual board.
+#include <gtest/gtest.h>
+
+#include "TargetRig.h"
+
+namespace hc12::testing {
+namespace {
+
+using Frames = std::vector<std::string>;
+
+TEST(ResetInterface, RightGreetingRunsAndConfiguresTheInterface) {
+    TargetRig rig(Board("HC912D60x"));
+    ASSERT_TRUE(rig.link.OpenPort(0));
+    EXPECT_TRUE(rig.programmer.ResetInterface());
+    EXPECT_EQ(rig.view.statusHistory[3],
+              (Frames{"Reset.", "Brak połączenia.", "Połączony."}));
+    EXPECT_EQ(rig.link.ConnectionState(), kConnected);
+    EXPECT_EQ(rig.NewFrames(), (Frames{"R", "U 00"}));
+    EXPECT_FALSE(rig.view.commandsEnabled);  // only a whole connect unlocks them
+}
+
+TEST(ResetInterface, WrongOrMissingGreetingByteSendsNothingAndRestoresField) {
+    for (const std::string greeting : {"pawx", "paw", "xaww"}) {
+        SCOPED_TRACE(greeting);
+        sim::BoardOptions options = Board("HC912D60x");
+        options.greeting = greeting;
+        TargetRig rig(options);
+        ASSERT_TRUE(rig.link.OpenPort(0));
+        rig.view.SetStatusText(0, "Przeczytano  6  bajtów.");
+        EXPECT_FALSE(rig.programmer.ResetInterface());
+        EXPECT_TRUE(rig.NewFrames().empty());
+        EXPECT_EQ(rig.link.ConnectionState(), kNotConnected);
+        // Field 3 gets what field 0 showed when the reset began.
+        EXPECT_EQ(rig.view.Status(3), "Przeczytano  6  bajtów.");
+        EXPECT_TRUE(rig.view.messages.empty());
+    }
+}
+
+TEST(QuartzSelected, SendsTheClockOfEachChoiceAndNothingForAuto) {
+    TargetRig rig(Board("HC912D60x"));
+    ASSERT_TRUE(rig.link.OpenPort(0));
+    rig.programmer.OnQuartzSelected("8MHz");
+    rig.programmer.OnQuartzSelected("8MHz");
+    EXPECT_EQ(rig.programmer.QuartzMhz(), 8);
+    rig.programmer.OnQuartzSelected("4MHz");
+    EXPECT_EQ(rig.programmer.QuartzMhz(), 4);
+    rig.programmer.OnQuartzSelected("Auto");
+    rig.programmer.OnQuartzSelected("16mhz");  // compared exactly
+    EXPECT_EQ(rig.programmer.QuartzMhz(), 4);
+    rig.programmer.OnQuartzSelected("16MHz");
+    EXPECT_EQ(rig.programmer.QuartzMhz(), 16);
+    EXPECT_EQ(rig.NewFrames(), (Frames{"U 02", "U 02", "U 01", "U 00"}));
+}
+
+TEST(Connect, NoModelChosenWarnsAndTouchesNothing) {
+    TargetRig rig(Board("HC912D60x"));
+    rig.programmer.Connect();
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Wybierz model mikrokontrolera!");
+    EXPECT_EQ(rig.view.messages[0].caption, "Ostrzeżenie");
+    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(rig.link.PortChosen());
+    EXPECT_TRUE(rig.view.statusHistory[3].empty());
+}
+
+TEST(Connect, PortThatCannotOpenReturnsToNotConnected) {
+    TargetRig rig(Board("HC912D60x"), /*portOpens=*/false);
+    rig.Connect("HC912D60x");
+    EXPECT_EQ(rig.link.ConnectionState(), kNotConnected);
+    EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
+    EXPECT_FALSE(rig.view.commandsEnabled);
+    // The link's own box about the port, and nothing from the connect.
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Niewłaściwa nazwa portu lub port jest aktywny.");
+}
+
+TEST(Connect, OpensCom1WhenNoPortWasChosen) {
+    TargetRig rig(Board("HC912D60x"));
+    rig.view.quartzText = "8MHz";
+    rig.Connect("HC912D60x");
+    EXPECT_NE(std::find(rig.view.events.begin(), rig.view.events.end(), "open-default-port"),
+              rig.view.events.end());
+    EXPECT_TRUE(rig.link.PortValid());
+}
+
+TEST(Connect, HcTwelveTargetIsOnlyProbedAndUnlocksTheCheckBox) {
+    TargetRig rig(Board("HC912D60x", 8));
+    ASSERT_TRUE(rig.link.OpenPort(0));
+    rig.programmer.OnQuartzSelected("8MHz");
+    rig.view.quartzText = "8MHz";
+    rig.SkipFrames();
+    rig.Connect("HC912D60x");
+    EXPECT_EQ(rig.NewFrames(), (Frames{"R", "U 02", "C 000F"}));
+    EXPECT_TRUE(rig.view.messages.empty());
+    EXPECT_FALSE(rig.programmer.S12Target());
+    EXPECT_EQ(rig.view.events.back(), "connected:hc12");
+    EXPECT_TRUE(rig.view.commandsEnabled);
+    EXPECT_TRUE(rig.view.checkBoxEnabled);
+    EXPECT_EQ(rig.view.statusHistory[3],
+              (Frames{"Łączenie...", "Reset.", "Brak połączenia.", "Połączony.", "Połączony."}));
+    EXPECT_EQ(rig.view.countField, "1024");  // the model's window stays
+    EXPECT_EQ(rig.view.startField, "0C00");
+}
+
+struct DetectCase {
+    int boardQuartz;
+    const char* found;
+    int mhz;
+    Frames attempts;  // frames after the first reset and presence read
+};
+
+TEST(Connect, AutoQuartzTriesSixteenEightFourInTurn) {
+    const Frames a16 = {"R", "U 00", "U 00", "C 000F", "C 000F"};
+    const Frames a8 = {"R", "U 00", "U 02", "C 000F", "C 000F"};
+    const Frames a4 = {"R", "U 02", "U 01", "C 000F", "C 000F"};
+    auto join = [](std::initializer_list<Frames> parts) {
+        Frames all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const DetectCase cases[] = {
+        {16, "16MHz", 16, join({a16})},
+        {8, "8MHz", 8, join({a16, a8})},
+        {4, "4MHz", 4, join({a16, a8, a4})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.boardQuartz);
+        TargetRig rig(Board("HC912D60x", c.boardQuartz));
+        rig.Connect("HC912D60x");
+        Frames expected = {"R", "U 00", "C 000F"};
+        expected.insert(expected.end(), c.attempts.begin(), c.attempts.end());
+        EXPECT_EQ(rig.NewFrames(), expected);
+        EXPECT_EQ(rig.view.quartzText, c.found);
+        EXPECT_EQ(rig.programmer.QuartzMhz(), c.mhz);
+        EXPECT_TRUE(rig.view.messages.empty());
+        EXPECT_TRUE(rig.view.commandsEnabled);
+
+        // The clock found is kept: the next connect does not detect again.
+        rig.programmer.Connect();
+        EXPECT_EQ(rig.NewFrames().size(), 3u);
+    }
+}
+
+TEST(Connect, NoQuartzFoundWarnsOnceAndGoesOnWithFourMegahertz) {
+    // A board whose quartz is none of the three choices.
+    TargetRig rig(Board("HC912D60x", 12));
+    rig.Connect("HC912D60x");
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Nie moge rozpoznać kwarcu! Wybierz go ręcznie");
+    EXPECT_EQ(rig.view.messages[0].caption, "Ostrzeżenie");
+    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(rig.view.quartzText, "4MHz");
+    EXPECT_EQ(rig.programmer.QuartzMhz(), 4);
+    EXPECT_TRUE(rig.view.commandsEnabled);  // the target still answered in time
+}
+
+TEST(Connect, SilentTargetFailsWithProcessorMessage) {
+    sim::BoardOptions options = Board("HC912D60x");
+    options.targetPresent = false;
+    TargetRig rig(options);
+    rig.view.quartzText = "8MHz";
+    rig.Connect("HC912D60x");
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Nieudane połączenie z procesorem");
+    EXPECT_EQ(rig.view.messages[0].caption, "Błąd");
+    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Error);
+    EXPECT_FALSE(rig.view.commandsEnabled);
+    EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
+}
+
+TEST(Connect, WrongGreetingFailsWithInterfaceMessage) {
+    sim::BoardOptions options = Board("HC912D60x");
+    options.greeting = "pawx";
+    TargetRig rig(options);
+    rig.Connect("HC912D60x");
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Nieudane połączenie z interfejsem");
+    EXPECT_EQ(rig.view.messages[0].caption, "Błąd");
+    EXPECT_FALSE(rig.view.commandsEnabled);
+    EXPECT_EQ(rig.link.ConnectionState(), kNotConnected);
+}
+
+TEST(Connect, McNineS12ReportsItsMemoryMapAndTakesTheEepromWindow) {
+    struct Case {
+        uint8_t memsiz, initrm;
+        const char* report;
+        const char* count;
+    };
+    const Case cases[] = {
+        {0x05, 0x41, "RAM: 12 KB  Początek: 0x4000 EEPROM: 0 KB  Początek: 0x2000", "0"},
+        {0x15, 0x41, "RAM: 12 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000", "2048"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.report);
+        TargetRig rig(Board("MC9S12DT128", 8));
+        rig.board.Poke(0x001C, c.memsiz);
+        rig.view.quartzText = "8MHz";
+        rig.Connect("MC9S12DT128");
+        const Frames frames = rig.NewFrames();
+        const Frames tail(frames.end() - 6, frames.end());
+        EXPECT_EQ(tail, (Frames{"z 0012 21", "z 0010 41", "C 001C", "C 0010", "C 001C",
+                                "C 0012"}));
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0].text, c.report);
+        EXPECT_EQ(rig.view.messages[0].caption, "Parametry");
+        EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::None);
+        EXPECT_EQ(rig.view.countField, c.count);
+        EXPECT_EQ(rig.view.startField, "2000");
+        EXPECT_EQ(rig.programmer.CurrentModel().eepromStart, 0x2000u);
+        EXPECT_TRUE(rig.programmer.S12Target());
+        EXPECT_EQ(rig.view.events.back(), "connected:s12");
+        EXPECT_FALSE(rig.view.checkBoxChecked);
+        EXPECT_FALSE(rig.view.checkBoxEnabled);
+    }
+}
+
+}  // namespace
+}  // namespace hc12::testing

@@ -1,0 +1,306 @@
+// Writing the EEPROM of both families against the virtual board.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TargetRig.h"
+
+namespace hc12::testing {
+namespace {
+
+using Frames = std::vector<std::string>;
+
+// A connected rig for `model` on an 8 MHz board.
+struct WriteRig : TargetRig {
+    explicit WriteRig(const std::string& model, sim::BoardOptions options = {})
+        : TargetRig(WithModel(options, model)) {
+        view.quartzText = "8MHz";
+        Connect(model);
+        EXPECT_TRUE(view.commandsEnabled);
+        SkipFrames();
+        view.messages.clear();
+        view.events.clear();
+    }
+    static sim::BoardOptions WithModel(sim::BoardOptions o, const std::string& model) {
+        o.model = model;
+        o.quartzMhz = 8;
+        return o;
+    }
+    uint16_t start() { return uint16_t(view.PageStart()); }
+    int Count(const Frames& frames, const std::string& f) {
+        return int(std::count(frames.begin(), frames.end(), f));
+    }
+};
+
+std::vector<uint8_t> Bytes(size_t n, uint8_t seed) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(seed + i * 13);
+    return v;
+}
+
+TEST(WriteEeprom, HcTwelveWordIsErasedProgrammedAndVerifiedWithEveryPause) {
+    WriteRig rig("HC912D60x");
+    rig.view.LoadPage(0x0C00, {0x12, 0x34});
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    const auto records = rig.NewRecords();
+    Frames frames;
+    for (const auto& r : records) frames.push_back(FrameText(r.bytes));
+    EXPECT_EQ(frames, (Frames{"U 02", "C 0012",
+                              // preparation, with the 8 MHz divider 35 x 8
+                              "z 0012 01", "z 00F0 FC", "z 00F1 00", "z 00EE 01", "z 00EF 18",
+                              // erase
+                              "z 00F3 B6", "s 0C00 FF FF", "z 00F3 B7", "z 00F3 B6", "z 00F3 80",
+                              // program
+                              "z 00F3 82", "s 0C00 12 34", "z 00F3 83", "z 00F3 82", "z 00F3 80",
+                              // verify
+                              "L 0C00"}));
+    // The pause after each frame of the preparation and the word (ms).
+    const uint64_t pauses[] = {10, 10, 10, 10, 10 + 20, 10, 10, 10, 10, 20, 10, 10, 10, 10, 10};
+    ASSERT_EQ(records.size(), 2 + std::size(pauses) + 1);
+    for (size_t i = 0; i < std::size(pauses); ++i) {
+        SCOPED_TRACE(frames[2 + i]);
+        EXPECT_GE(records[3 + i].timeUs - records[2 + i].timeUs, pauses[i] * 1000);
+    }
+    EXPECT_EQ(rig.board.Peek(0x0C00), 0x12);
+    EXPECT_EQ(rig.board.Peek(0x0C01), 0x34);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+    EXPECT_EQ(rig.view.Status(1), "2");
+    EXPECT_TRUE(rig.view.messages.empty());
+    EXPECT_FALSE(rig.view.gaugeRunning());
+}
+
+TEST(WriteEeprom, McNineS12WordIsProgrammedAfterTheBulkErase) {
+    WriteRig rig("MC9S12DT128");
+    const uint16_t start = rig.start();
+    rig.view.LoadPage(start, {0x12, 0x34});
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    const auto records = rig.NewRecords();
+    Frames frames;
+    for (const auto& r : records) frames.push_back(FrameText(r.bytes));
+    const std::string s = TargetRig::Hex4(start);
+    // Preparation up to the bulk erase, ECLKDIV 0x2B for 8 MHz.
+    const Frames head = {"U 02",      "C 0012",      "z 0114 FF", "C 0114", "C 0110",
+                         "z 0110 2B", "C 0110",      "C 0115"};
+    ASSERT_GT(frames.size(), head.size());
+    EXPECT_EQ(Frames(frames.begin(), frames.begin() + long(head.size())), head);
+    EXPECT_EQ(rig.Count(frames, "s " + s + " FF FF"), 3);
+    EXPECT_EQ(rig.Count(frames, "z 0116 41"), 3);
+    // The word: data, command, start, wait for completion, check, read back.
+    const auto word = std::find(frames.begin(), frames.end(), "s " + s + " 12 34");
+    ASSERT_NE(word, frames.end());
+    EXPECT_EQ(Frames(word, frames.end()),
+              (Frames{"s " + s + " 12 34", "z 0116 20", "z 0115 80", "C 0115", "C 0115",
+                      "L " + s}));
+    EXPECT_EQ(rig.board.Peek(start), 0x12);
+    EXPECT_EQ(rig.board.Peek(uint16_t(start + 1)), 0x34);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+    EXPECT_TRUE(rig.view.messages.empty());
+}
+
+TEST(WriteEeprom, WholePageOnBothFamiliesReadsBackTheSame) {
+    for (const std::string model : {"HC912D60x", "MC9S12DT128", "HC812A4"}) {
+        SCOPED_TRACE(model);
+        WriteRig rig(model);
+        const uint16_t start = rig.start();
+        std::vector<uint8_t> bytes = Bytes(256, 0x21);
+        bytes[10] = bytes[11] = 0xFF;  // an erased word: not programmed
+        rig.view.LoadPage(start, bytes);
+        EXPECT_TRUE(rig.programmer.WriteEeprom());
+        for (uint32_t i = 0; i < bytes.size(); ++i)
+            ASSERT_EQ(rig.board.Peek(uint16_t(start + i)), bytes[i]) << i;
+        EXPECT_EQ(rig.view.Status(0), "Zapisano  256  bajtów.");
+        EXPECT_EQ(rig.view.Status(1), "256");
+        EXPECT_TRUE(rig.view.messages.empty());
+        EXPECT_EQ(rig.view.gaugeEndsAtTotal, 1);
+        // The selection follows the write: the second byte of the last word.
+        EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{255}));
+
+        EXPECT_TRUE(rig.programmer.ReadEeprom());
+        for (uint32_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(rig.view.Cell(i), bytes[i]) << i;
+    }
+}
+
+TEST(WriteEeprom, WordVerifiedOnTheThirdProgrammingIsNeitherRedNorCounted) {
+    sim::BoardOptions options;
+    options.unstableAddress = 0x0C02;
+    options.unstableReadings = 2;
+    WriteRig rig("HC912D60x", options);
+    rig.view.LoadPage(0x0C00, {0x11, 0x22, 0x33, 0x44});
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(rig.Count(frames, "s 0C02 33 44"), 3);
+    EXPECT_EQ(rig.Count(frames, "s 0C00 11 22"), 1);
+    EXPECT_TRUE(rig.view.red.empty());
+    EXPECT_TRUE(rig.view.messages.empty());
+}
+
+TEST(WriteEeprom, ByteThatWillNotProgramIsRedSelectedAndCounted) {
+    sim::BoardOptions options;
+    options.stuckAddress = 0x0C03;
+    WriteRig rig("HC912D60x", options);
+    std::vector<uint8_t> bytes(64, 0x00);
+    rig.view.LoadPage(0x0C00, bytes);
+    EXPECT_FALSE(rig.programmer.WriteEeprom());
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(rig.Count(frames, "s 0C02 00 00"), 5);  // programmed, then four more times
+    EXPECT_EQ(rig.view.red, (std::set<uint32_t>{3}));
+    EXPECT_TRUE(rig.view.selected().count(3));
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  64  bajtów.");
+    EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  1");
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Nie udało się zapisać 1komórek");
+    EXPECT_EQ(rig.view.messages[0].caption, "Błąd");
+    EXPECT_EQ(rig.view.messages[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Error);
+}
+
+TEST(WriteEeprom, QuestionAtATenthOrATwentiethOfTheCount) {
+    struct Case {
+        uint32_t count;     // one stuck byte = count / 10 or count / 20
+        MsgAnswer answer;
+        int questions;      // how often it is asked
+        const char* field0;
+        const char* field1;
+    };
+    // The stuck byte is at offset 4; each answer Yes brings the question again
+    // after the next word while the count stays.
+    const Case cases[] = {
+        {20, MsgAnswer::Yes, 8, "Zapisano  20  bajtów.", "Nieudanych zapisów:  1"},
+        {20, MsgAnswer::No, 1, "Zapisano  4  bajtów.", "Nieudanych zapisów:  17"},
+        {10, MsgAnswer::Yes, 3, "Zapisano  10  bajtów.", "Nieudanych zapisów:  1"},
+        {10, MsgAnswer::No, 1, "Zapisano  4  bajtów.", "Nieudanych zapisów:  7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.count) + (c.answer == MsgAnswer::Yes ? " yes" : " no"));
+        sim::BoardOptions options;
+        options.stuckAddress = 0x0C04;
+        WriteRig rig("HC912D60x", options);
+        rig.view.defaultAnswer = c.answer;
+        rig.view.LoadPage(0x0C00, std::vector<uint8_t>(c.count, 0x5A));
+        EXPECT_FALSE(rig.programmer.WriteEeprom());
+        int questions = 0;
+        for (const auto& m : rig.view.messages) {
+            if (m.buttons != MsgButtons::YesNo) continue;
+            ++questions;
+            EXPECT_EQ(m.text, "Nie udało się zapisać 1komórek\nCzy kontynuować?");
+            EXPECT_EQ(m.caption, "Błąd");
+            EXPECT_EQ(m.icon, MsgIcon::Error);
+        }
+        EXPECT_EQ(questions, c.questions);
+        EXPECT_EQ(rig.view.Status(0), c.field0);
+        EXPECT_EQ(rig.view.Status(1), c.field1);
+        EXPECT_FALSE(rig.view.gaugeRunning());
+        if (c.answer == MsgAnswer::No) {
+            EXPECT_EQ(rig.board.Peek(0x0C06), 0xFF);  // never reached
+        }
+    }
+}
+
+TEST(WriteEeprom, SelectionOnlyWritesTheWordsOfSelectedCells) {
+    WriteRig rig("HC912D60x");
+    for (uint32_t a = 0x0C00; a < 0x0C10; ++a) rig.board.Poke(uint16_t(a), 0xEE);
+    rig.view.LoadPage(0x0C00, Bytes(16, 0x40));
+    rig.view.selectionOnly = true;
+    rig.view.Select(5);
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(rig.Count(frames, "s 0C04 FF FF"), 1);
+    EXPECT_EQ(rig.Count(frames, "s 0C00 FF FF"), 0);
+    EXPECT_EQ(rig.board.Peek(0x0C04), Bytes(16, 0x40)[4]);
+    EXPECT_EQ(rig.board.Peek(0x0C05), Bytes(16, 0x40)[5]);
+    EXPECT_EQ(rig.board.Peek(0x0C06), 0xEE);
+    EXPECT_EQ(rig.board.Peek(0x0C03), 0xEE);
+    EXPECT_EQ(rig.view.gaugeTotal(), 1);
+    EXPECT_EQ(rig.view.gaugeEndsAtTotal, 1);
+    EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{5}));  // not moved
+    EXPECT_EQ(rig.view.Status(1), "6");
+}
+
+TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
+    WriteRig rig("HC912D60x");
+    for (uint32_t a = 0x0C00; a < 0x0C40; ++a) rig.board.Poke(uint16_t(a), uint8_t(a));
+    // A page of one row (16 cells) with a count of 34: 18 bytes lie beyond it.
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(16, 0x00), 34);
+    rig.view.ClearCell(3);
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(rig.Count(frames, "C 0C03"), 1);
+    EXPECT_EQ(rig.Count(frames, "C 0C02"), 0);
+    EXPECT_EQ(rig.board.Peek(0x0C02), 0x00);
+    EXPECT_EQ(rig.board.Peek(0x0C03), 0x03);
+    for (uint32_t a = 0x0C10; a < 0x0C22; ++a) EXPECT_EQ(rig.board.Peek(uint16_t(a)), uint8_t(a));
+    EXPECT_EQ(rig.board.Peek(0x0C22), 0x22);  // outside the window: untouched
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  34  bajtów.");
+    EXPECT_TRUE(rig.view.messages.empty());
+    // The selection only lands on cells that exist.
+    EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{15}));
+}
+
+TEST(WriteEeprom, OddCountAndStartBecomeWholeWords) {
+    WriteRig rig("HC912D60x");
+    rig.view.LoadPage(0x0C01, std::vector<uint8_t>(16, 0x00), 9);
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    EXPECT_EQ(rig.view.countField, "10");
+    EXPECT_EQ(rig.view.startField, "0C02");
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  10  bajtów.");
+}
+
+TEST(WriteEeprom, AnErasedPageIsOnlyErased) {
+    WriteRig rig("HC912D60x");
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(32, 0xFF));
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(rig.Count(frames, "z 00F3 B7"), 16);
+    EXPECT_EQ(rig.Count(frames, "z 00F3 83"), 0);
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
+                            [](const std::string& f) { return f[0] == 'L'; }),
+              0);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  32  bajty.");
+}
+
+TEST(WriteEeprom, WindowPastFfffIsRefusedBeforeAnythingIsSent) {
+    WriteRig rig("HC912D60x");
+    rig.view.LoadPage(0xFFF0, std::vector<uint8_t>(32, 0x00));
+    EXPECT_FALSE(rig.programmer.WriteEeprom());
+    EXPECT_TRUE(rig.NewFrames().empty());
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Zakres zapisu wykracza poza adres FFFF!");
+    EXPECT_EQ(rig.view.messages[0].caption, "Błąd");
+    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Error);
+    EXPECT_EQ(rig.view.gaugeStarts, 0);
+
+    // Up to 0xFFFF itself is fine.
+    rig.view.messages.clear();
+    rig.view.LoadPage(0xFFF0, std::vector<uint8_t>(16, 0xFF));
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    EXPECT_TRUE(rig.view.messages.empty());
+}
+
+TEST(WriteEeprom, InterfaceUnpluggedMidwayEndsWithTheSummary) {
+    sim::BoardOptions options;
+    // Greeting and presence read (5), the write's read of 0x0012 (1), three words
+    // verified (2 each); the fourth word's read-back gets no reply.
+    options.silentAfterReplyBytes = 5 + 1 + 3 * 2;
+    WriteRig rig("HC912D60x", options);
+    rig.view.defaultAnswer = MsgAnswer::Yes;
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(64, 0x00));
+    EXPECT_FALSE(rig.programmer.WriteEeprom());
+    EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
+    EXPECT_FALSE(rig.view.commandsEnabled);
+    EXPECT_FALSE(rig.view.gaugeRunning());
+    bool lostBox = false;
+    for (const auto& m : rig.view.messages)
+        lostBox |= m.text == "Utracono połącznie z interfejsem! ";
+    EXPECT_TRUE(lostBox);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  6  bajtów.");
+}
+
+TEST(WriteEeprom, CountZeroSendsNothing) {
+    WriteRig rig("HC912D60x");
+    rig.view.LoadPage(0x0C00, {}, 0);
+    EXPECT_TRUE(rig.programmer.WriteEeprom());
+    EXPECT_TRUE(rig.NewFrames().empty());
+}
+
+}  // namespace
+}  // namespace hc12::testing
