@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Checks that a build installs like a Linux desktop application:
+#   1. `cmake --install` into a temporary prefix puts the programs, the desktop
+#      entry, the AppStream metainfo, the hicolor icons and the manual pages there;
+#   2. desktop-file-validate and appstreamcli validate --no-net accept them;
+#   3. the installed command-line program runs from the prefix;
+#   4. cpack -G DEB builds the package, whose contents and dependencies are listed;
+#   5. (as root, or with passwordless sudo) apt-get installs the package, the
+#      window program starts from /usr/bin through the desktop entry's command
+#      line on a private Xvfb display, and the package is purged again, together
+#      with anything apt had to pull in for it, so the system is left as it was.
+#      Skipped when hc12prog is already installed (not ours to remove), or with
+#      HC12_CHECK_APT=0.
+#
+# Usage: tools/check-install.sh [BUILD_DIR]     (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+
+fail() { echo "check-install: FAIL: $*" >&2; exit 1; }
+note() { echo "check-install: $*"; }
+
+[ -f "$build/CMakeCache.txt" ] || fail "$build is not a configured build directory"
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh installs it)"
+done
+
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+app_id=$(cache_value HC12_APP_ID)
+[ -n "$app_id" ] || fail "HC12_APP_ID not in the cache: cmake/Packaging.cmake was not included"
+
+# Which programs this build has (the install rules follow the targets).
+programs=()
+for p in src/app/hc12prog src/cli/hc12prog-cli; do
+  if [ -x "$build/$p" ]; then programs+=("$(basename "$p")"); fi
+done
+note "programs built: ${programs[*]:-none}"
+
+work=$(mktemp -d)
+chmod 755 "$work"  # apt reads the package as the user _apt
+installed_by_us=""
+extra_packages=()
+cleanup() {
+  if [ -n "$installed_by_us" ]; then
+    note "purging the package again"
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q hc12prog "${extra_packages[@]}" \
+      >"$work/purge.log" 2>&1 || { cat "$work/purge.log" >&2; echo "check-install: purge failed" >&2; }
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- 1. install into a temporary prefix ----------------------------------------
+
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" --component hc12prog >"$work/install.log" \
+  || { cat "$work/install.log" >&2; fail "cmake --install"; }
+
+expected=(
+  "share/applications/$app_id.desktop"
+  "share/metainfo/$app_id.metainfo.xml"
+  share/icons/hicolor/scalable/apps/hc12prog.svg
+)
+sizes=(16 32 48 64 128 256)
+for s in "${sizes[@]}"; do expected+=("share/icons/hicolor/${s}x${s}/apps/hc12prog.png"); done
+for p in "${programs[@]}"; do expected+=("bin/$p" "share/man/man1/$p.1.gz"); done
+if [[ " ${programs[*]} " == *" hc12prog "* ]]; then expected+=(share/man/pl/man1/hc12prog.1.gz); fi
+for f in "${expected[@]}"; do
+  [ -f "$prefix/$f" ] || fail "not installed: $f"
+done
+note "installed ${#expected[@]} expected files under the prefix"
+
+# Every icon is a PNG of the size its folder names.
+for s in "${sizes[@]}"; do
+  file -b "$prefix/share/icons/hicolor/${s}x${s}/apps/hc12prog.png" | grep -q "^PNG image data, $s x $s," \
+    || fail "icon ${s}x${s} is not a ${s}x${s} PNG"
+done
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/hc12prog.svg" || fail "scalable icon is not SVG"
+
+# Manual pages: valid gzip, and rendered without warnings where man is present.
+for page in $(cd "$prefix" && find share/man -name '*.gz'); do
+  gzip -t "$prefix/$page" || fail "$page is not gzip"
+  if command -v man >/dev/null; then
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null || true)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+  fi
+done
+
+# --- 2. validators -----------------------------------------------------------------
+
+desktop="$prefix/share/applications/$app_id.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+grep -qx 'Categories=Development;Electronics;' "$desktop" || fail "desktop entry categories"
+grep -q '^Name\[pl\]=' "$desktop" || fail "desktop entry has no Polish name"
+appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" \
+  || fail "appstreamcli validate"
+note "desktop entry and metainfo validate"
+
+# --- 3. the installed command-line program runs from the prefix ------------------
+
+if [[ " ${programs[*]} " == *" hc12prog-cli "* ]]; then
+  "$prefix/bin/hc12prog-cli" --help >"$work/help.txt" || fail "installed hc12prog-cli --help"
+  grep -q 'hc12prog-cli' "$work/help.txt" || fail "installed hc12prog-cli --help prints no usage"
+fi
+
+# --- 4. the Debian package -----------------------------------------------------------
+
+(cd "$work" && cpack -G DEB -B "$work/pkg" --config "$build/CPackConfig.cmake") >"$work/cpack.log" 2>&1 \
+  || { cat "$work/cpack.log" >&2; fail "cpack -G DEB"; }
+deb=$(ls "$work"/pkg/*.deb)
+[ "$(echo "$deb" | wc -l)" -eq 1 ] || fail "expected one package, got: $deb"
+chmod 644 "$deb"
+note "package $(basename "$deb"):"
+dpkg-deb -c "$deb" | awk '{print "  " $1 " " $6}'
+depends=$(dpkg-deb -f "$deb" Depends)
+note "Depends: $depends"
+listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in "${expected[@]}"; do
+  grep -qx "./usr/$f" <<<"$listing" || fail "package lacks /usr/$f"
+done
+if [[ " ${programs[*]} " == *" hc12prog "* ]]; then
+  grep -q 'libwxgtk3\.2' <<<"$depends" || fail "package does not depend on the wx 3.2 GTK runtime"
+  grep -q 'libwxbase3\.2' <<<"$depends" || fail "package does not depend on the wx 3.2 base runtime"
+fi
+
+# --- 5. apt install, start, purge ------------------------------------------------------
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  if sudo -n true 2>/dev/null; then SUDO="sudo"; else SUDO="none"; fi
+fi
+if [ "${HC12_CHECK_APT:-1}" = 0 ]; then
+  note "apt step skipped (HC12_CHECK_APT=0)"
+elif [ "$SUDO" = none ]; then
+  note "apt step skipped (neither root nor passwordless sudo)"
+elif dpkg-query -W -f='${Status}' hc12prog 2>/dev/null | grep -q 'install ok installed'; then
+  note "apt step skipped (hc12prog is already installed on this system)"
+elif ! command -v apt-get >/dev/null; then
+  note "apt step skipped (no apt-get)"
+else
+  # What apt would install besides the package itself gets purged with it later.
+  apt-get install -s -y "$deb" >"$work/simulate.log" 2>&1 \
+    || { cat "$work/simulate.log" >&2; fail "apt-get cannot install the package"; }
+  mapfile -t extra_packages < <(awk '$1 == "Inst" && $2 != "hc12prog" {print $2}' "$work/simulate.log")
+  note "apt-get install ./$(basename "$deb") (also pulls in: ${extra_packages[*]:-nothing})"
+  installed_by_us=yes
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$work/apt.log" 2>&1 \
+    || { cat "$work/apt.log" >&2; fail "apt-get install"; }
+
+  [ -f "/usr/share/applications/$app_id.desktop" ] || fail "desktop entry not in /usr/share/applications"
+  if [[ " ${programs[*]} " == *" hc12prog-cli "* ]]; then
+    hc12prog-cli --help >/dev/null || fail "hc12prog-cli from the package does not run"
+  fi
+  if [[ " ${programs[*]} " == *" hc12prog "* ]]; then
+    [ "$(command -v hc12prog)" = /usr/bin/hc12prog ] || fail "hc12prog is not /usr/bin/hc12prog on PATH"
+    # The command the menu runs: the entry's Exec line without its field codes.
+    exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$app_id.desktop" | sed 's/ *%[fFuUick]//g')
+    wm_class=$(sed -n 's/^StartupWMClass=//p' "/usr/share/applications/$app_id.desktop")
+    command -v xvfb-run >/dev/null || fail "xvfb-run is missing"
+    # Started on a private display; passes once its window (with the class the
+    # desktop entry names, so the menu entry and the window belong together) is
+    # mapped, and fails if the program exits first. Waits for the window, never
+    # for a fixed time.
+    cat >"$work/start.sh" <<EOF
+#!/usr/bin/env bash
+cd "\$HOME" 2>/dev/null || cd /
+$exec_line >"$work/app.log" 2>&1 &
+pid=\$!
+for _ in \$(seq 1 300); do
+  if ! kill -0 \$pid 2>/dev/null; then echo "the program exited"; cat "$work/app.log"; exit 1; fi
+  if command -v xwininfo >/dev/null; then
+    if xwininfo -root -tree 2>/dev/null | grep -q '("$wm_class" '; then kill \$pid; wait \$pid; exit 0; fi
+  fi
+  sleep 0.2
+done
+if command -v xwininfo >/dev/null; then echo "no window of class $wm_class appeared"; kill \$pid; exit 1; fi
+kill \$pid; wait \$pid; exit 0  # without xwininfo: still running is all we can tell
+EOF
+    chmod +x "$work/start.sh"
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$work/start.sh" || fail "the installed program did not start"
+    note "the installed hc12prog started from its desktop entry's command ($exec_line)"
+  fi
+fi
+note "OK"
