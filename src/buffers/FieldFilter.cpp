@@ -22,19 +22,15 @@ FilteredField FilterFieldText(const std::u32string& in, int caret, int kind, int
     }
     if (maxLength > 0) {
         const size_t m = size_t(maxLength);
-        const int p = caret;
-        int k = 0;
         while (t.size() > m) {
-            if (p == maxLength + 1) {
+            if (caret == maxLength + 1) {
                 t.erase(m - 1, 1);
+            } else if (caret >= 0 && size_t(caret) < t.size()) {
+                // What was typed or pasted at the caret overwrites what follows it.
+                t.erase(size_t(caret), 1);
             } else {
-                // Overwrite after the caret; past the end nothing follows the
-                // caret, so the excess at the end goes.
-                long idx = long(p) - k;
-                if (idx < 0) idx = 0;
-                if (size_t(idx) >= t.size()) idx = long(t.size()) - 1;
-                t.erase(size_t(idx), 1);
-                ++k;
+                // Nothing follows the caret: the excess at the end goes.
+                t.pop_back();
             }
         }
     }
