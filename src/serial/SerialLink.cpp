@@ -1,17 +1,202 @@
-// Placeholder so that everything links while the link is being written.
+// The serial link: port cache, the request/reply exchange and the link-lost reaction.
 #include "SerialLink.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace hc12 {
 
+namespace {
+
+const char* const kPortNames[kPortCount] = {"COM1", "COM2", "COM3", "COM4"};
+
+const char kPortErrorText[] = "Niewłaściwa nazwa portu lub port jest aktywny.";
+const char kErrorCaption[] = "Błąd";
+
+// Line errors that get a message box, in the order the boxes are shown. Any other
+// error bit (overrun, break) loses the link without a box.
+struct LineErrorText {
+    uint32_t bit;
+    const char* text;
+};
+const LineErrorText kLineErrorTexts[] = {
+    {kCeFrame, "Wykryto błędy w ramce"},
+    {kCeIoe, "Wykryto błędy I/O"},
+    {kCeRxOver, "Bufor wejścia przepełniony. Nasąpi utrata części danych"},
+    {kCeRxParity, "Wykryto błąd parzystości"},
+    {kCeTxFull, "Bufor wyjścia przepełniony. Dane nie mogą zostać wysłane"},
+};
+
+}  // namespace
+
 SerialLink::SerialLink(Clock& clock, LinkView& view, PortOpener opener)
     : clock_(clock), view_(view), opener_(std::move(opener)) {}
+
 SerialLink::~SerialLink() = default;
-bool SerialLink::OpenPort(int) { return false; }
-void SerialLink::CloseAll() {}
-uint8_t SerialLink::Exchange(int, int) { return 0; }
-void SerialLink::SendFrame(const Frame&) {}
-void SerialLink::LinkLost() {}
-void SerialLink::SetRts(bool) {}
-uint8_t BitsToByte(const char*) { return 0; }
+
+bool SerialLink::OpenPort(int index) {
+    if (index < 0 || index >= kPortCount) {
+        // Not a port of the menu: keep the current port, settings put on it again.
+        if (current_ != nullptr) {
+            ApplySettingsToCurrent();
+            return true;
+        }
+        if (portChosen_) {
+            ShowPortError();
+        }
+        return false;
+    }
+
+    portChosen_ = true;
+    auto& slot = cache_[size_t(index)];
+    // A slot stays empty after a failed open, so the port is tried again on its next
+    // choice: the other program may have let it go, or the adapter been plugged in.
+    if (slot == nullptr && opener_) {
+        slot = opener_(kPortNames[index]);
+    }
+    current_ = slot.get();
+    if (current_ == nullptr) {
+        ShowPortError();
+        return false;
+    }
+    ApplySettingsToCurrent();
+    return true;
+}
+
+void SerialLink::ApplySettingsToCurrent() { current_->ApplyLineSettings(); }
+
+void SerialLink::ShowPortError() {
+    view_.ShowMessage(Message{kPortErrorText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+}
+
+void SerialLink::CloseAll() {
+    current_ = nullptr;
+    for (auto& slot : cache_) {
+        slot.reset();
+    }
+}
+
+uint8_t SerialLink::Exchange(int flush, int address) {
+    if (flush < 0) {
+        Flush();
+        return 0;
+    }
+    if (address >= 0) {
+        SendFrame(ReadByteFrame(uint16_t(address)));
+    }
+    return Receive();
+}
+
+void SerialLink::SendFrame(const Frame& frame) {
+    // A failed write is not reported: the reply that does not come times out.
+    if (current_ != nullptr) {
+        current_->Write(frame.bytes.data(), frame.size);
+    }
+}
+
+void SerialLink::SetRts(bool active) {
+    if (current_ != nullptr) {
+        current_->SetRts(active);
+    }
+}
+
+void SerialLink::LinkLost() {
+    connectionState_ = kNotConnected;
+    view_.ShowNotConnected();
+}
+
+void SerialLink::Flush() {
+    rxPending_ = 0;
+    for (int pass = 0; pass < kFlushMaxPasses; ++pass) {
+        clock_.SleepMs(kFlushPassMs);
+        if (current_ == nullptr) {
+            return;  // nothing can be waiting on a port that is not there
+        }
+        // Line errors found here belong to whatever is being discarded: cleared
+        // silently.
+        const LineStatus status = current_->ClearErrors();
+        current_->Purge();
+        if (status.bytesWaiting == 0) {
+            return;
+        }
+    }
+    // The line never fell quiet: nothing sensible can be exchanged over it.
+    LinkLost();
+}
+
+void SerialLink::ShowLineErrors(uint32_t errors) {
+    for (const auto& entry : kLineErrorTexts) {
+        if ((errors & entry.bit) != 0) {
+            view_.ShowMessage(
+                Message{entry.text, kErrorCaption, MsgButtons::Ok, MsgIcon::Exclamation});
+        }
+    }
+}
+
+uint8_t SerialLink::Receive() {
+    const uint32_t start = clock_.TickMs();
+    if (rxPending_ < 0) {
+        rxPending_ = 0;
+    }
+    // Position 0 of the buffer holds the byte returned last time, positions 1..pending
+    // the bytes not yet returned. The returned byte is dropped only once this call
+    // reads or returns, so a line error leaves the pending bytes as they were.
+    bool compacted = false;
+    auto compact = [&] {
+        if (!compacted && rxPending_ > 0) {
+            std::memmove(rxBuffer_.data(), rxBuffer_.data() + 1, size_t(rxPending_));
+        }
+        compacted = true;
+    };
+
+    for (;;) {
+        const LineStatus status = current_ != nullptr ? current_->ClearErrors() : LineStatus{};
+        if (status.errors != 0) {
+            ShowLineErrors(status.errors);
+            LinkLost();
+            return 0;
+        }
+        compact();
+        if (status.bytesWaiting > 0) {
+            // Never past the end of the buffer; what does not fit stays in the
+            // driver's queue for the next call.
+            const size_t room = size_t(kRxBufferSize - rxPending_);
+            const size_t want = std::min<size_t>(status.bytesWaiting, room);
+            if (want > 0) {
+                rxPending_ += int32_t(current_->Read(rxBuffer_.data() + rxPending_, want));
+            }
+        }
+        if (rxPending_ > 0) {
+            --rxPending_;
+            return rxBuffer_[0];
+        }
+        const uint32_t elapsed = clock_.TickMs() - start;
+        if (elapsed >= kReplyTimeoutMs) {
+            LinkLost();
+            return 0;
+        }
+        // Wait in the OS for the rest of the time-out instead of polling.
+        const uint32_t remaining = kReplyTimeoutMs - elapsed;
+        if (current_ != nullptr) {
+            current_->WaitForInput(remaining);
+        } else {
+            clock_.SleepMs(remaining);
+        }
+    }
+}
+
+uint8_t BitsToByte(const char* text) {
+    uint8_t value = 0;
+    if (text == nullptr) {
+        return value;
+    }
+    for (int i = 0; i < 8 && text[i] != '\0'; ++i) {
+        if (text[i] == '1') {
+            value |= uint8_t(0x80u >> i);
+        }
+    }
+    return value;
+}
 
 }  // namespace hc12

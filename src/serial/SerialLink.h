@@ -19,6 +19,13 @@ inline constexpr int kPortCount = 4;           // COM1 .. COM4
 inline constexpr uint32_t kReplyTimeoutMs = 300;
 inline constexpr int kRxBufferSize = 1024;
 
+// A flush sleeps this long before each look at the input queue.
+inline constexpr uint32_t kFlushPassMs = 30;
+// A line that has not fallen quiet after this many flush passes (about 3 s) belongs
+// to a device that sends without pause; the flush gives up and the link counts as
+// lost, instead of blocking the program for good.
+inline constexpr int kFlushMaxPasses = 100;
+
 // ConnectionState values: 1 connected or connecting, 255 (-1 signed) not connected.
 inline constexpr int8_t kConnected = 1;
 inline constexpr int8_t kNotConnected = -1;
@@ -40,12 +47,13 @@ public:
     // True when the current port is open and usable.
     bool PortValid() const { return current_ != nullptr; }
     SerialPort* CurrentPort() { return current_; }
-    // Close everything (exit).
+    // Close every port opened in this run (exit).
     void CloseAll();
 
     // Exchange(-1, -1): flush. Exchange(1, address): ReadByte frame then receive.
     // Exchange(1, -1): receive one byte. 0 after a time-out or line error, which
-    // also leaves ConnectionState at kNotConnected.
+    // also leaves ConnectionState at kNotConnected. Without a usable port every
+    // receive runs into the time-out.
     uint8_t Exchange(int flush, int address);
     // Send a frame and wait until it has left the PC; no reply is read.
     void SendFrame(const Frame& frame);
@@ -60,9 +68,15 @@ public:
 
     Clock& clock() { return clock_; }
 
+    // Received bytes not yet returned by Exchange (0 after every flush).
+    int32_t RxPending() const { return rxPending_; }
+
 private:
     uint8_t Receive();
     void Flush();
+    void ApplySettingsToCurrent();
+    void ShowPortError();
+    void ShowLineErrors(uint32_t errors);
 
     Clock& clock_;
     LinkView& view_;
