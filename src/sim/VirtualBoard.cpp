@@ -1,24 +1,306 @@
-// Placeholder so that everything links while the board is being written.
+// The programming interface: held in reset while RTS is active, it greets after the
+// pulse, waits for 'R', and then carries out the single-letter frames on the target.
+// Both directions of the line take the wire time of 38400 baud on the shared clock,
+// and the target is only understood when the interface clock matches its quartz.
+#include <algorithm>
+#include <deque>
+
+#include "ModelTable.h"
+#include "Target.h"
 #include "VirtualBoard.h"
 
 namespace hc12::sim {
+namespace {
+
+// 10 bits (start, 8 data, stop) at 38400 baud, rounded up.
+constexpr uint64_t kByteWireUs = 261;
+// How long the interface needs for one target access before it answers.
+constexpr uint64_t kTargetAccessUs = 60;
+// RTS must be held active this long to reset the interface.
+constexpr uint64_t kMinResetPulseUs = 100000;
+// From the end of the reset pulse to the first greeting byte.
+constexpr uint64_t kBootUs = 2000;
+// The PC driver's input queue.
+constexpr size_t kInputQueueSize = 1024;
+
+constexpr char kFallbackModel[] = "HC912D60x";
+
+size_t FrameLength(uint8_t command) {
+    switch (command) {
+    case 'C':
+    case 'L': return 3;
+    case 'z': return 4;
+    case 's': return 5;
+    case 'U': return 2;
+    default: return 1;  // 'R', and bytes the interface does not know
+    }
+}
+
+// Interface clock selected by ConfigByte bits 1:0; 0 for the unused code.
+int InterfaceClockMhz(uint8_t config) {
+    switch (config & 0x03) {
+    case 0x00: return 16;
+    case 0x02: return 8;
+    case 0x01: return 4;
+    default: return 0;
+    }
+}
+
+const ModelRecord* FindModel(const std::string& name) {
+    for (const ModelRecord& row : ModelTable())
+        if (row.name == name && !IsPlaceholderModel(row)) return &row;
+    return nullptr;
+}
+
+}  // namespace
+
 struct VirtualBoard::Impl {
+    struct OutByte {
+        uint8_t value;
+        uint64_t readyUs;
+        uint32_t errors;  // a line error instead of the byte
+    };
+
+    Clock& clock;
     BoardOptions options;
+    std::string modelName;
+    std::unique_ptr<Target> target;
     std::vector<FrameRecord> log;
+
+    // Interface state.
+    bool rtsActive = false;
+    uint64_t rtsSinceUs = 0;
+    bool running = false;  // 'R' received since the last reset
+    uint8_t config = 0;
+    std::vector<uint8_t> frame;
+    uint64_t pcLineFreeUs = 0;     // PC -> interface
+    uint64_t boardLineFreeUs = 0;  // interface -> PC
+    int64_t replyBytes = 0;        // reply bytes produced so far (for the faults)
+    bool silent = false;
+    int unstableReadsDone = 0;
+
+    // The line towards the PC: bytes still on the wire, and the driver's queue.
+    std::deque<OutByte> inFlight;
+    std::deque<uint8_t> arrived;
+    uint32_t pendingErrors = 0;
+
+    Impl(Clock& c, BoardOptions o) : clock(c), options(std::move(o)) {
+        BuildTarget(options.model.empty() ? kFallbackModel : options.model);
+    }
+
+    void BuildTarget(const std::string& name) {
+        const ModelRecord* row = FindModel(name);
+        if (!row) row = FindModel(kFallbackModel);
+        modelName = row->name;
+        if (IsS12Model(*row))
+            target = MakeS12Target(row->name, row->eepromSize, options);
+        else
+            target = MakeHc12Target(row->name, uint16_t(row->eepromStart), row->eepromSize,
+                                    options);
+    }
+
+    void HintModel(const std::string& name) {
+        if (!options.model.empty() || name == modelName || !FindModel(name)) return;
+        BuildTarget(name);
+    }
+
+    // Move the bytes whose wire time is over into the PC's queue.
+    void Settle() {
+        const uint64_t now = clock.NowUs();
+        while (!inFlight.empty() && inFlight.front().readyUs <= now) {
+            const OutByte b = inFlight.front();
+            inFlight.pop_front();
+            if (b.errors) {
+                pendingErrors |= b.errors;
+            } else if (arrived.size() >= kInputQueueSize) {
+                pendingErrors |= kCeRxOver;
+            } else {
+                arrived.push_back(b.value);
+            }
+        }
+    }
+
+    void Send(uint8_t value, uint64_t notBeforeUs, uint32_t errors = 0) {
+        const uint64_t start = std::max(notBeforeUs, boardLineFreeUs);
+        boardLineFreeUs = start + kByteWireUs;
+        inFlight.push_back({value, boardLineFreeUs, errors});
+    }
+
+    void SendReply(uint8_t value, uint64_t notBeforeUs) {
+        const int64_t index = replyBytes++;
+        if (options.silentAfterReplyBytes >= 0 && index >= options.silentAfterReplyBytes)
+            silent = true;
+        if (silent) return;
+        if (index == options.lineErrorAtReplyByte)
+            Send(0, notBeforeUs, options.lineErrorBits);
+        else
+            Send(value, notBeforeUs);
+    }
+
+    void SetRts(bool active) {
+        const uint64_t now = clock.NowUs();
+        if (active && !rtsActive) {
+            rtsActive = true;
+            rtsSinceUs = now;
+            return;
+        }
+        if (!active && rtsActive) {
+            rtsActive = false;
+            if (now - rtsSinceUs >= kMinResetPulseUs) ResetInterface(now);
+        }
+    }
+
+    void ResetInterface(uint64_t now) {
+        Settle();
+        inFlight.clear();  // whatever the interface was still sending is cut off
+        boardLineFreeUs = now;
+        running = false;
+        config = 0;
+        frame.clear();
+        target->Reset();
+        if (silent) return;
+        for (char c : options.greeting) Send(uint8_t(c), now + kBootUs);
+        for (uint8_t b : options.strayBytes) Send(b, now + kBootUs);
+    }
+
+    bool Write(const uint8_t* data, size_t size) {
+        const uint64_t start = std::max(clock.NowUs(), pcLineFreeUs);
+        for (size_t i = 0; i < size; ++i) {
+            const uint64_t arrivalUs = start + (i + 1) * kByteWireUs;
+            if (rtsActive) continue;  // held in reset: the bytes are lost
+            frame.push_back(data[i]);
+            if (frame.size() == FrameLength(frame[0])) {
+                log.push_back({frame, arrivalUs});
+                Execute(frame, arrivalUs);
+                frame.clear();
+            }
+        }
+        pcLineFreeUs = start + size * kByteWireUs;
+        const uint64_t now = clock.NowUs();
+        if (pcLineFreeUs > now) clock.SleepUs(pcLineFreeUs - now);
+        return true;
+    }
+
+    bool ClockMatches() const { return InterfaceClockMhz(config) == options.quartzMhz; }
+
+    // A byte as the interface gets it from the target. With the wrong clock the
+    // target's answer is sampled at the wrong rate and comes out shifted.
+    uint8_t ReadTarget(uint16_t address, uint64_t now) {
+        uint8_t value = target->Read(address, now);
+        if (options.unstableAddress && *options.unstableAddress == address &&
+            unstableReadsDone < options.unstableReadings) {
+            value ^= uint8_t(1u << (unstableReadsDone % 8));
+            ++unstableReadsDone;
+        }
+        if (ClockMatches()) return value;
+        return InterfaceClockMhz(config) > options.quartzMhz ? uint8_t(value >> 1 | 0x80)
+                                                             : uint8_t(value << 1 | 0x01);
+    }
+
+    void WriteTarget(uint16_t address, const uint8_t* data, size_t size, uint64_t now) {
+        if (!options.targetPresent || !ClockMatches()) return;  // not understood
+        target->Write(address, data, size, now);
+    }
+
+    void Execute(const std::vector<uint8_t>& f, uint64_t now) {
+        if (!running) {
+            running = f[0] == 'R';
+            return;
+        }
+        const uint16_t address = f.size() >= 3 ? uint16_t(f[1] << 8 | f[2]) : 0;
+        switch (f[0]) {
+        case 'C':
+            if (options.targetPresent)
+                SendReply(ReadTarget(address, now), now + kTargetAccessUs);
+            break;
+        case 'L':
+            if (options.targetPresent) {
+                const uint8_t first = ReadTarget(address, now);
+                const uint8_t second = ReadTarget(uint16_t(address + 1), now);
+                SendReply(first, now + kTargetAccessUs);
+                SendReply(second, now + kTargetAccessUs);
+            }
+            break;
+        case 'z':
+            WriteTarget(address, &f[3], 1, now);
+            break;
+        case 's':
+            WriteTarget(address, &f[3], 2, now);
+            break;
+        case 'U':
+            config = f[1];
+            break;
+        default:
+            break;  // 'R' again, or a byte the interface does not know
+        }
+    }
+
+    LineStatus ClearErrors() {
+        Settle();
+        LineStatus status{pendingErrors, uint32_t(arrived.size())};
+        pendingErrors = 0;
+        return status;
+    }
+
+    size_t Read(uint8_t* dest, size_t maxSize) {
+        Settle();
+        size_t n = 0;
+        while (n < maxSize && !arrived.empty()) {
+            dest[n++] = arrived.front();
+            arrived.pop_front();
+        }
+        return n;
+    }
+
+    bool WaitForInput(uint32_t timeoutMs) {
+        Settle();
+        const uint64_t now = clock.NowUs();
+        const uint64_t deadline = now + uint64_t(timeoutMs) * 1000;
+        if (!arrived.empty() || pendingErrors) return true;
+        if (!inFlight.empty() && inFlight.front().readyUs <= deadline) {
+            clock.SleepUs(inFlight.front().readyUs - now);
+            Settle();
+            return true;
+        }
+        clock.SleepUs(deadline - now);
+        return false;
+    }
+
+    void Purge() {
+        Settle();
+        arrived.clear();
+    }
+
+    // A port onto the board; what the PC's serial driver would be.
+    class Port final : public SerialPort {
+    public:
+        explicit Port(Impl& board) : board_(board) {}
+        void ApplyLineSettings() override {}
+        void SetRts(bool active) override { board_.SetRts(active); }
+        bool Write(const uint8_t* data, size_t size) override { return board_.Write(data, size); }
+        LineStatus ClearErrors() override { return board_.ClearErrors(); }
+        size_t Read(uint8_t* dest, size_t maxSize) override { return board_.Read(dest, maxSize); }
+        bool WaitForInput(uint32_t timeoutMs) override { return board_.WaitForInput(timeoutMs); }
+        void Purge() override { board_.Purge(); }
+        void HintModel(const std::string& modelName) override { board_.HintModel(modelName); }
+
+    private:
+        Impl& board_;
+    };
 };
-std::optional<BoardOptions> ParseBoardOptions(const std::string&, std::string*) {
-    return BoardOptions{};
-}
-VirtualBoard::VirtualBoard(Clock&, BoardOptions options) : impl_(std::make_unique<Impl>()) {
-    impl_->options = std::move(options);
-}
+
+VirtualBoard::VirtualBoard(Clock& clock, BoardOptions options)
+    : impl_(std::make_unique<Impl>(clock, std::move(options))) {}
 VirtualBoard::~VirtualBoard() = default;
-std::unique_ptr<SerialPort> VirtualBoard::OpenPort() { return nullptr; }
+
+std::unique_ptr<SerialPort> VirtualBoard::OpenPort() { return std::make_unique<Impl::Port>(*impl_); }
 const std::vector<FrameRecord>& VirtualBoard::FrameLog() const { return impl_->log; }
-void VirtualBoard::ClearFrameLog() {}
-uint8_t VirtualBoard::Peek(uint16_t) const { return 0; }
-void VirtualBoard::Poke(uint16_t, uint8_t) {}
-uint16_t VirtualBoard::EepromStart() const { return 0; }
-uint32_t VirtualBoard::EepromSize() const { return 0; }
+void VirtualBoard::ClearFrameLog() { impl_->log.clear(); }
+uint8_t VirtualBoard::Peek(uint16_t address) const { return impl_->target->Peek(address); }
+void VirtualBoard::Poke(uint16_t address, uint8_t value) { impl_->target->Poke(address, value); }
+uint16_t VirtualBoard::EepromStart() const { return impl_->target->EepromStart(); }
+uint32_t VirtualBoard::EepromSize() const { return impl_->target->EepromSize(); }
 const BoardOptions& VirtualBoard::Options() const { return impl_->options; }
+const std::string& VirtualBoard::ModelName() const { return impl_->modelName; }
+
 }  // namespace hc12::sim

@@ -63,6 +63,8 @@ public:
     uint16_t EepromStart() const;                // where the EEPROM is mapped now
     uint32_t EepromSize() const;
     const BoardOptions& Options() const;
+    // The model the board plays now (the option, the hinted model, or the fallback).
+    const std::string& ModelName() const;
 
 private:
     struct Impl;
