@@ -56,26 +56,36 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" --component hc12prog >"$work/install.log" \
   || { cat "$work/install.log" >&2; fail "cmake --install"; }
 
-expected=(
-  "share/applications/$app_id.desktop"
-  "share/metainfo/$app_id.metainfo.xml"
-  share/icons/hicolor/scalable/apps/hc12prog.svg
-)
-sizes=(16 32 48 64 128 256)
-for s in "${sizes[@]}"; do expected+=("share/icons/hicolor/${s}x${s}/apps/hc12prog.png"); done
+has() { [[ " ${programs[*]} " == *" $1 "* ]]; }
+expected=()
 for p in "${programs[@]}"; do expected+=("bin/$p" "share/man/man1/$p.1.gz"); done
-if [[ " ${programs[*]} " == *" hc12prog "* ]]; then expected+=(share/man/pl/man1/hc12prog.1.gz); fi
+sizes=(16 32 48 64 128 256)
+if has hc12prog; then
+  # The desktop side comes with the window program only.
+  expected+=(
+    "share/applications/$app_id.desktop"
+    "share/metainfo/$app_id.metainfo.xml"
+    share/icons/hicolor/scalable/apps/hc12prog.svg
+    share/man/pl/man1/hc12prog.1.gz
+  )
+  for s in "${sizes[@]}"; do expected+=("share/icons/hicolor/${s}x${s}/apps/hc12prog.png"); done
+fi
 for f in "${expected[@]}"; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 note "installed ${#expected[@]} expected files under the prefix"
 
-# Every icon is a PNG of the size its folder names.
+# Every icon is a PNG of the size its folder names (checked on the committed
+# files, so this holds before the window program links too).
 for s in "${sizes[@]}"; do
-  file -b "$prefix/share/icons/hicolor/${s}x${s}/apps/hc12prog.png" | grep -q "^PNG image data, $s x $s," \
-    || fail "icon ${s}x${s} is not a ${s}x${s} PNG"
+  file -b "packaging/icons/hc12prog-$s.png" | grep -q "^PNG image data, $s x $s," \
+    || fail "packaging/icons/hc12prog-$s.png is not a ${s}x${s} PNG"
 done
-grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/hc12prog.svg" || fail "scalable icon is not SVG"
+grep -q '<svg' packaging/icons/hc12prog.svg || fail "packaging/icons/hc12prog.svg is not SVG"
+# The committed icons are what the drawing gives now.
+if command -v python3 >/dev/null; then
+  python3 packaging/make_icons.py --check || fail "packaging/icons/ is older than packaging/icon_art.py"
+fi
 
 # Manual pages: valid gzip, and rendered without warnings where man is present.
 for page in $(cd "$prefix" && find share/man -name '*.gz'); do
@@ -88,17 +98,22 @@ done
 
 # --- 2. validators -----------------------------------------------------------------
 
-desktop="$prefix/share/applications/$app_id.desktop"
-desktop-file-validate "$desktop" || fail "desktop-file-validate"
+# The installed files where the window program is installed, else the configured ones.
+desktop="$build/packaging/$app_id.desktop"
+metainfo="$build/packaging/$app_id.metainfo.xml"
+if has hc12prog; then
+  desktop="$prefix/share/applications/$app_id.desktop"
+  metainfo="$prefix/share/metainfo/$app_id.metainfo.xml"
+fi
+desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
 grep -qx 'Categories=Development;Electronics;' "$desktop" || fail "desktop entry categories"
 grep -q '^Name\[pl\]=' "$desktop" || fail "desktop entry has no Polish name"
-appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" \
-  || fail "appstreamcli validate"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
 note "desktop entry and metainfo validate"
 
 # --- 3. the installed command-line program runs from the prefix ------------------
 
-if [[ " ${programs[*]} " == *" hc12prog-cli "* ]]; then
+if has hc12prog-cli; then
   "$prefix/bin/hc12prog-cli" --help >"$work/help.txt" || fail "installed hc12prog-cli --help"
   grep -q 'hc12prog-cli' "$work/help.txt" || fail "installed hc12prog-cli --help prints no usage"
 fi
@@ -118,7 +133,7 @@ listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in "${expected[@]}"; do
   grep -qx "./usr/$f" <<<"$listing" || fail "package lacks /usr/$f"
 done
-if [[ " ${programs[*]} " == *" hc12prog "* ]]; then
+if has hc12prog; then
   grep -q 'libwxgtk3\.2' <<<"$depends" || fail "package does not depend on the wx 3.2 GTK runtime"
   grep -q 'libwxbase3\.2' <<<"$depends" || fail "package does not depend on the wx 3.2 base runtime"
 fi
@@ -147,11 +162,11 @@ else
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$work/apt.log" 2>&1 \
     || { cat "$work/apt.log" >&2; fail "apt-get install"; }
 
-  [ -f "/usr/share/applications/$app_id.desktop" ] || fail "desktop entry not in /usr/share/applications"
-  if [[ " ${programs[*]} " == *" hc12prog-cli "* ]]; then
+  if has hc12prog-cli; then
     hc12prog-cli --help >/dev/null || fail "hc12prog-cli from the package does not run"
   fi
-  if [[ " ${programs[*]} " == *" hc12prog "* ]]; then
+  if has hc12prog; then
+    [ -f "/usr/share/applications/$app_id.desktop" ] || fail "desktop entry not in /usr/share/applications"
     [ "$(command -v hc12prog)" = /usr/bin/hc12prog ] || fail "hc12prog is not /usr/bin/hc12prog on PATH"
     # The command the menu runs: the entry's Exec line without its field codes.
     exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$app_id.desktop" | sed 's/ *%[fFuUick]//g')
@@ -169,7 +184,11 @@ pid=\$!
 for _ in \$(seq 1 300); do
   if ! kill -0 \$pid 2>/dev/null; then echo "the program exited"; cat "$work/app.log"; exit 1; fi
   if command -v xwininfo >/dev/null; then
-    if xwininfo -root -tree 2>/dev/null | grep -q '("$wm_class" '; then kill \$pid; wait \$pid; exit 0; fi
+    for id in \$(xwininfo -root -tree 2>/dev/null | awk '/\\("$wm_class" / {print \$1}'); do
+      if xwininfo -id "\$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+        kill \$pid; wait \$pid; exit 0
+      fi
+    done
   fi
   sleep 0.2
 done
