@@ -31,6 +31,9 @@ BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     EnableDragRowSize(false);
     // Byte cells are bold; the separator's own attribute keeps a normal weight.
     SetDefaultCellFont(wxFont(10, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
+    // The separator and the character columns are narrower than the toolkit's
+    // smallest default width.
+    SetColMinimalAcceptableWidth(1);
     for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c) SetColSize(c, 12);
     SetColSize(PageModel::kSeparatorColumn, 4);
 }

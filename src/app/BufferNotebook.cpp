@@ -147,10 +147,11 @@ void BufferNotebook::ShowAddressWindow(BufferGrid* grid) {
 
 void BufferNotebook::StoreAddressWindow() {
     if (!startField_ || !countField_ || !currentGrid_) return;
-    const wxScopedCharBuffer count = countField_->GetValue().utf8_str();
-    const wxScopedCharBuffer start = startField_->GetValue().utf8_str();
-    currentGrid_->SetCount(ParseDecimal(std::string_view(count.data(), count.length())));
-    currentGrid_->SetStart(ParseHex(std::string_view(start.data(), start.length())));
+    // Copies: a UTF-8 view of a temporary wxString would not outlive it.
+    const std::string count = countField_->GetValue().utf8_string();
+    const std::string start = startField_->GetValue().utf8_string();
+    currentGrid_->SetCount(ParseDecimal(count));
+    currentGrid_->SetStart(ParseHex(start));
 }
 
 void BufferNotebook::OnAddressFieldChanged(FilteredTextField& field) {

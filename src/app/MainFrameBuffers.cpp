@@ -20,10 +20,7 @@ namespace {
 
 wxString FromUtf8(const char* s) { return wxString::FromUTF8(s); }
 
-std::string Utf8(const wxString& s) {
-    const wxScopedCharBuffer b = s.utf8_str();
-    return std::string(b.data(), b.length());
-}
+std::string Utf8(const wxString& s) { return s.utf8_string(); }
 
 Message ErrorBox(const char* text, MsgIcon icon) {
     return Message{text, kErrorCaption, MsgButtons::Ok, icon};

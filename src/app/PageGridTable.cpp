@@ -34,8 +34,7 @@ wxString PageGridTable::GetValue(int row, int col) {
 }
 
 void PageGridTable::SetValue(int row, int col, const wxString& value) {
-    const wxScopedCharBuffer utf8 = value.utf8_str();
-    model_.EditCell(uint32_t(row), col, std::string_view(utf8.data(), utf8.length()));
+    model_.EditCell(uint32_t(row), col, value.utf8_string());
 }
 
 wxString PageGridTable::GetRowLabelValue(int row) { return FromUtf8(model_.RowLabel(uint32_t(row))); }
