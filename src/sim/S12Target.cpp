@@ -254,7 +254,7 @@ private:
     }
 
     // Finish the running command once its time is over.
-    void Advance(uint64_t nowUs) {
+    void Advance(uint64_t nowUs) override {
         if (!busy_ || nowUs < doneAtUs_) return;
         busy_ = false;
         cbeif_ = ccif_ = true;

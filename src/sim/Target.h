@@ -24,6 +24,8 @@ public:
     virtual uint8_t Read(uint16_t address, uint64_t nowUs) = 0;
     virtual void Write(uint16_t address, const uint8_t* data, size_t size, uint64_t nowUs) = 0;
 
+    // Let the target's own time run up to nowUs (commands finish on their own).
+    virtual void Advance(uint64_t /*nowUs*/) {}
     // Raw view of the map, no side effects.
     virtual uint8_t Peek(uint16_t address) const = 0;
     virtual void Poke(uint16_t address, uint8_t value) = 0;

@@ -296,7 +296,10 @@ VirtualBoard::~VirtualBoard() = default;
 std::unique_ptr<SerialPort> VirtualBoard::OpenPort() { return std::make_unique<Impl::Port>(*impl_); }
 const std::vector<FrameRecord>& VirtualBoard::FrameLog() const { return impl_->log; }
 void VirtualBoard::ClearFrameLog() { impl_->log.clear(); }
-uint8_t VirtualBoard::Peek(uint16_t address) const { return impl_->target->Peek(address); }
+uint8_t VirtualBoard::Peek(uint16_t address) const {
+    impl_->target->Advance(impl_->clock.NowUs());  // what the memory holds by now
+    return impl_->target->Peek(address);
+}
 void VirtualBoard::Poke(uint16_t address, uint8_t value) { impl_->target->Poke(address, value); }
 uint16_t VirtualBoard::EepromStart() const { return impl_->target->EepromStart(); }
 uint32_t VirtualBoard::EepromSize() const { return impl_->target->EepromSize(); }
