@@ -16,9 +16,8 @@ std::string Lower(std::string text) {
 }
 
 bool AllOf(const std::string& text, int (*predicate)(int)) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [&](unsigned char c) {
-        return predicate(c) != 0;
-    });
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [&](unsigned char c) { return predicate(c) != 0; });
 }
 
 // The exact name first; a name that differs only in case is accepted too, since
@@ -26,18 +25,24 @@ bool AllOf(const std::string& text, int (*predicate)(int)) {
 std::optional<int> FindModel(const std::string& name) {
     const auto& table = ModelTable();
     for (int i = 0; i < kModelCount; ++i)
-        if (table[i].name == name) return i;
+        if (table[i].name == name)
+            return i;
     for (int i = 0; i < kModelCount; ++i)
-        if (Lower(table[i].name) == Lower(name)) return i;
+        if (Lower(table[i].name) == Lower(name))
+            return i;
     return std::nullopt;
 }
 
 std::optional<int> FindQuartz(const std::string& value) {
     const std::string v = Lower(value);
-    if (v == "auto") return 0;
-    if (v == "16" || v == "16mhz") return 1;
-    if (v == "8" || v == "8mhz") return 2;
-    if (v == "4" || v == "4mhz") return 3;
+    if (v == "auto")
+        return 0;
+    if (v == "16" || v == "16mhz")
+        return 1;
+    if (v == "8" || v == "8mhz")
+        return 2;
+    if (v == "4" || v == "4mhz")
+        return 3;
     return std::nullopt;
 }
 
@@ -45,13 +50,15 @@ std::optional<int> FindQuartz(const std::string& value) {
 std::optional<uint32_t> ParseStart(std::string value) {
     if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X'))
         value.erase(0, 2);
-    if (value.size() > 4 || !AllOf(value, &isxdigit)) return std::nullopt;
+    if (value.size() > 4 || !AllOf(value, &isxdigit))
+        return std::nullopt;
     return uint32_t(std::stoul(value, nullptr, 16));
 }
 
 // Seven decimal digits at most, as the count field takes them.
 std::optional<uint32_t> ParseCount(const std::string& value) {
-    if (value.size() > 7 || !AllOf(value, &isdigit)) return std::nullopt;
+    if (value.size() > 7 || !AllOf(value, &isdigit))
+        return std::nullopt;
     return uint32_t(std::stoul(value, nullptr, 10));
 }
 
@@ -59,14 +66,18 @@ std::string ModelList() {
     std::string list;
     const auto& table = ModelTable();
     for (int i = 1; i < kModelCount; ++i) {
-        if (table[i].name == table[i - 1].name) continue;  // the table lists one name twice
-        if (!list.empty()) list += ", ";
+        if (table[i].name == table[i - 1].name)
+            continue;  // the table lists one name twice
+        if (!list.empty())
+            list += ", ";
         list += "\"" + table[i].name + "\"";
     }
     return list;
 }
 
-ParseResult Fail(std::string error) { return ParseResult{std::nullopt, std::move(error)}; }
+ParseResult Fail(std::string error) {
+    return ParseResult{std::nullopt, std::move(error)};
+}
 
 }  // namespace
 
@@ -103,52 +114,63 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             inlineValue = arg.substr(eq + 1);
         }
-        auto flag = [&]() -> bool {
-            return !inlineValue.has_value();
-        };
+        auto flag = [&]() -> bool { return !inlineValue.has_value(); };
         auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue) return inlineValue;
-            if (i + 1 < args.size()) return args[++i];
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < args.size())
+                return args[++i];
             return std::nullopt;
         };
 
         if (name == "--help" || name == "-h") {
-            if (!flag()) return Fail(name + " takes no value");
+            if (!flag())
+                return Fail(name + " takes no value");
             options.help = true;
         } else if (name == "--yes" || name == "--no") {
-            if (!flag()) return Fail(name + " takes no value");
+            if (!flag())
+                return Fail(name + " takes no value");
             (name == "--yes" ? sawYes : sawNo) = true;
         } else if (name == "--virtual-clock") {
-            if (!flag()) return Fail(name + " takes no value");
+            if (!flag())
+                return Fail(name + " takes no value");
             options.virtualClock = true;
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
                    name == "--start" || name == "--count") {
             const auto v = value();
-            if (!v) return Fail(name + " needs a value");
+            if (!v)
+                return Fail(name + " needs a value");
             if (name == "--port") {
-                if (sawPort) return Fail("--port given twice");
-                if (v->empty()) return Fail("--port needs a value");
+                if (sawPort)
+                    return Fail("--port given twice");
+                if (v->empty())
+                    return Fail("--port needs a value");
                 sawPort = true;
                 options.port = *v;
             } else if (name == "--model") {
-                if (sawModel) return Fail("--model given twice");
+                if (sawModel)
+                    return Fail("--model given twice");
                 sawModel = true;
                 options.modelIndex = FindModel(*v);
                 if (!options.modelIndex)
                     return Fail("unknown model \"" + *v + "\"; the models are " + ModelList());
             } else if (name == "--quartz") {
-                if (sawQuartz) return Fail("--quartz given twice");
+                if (sawQuartz)
+                    return Fail("--quartz given twice");
                 sawQuartz = true;
                 const auto q = FindQuartz(*v);
-                if (!q) return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
+                if (!q)
+                    return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
                 options.quartzIndex = *q;
             } else if (name == "--start") {
-                if (options.start) return Fail("--start given twice");
+                if (options.start)
+                    return Fail("--start given twice");
                 options.start = ParseStart(*v);
                 if (!options.start)
                     return Fail("--start takes up to four hexadecimal digits, not \"" + *v + "\"");
             } else {
-                if (options.count) return Fail("--count given twice");
+                if (options.count)
+                    return Fail("--count given twice");
                 options.count = ParseCount(*v);
                 if (!options.count)
                     return Fail("--count takes up to seven decimal digits, not \"" + *v + "\"");
@@ -158,12 +180,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         }
     }
 
-    if (options.help) return ParseResult{options, {}};
+    if (options.help)
+        return ParseResult{options, {}};
 
-    if (sawYes && sawNo) return Fail("--yes and --no exclude each other");
+    if (sawYes && sawNo)
+        return Fail("--yes and --no exclude each other");
     options.answer = sawYes ? Answer::Yes : sawNo ? Answer::No : Answer::Ask;
 
-    if (positional.empty()) return Fail("no command given");
+    if (positional.empty())
+        return Fail("no command given");
     const std::string& command = positional[0];
     size_t expected = 2;
     if (command == "connect") {
@@ -178,12 +203,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     } else {
         return Fail("unknown command \"" + command + "\"");
     }
-    if (positional.size() < expected) return Fail(command + " needs a FILE");
+    if (positional.size() < expected)
+        return Fail(command + " needs a FILE");
     if (positional.size() > expected)
         return Fail("unexpected argument \"" + positional[expected] + "\"");
     if (expected == 2) {
         options.file = positional[1];
-        if (options.file.empty()) return Fail(command + " needs a FILE");
+        if (options.file.empty())
+            return Fail(command + " needs a FILE");
     }
     return ParseResult{options, {}};
 }
@@ -221,7 +248,9 @@ std::string HelpText() {
            "                     device path, or virtual[:OPTIONS] for the virtual board;\n"
            "                     default COM1\n"
            "  --model NAME       the microcontroller, a name from the model table:\n"
-           "                     " + ModelList() + "\n"
+           "                     " +
+           ModelList() +
+           "\n"
            "                     (required: without it the connect is refused)\n"
            "  --quartz Q         auto (default: tried 16, 8, then 4 MHz), 16, 8 or 4\n"
            "  --start HEX        first EEPROM address (up to four hex digits)\n"

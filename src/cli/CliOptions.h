@@ -28,7 +28,7 @@ struct CliOptions {
     std::string port;
     // Index into ModelTable(); nullopt leaves the "Model" placeholder chosen.
     std::optional<int> modelIndex;
-    int quartzIndex = 0;  // index into kQuartzChoices: 0 Auto, 1 16MHz, 2 8MHz, 3 4MHz
+    int quartzIndex = 0;            // index into kQuartzChoices: 0 Auto, 1 16MHz, 2 8MHz, 3 4MHz
     std::optional<uint32_t> start;  // address window overrides
     std::optional<uint32_t> count;
     Answer answer = Answer::Ask;

@@ -30,7 +30,8 @@ bool AcceptImage(TerminalView& view, size_t size, uint32_t count) {
 std::vector<uint32_t> RedCells(const PageModel& page) {
     std::vector<uint32_t> red;
     for (uint32_t i = 0; i < page.capacity(); ++i)
-        if (page.IsRed(i)) red.push_back(i);
+        if (page.IsRed(i))
+            red.push_back(i);
     return red;
 }
 
@@ -39,13 +40,13 @@ std::string AddressOf(const PageModel& page, uint32_t index) {
 }
 
 class Session {
-public:
+  public:
     Session(const CliOptions& options, std::ostream& out, const TerminalIo& io)
         : options_(options), out_(out), view_(io, options.answer) {}
 
     int Run();
 
-private:
+  private:
     int Prepare();
     int Connect();
     int Read();
@@ -92,7 +93,8 @@ int Session::Prepare() {
     if (options_.command == Command::Write || options_.command == Command::Verify) {
         std::string error;
         const bool read = ReadRawImage(options_.file, &image_, &error);
-        if (read && image_.size() > kMaxFileLength) error = "file too large for a page";
+        if (read && image_.size() > kMaxFileLength)
+            error = "file too large for a page";
         if (!read || !error.empty()) {
             view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
@@ -107,14 +109,13 @@ int Session::Prepare() {
     link_ = std::make_unique<SerialLink>(
         *clock_, view_, [this](const std::string& portName) -> std::unique_ptr<SerialPort> {
             const int index = MenuPortIndex(portName);
-            if (index < 0) return nullptr;
+            if (index < 0)
+                return nullptr;
             return OpenPortValue(ports_.values[index], *clock_);
         });
     programmer_ = std::make_unique<Programmer>(*link_, view_);
-    view_.SetPortOpener([this] {
-        if (link_->OpenPort(portIndex_) && link_->CurrentPort())
-            link_->CurrentPort()->HintModel(programmer_->CurrentModel().name);
-    });
+    // Connect opens the port when none was chosen: the one of the command line.
+    view_.SetPortOpener([this] { link_->OpenPort(portIndex_); });
 
     // Choosing the model seeds the address window, as the model list does.
     const ModelRecord& model = ModelTable()[options_.modelIndex.value_or(0)];
@@ -130,16 +131,22 @@ int Session::Prepare() {
 
 int Session::Connect() {
     programmer_->Connect();
-    if (!view_.ConnectAttempted()) return kExitUsage;  // no model chosen
-    if (!view_.ShownConnected()) return kExitNoConnection;
-    if (options_.start) view_.page().set_start(*options_.start);
-    if (options_.count) view_.page().set_count(*options_.count);
+    if (!view_.ConnectAttempted())
+        return kExitUsage;  // no model chosen
+    if (!view_.ShownConnected())
+        return kExitNoConnection;
+    if (options_.start)
+        view_.page().set_start(*options_.start);
+    if (options_.count)
+        view_.page().set_count(*options_.count);
     return kExitOk;
 }
 
 int Session::ResultOfOperation(bool ok) {
-    if (view_.QuestionRefused()) return kExitUsage;
-    if (!link_->Connected()) return kExitNoConnection;
+    if (view_.QuestionRefused())
+        return kExitUsage;
+    if (!link_->Connected())
+        return kExitNoConnection;
     return ok ? kExitOk : kExitFailed;
 }
 
@@ -147,8 +154,8 @@ int Session::Read() {
     const bool ok = programmer_->ReadEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
-        view_.Note("hc12prog-cli: unstable byte at " + AddressOf(page, index) +
-                   " (first reading " + FormatHex2(page.GetCellByte(index)) + ")");
+        view_.Note("hc12prog-cli: unstable byte at " + AddressOf(page, index) + " (first reading " +
+                   FormatHex2(page.GetCellByte(index)) + ")");
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
@@ -169,13 +176,15 @@ int Session::LoadImage() {
     // The page keeps the address window; a larger image, once accepted, sets the
     // count as a load does. Cells beyond a shorter image stay empty.
     view_.BuildPage(std::max<uint32_t>(page.count(), uint32_t(image_.size())));
-    for (uint32_t i = 0; i < image_.size(); ++i) page.SetCellByte(i, image_[i]);
+    for (uint32_t i = 0; i < image_.size(); ++i)
+        page.SetCellByte(i, image_[i]);
     view_.Note(LoadedStatusText(uint32_t(image_.size())));
     return kExitOk;
 }
 
 int Session::Write() {
-    if (const int status = LoadImage(); status != kExitOk) return status;
+    if (const int status = LoadImage(); status != kExitOk)
+        return status;
     const bool ok = programmer_->WriteEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
@@ -184,9 +193,11 @@ int Session::Write() {
 }
 
 int Session::Verify() {
-    if (const int status = LoadImage(); status != kExitOk) return status;
+    if (const int status = LoadImage(); status != kExitOk)
+        return status;
     const bool ok = programmer_->ReadEeprom();
-    if (const int status = ResultOfOperation(ok); status != kExitOk) return status;
+    if (const int status = ResultOfOperation(ok); status != kExitOk)
+        return status;
     // Compare as the window compares two pages: the file's bytes against the bytes
     // read, over the file's length.
     const PageModel& actual = view_.page();
@@ -198,30 +209,33 @@ int Session::Verify() {
     }
     const int32_t differences = ComparePages(expected, readBack, result);
     for (uint32_t i = 0; i < length; ++i) {
-        if (!result.IsRed(i)) continue;
+        if (!result.IsRed(i))
+            continue;
         out_ << AddressOf(actual, i) << ": expected " << FormatHex2(image_[i]) << ", actual "
              << FormatHex2(actual.GetCellByte(i)) << '\n';
     }
     out_ << std::flush;
-    view_.ShowMessage({differences == 0 ? std::string(kIdenticalBuffersText)
-                                        : CompareSummary(differences),
-                       kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+    view_.ShowMessage(
+        {differences == 0 ? std::string(kIdenticalBuffersText) : CompareSummary(differences),
+         kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
     return differences == 0 ? kExitOk : kExitFailed;
 }
 
 int Session::Run() {
-    if (const int status = Prepare(); status != kExitOk) return status;
-    if (const int status = Connect(); status != kExitOk) return status;
+    if (const int status = Prepare(); status != kExitOk)
+        return status;
+    if (const int status = Connect(); status != kExitOk)
+        return status;
     switch (options_.command) {
-    case Command::Connect:
-        view_.Note(view_.GetStatusText(3));
-        return kExitOk;
-    case Command::Read:
-        return Read();
-    case Command::Write:
-        return Write();
-    case Command::Verify:
-        return Verify();
+        case Command::Connect:
+            view_.Note(view_.GetStatusText(3));
+            return kExitOk;
+        case Command::Read:
+            return Read();
+        case Command::Write:
+            return Write();
+        case Command::Verify:
+            return Verify();
     }
     return kExitUsage;
 }

@@ -19,11 +19,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() {
+    return std::strerror(errno);
+}
 
 // Push the written bytes to the disk before the rename makes them the image.
 bool SyncToDisk(std::FILE* file) {
-    if (std::fflush(file) != 0) return false;
+    if (std::fflush(file) != 0)
+        return false;
 #ifdef _WIN32
     return _commit(_fileno(file)) == 0;
 #else
@@ -59,8 +62,7 @@ bool ReadRawImage(const std::string& path, std::vector<uint8_t>* bytes, std::str
     return true;
 }
 
-bool SaveRawImage(const std::string& path, const std::vector<uint8_t>& bytes,
-                  std::string* error) {
+bool SaveRawImage(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
     const fs::path target = fs::path(path);
     std::error_code ec;
     if (fs::is_directory(target, ec)) {
@@ -74,7 +76,8 @@ bool SaveRawImage(const std::string& path, const std::vector<uint8_t>& bytes,
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", unsigned(random()));
         tempName = path + suffix;
-        if (fs::exists(fs::path(tempName), ec)) continue;
+        if (fs::exists(fs::path(tempName), ec))
+            continue;
         file = std::fopen(tempName.c_str(), "wb");
         if (!file) {
             *error = Reason();
@@ -85,8 +88,8 @@ bool SaveRawImage(const std::string& path, const std::vector<uint8_t>& bytes,
         *error = "no free temporary name";
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                         SyncToDisk(file);
+    const bool written =
+        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && SyncToDisk(file);
     const std::string writeReason = written ? std::string() : Reason();
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {

@@ -14,7 +14,6 @@ namespace hc12::cli {
 bool ReadRawImage(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
 
 // false with a reason in *error; the target is then untouched.
-bool SaveRawImage(const std::string& path, const std::vector<uint8_t>& bytes,
-                  std::string* error);
+bool SaveRawImage(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
 
 }  // namespace hc12::cli

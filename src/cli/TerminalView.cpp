@@ -27,28 +27,34 @@ TerminalView::TerminalView(TerminalIo io, Answer answer) : io_(io), answer_(answ
 void TerminalView::PrintLine(const std::string& line) {
     ClearBar();
     *io_.err << line << '\n' << std::flush;
-    if (gauge_) DrawBar();
+    if (gauge_)
+        DrawBar();
 }
 
-void TerminalView::Note(const std::string& line) { PrintLine(line); }
+void TerminalView::Note(const std::string& line) {
+    PrintLine(line);
+}
 
 MsgAnswer TerminalView::ShowMessage(const Message& message) {
     PrintLine(message.caption + ": " + message.text);
-    if (message.buttons != MsgButtons::YesNo) return MsgAnswer::Ok;
+    if (message.buttons != MsgButtons::YesNo)
+        return MsgAnswer::Ok;
     switch (answer_) {
-    case Answer::Yes:
-        PrintLine("hc12prog-cli: answered Yes (--yes)");
-        return MsgAnswer::Yes;
-    case Answer::No:
-        PrintLine("hc12prog-cli: answered No (--no)");
-        return MsgAnswer::No;
-    case Answer::Ask:
-        break;
+        case Answer::Yes:
+            PrintLine("hc12prog-cli: answered Yes (--yes)");
+            return MsgAnswer::Yes;
+        case Answer::No:
+            PrintLine("hc12prog-cli: answered No (--no)");
+            return MsgAnswer::No;
+        case Answer::Ask:
+            break;
     }
-    if (io_.stdinIsTerminal && io_.in) return AskOnTerminal();
+    if (io_.stdinIsTerminal && io_.in)
+        return AskOnTerminal();
     questionRefused_ = true;
-    PrintLine("hc12prog-cli: this question needs an answer, but standard input is not a "
-              "terminal: give --yes or --no; answering No");
+    PrintLine(
+        "hc12prog-cli: this question needs an answer, but standard input is not a "
+        "terminal: give --yes or --no; answering No");
     return MsgAnswer::No;
 }
 
@@ -63,13 +69,16 @@ MsgAnswer TerminalView::AskOnTerminal() {
             PrintLine("hc12prog-cli: no answer (end of input); answering No");
             return MsgAnswer::No;
         }
-        for (auto& c : reply) c = char(std::tolower(static_cast<unsigned char>(c)));
+        for (auto& c : reply)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
         if (reply == "t" || reply == "tak" || reply == "y" || reply == "yes") {
-            if (gauge_) DrawBar();
+            if (gauge_)
+                DrawBar();
             return MsgAnswer::Yes;
         }
         if (reply == "n" || reply == "nie" || reply == "no") {
-            if (gauge_) DrawBar();
+            if (gauge_)
+                DrawBar();
             return MsgAnswer::No;
         }
     }
@@ -91,14 +100,20 @@ void TerminalView::ShowConnected(bool) {
 }
 
 void TerminalView::SetStatusText(int field, const std::string& text) {
-    if (field < 0 || field > 3) return;
+    if (field < 0 || field > 3)
+        return;
     status_[field] = text;
-    // Field 0 carries results; field 1 the running offset of a write (shown in the
-    // bar while the gauge runs) and, once it has ended, the failure count.
-    if (field == 0 || (field == 1 && !gauge_)) {
+    // Field 0 carries results. Field 1 carries the running offset of a write, which
+    // is progress (shown beside the bar), and after the write the failure count.
+    if (field == 0) {
         PrintLine(text);
-    } else if (field == 1 && gauge_) {
-        DrawBar();
+    } else if (field == 1) {
+        const bool offset =
+            !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        if (!offset)
+            PrintLine(text);
+        else
+            DrawBar();
     }
 }
 
@@ -106,15 +121,22 @@ std::string TerminalView::GetStatusText(int field) {
     return field >= 0 && field <= 3 ? status_[field] : std::string();
 }
 
-std::string TerminalView::QuartzText() { return std::string(kQuartzChoices[quartzIndex_]); }
-
-void TerminalView::SelectQuartz(int index) {
-    if (index >= 0 && index < kQuartzChoiceCount) quartzIndex_ = index;
+std::string TerminalView::QuartzText() {
+    return std::string(kQuartzChoices[quartzIndex_]);
 }
 
-void TerminalView::SetStartField(const std::string& text) { page_.set_start(ParseHex(text)); }
+void TerminalView::SelectQuartz(int index) {
+    if (index >= 0 && index < kQuartzChoiceCount)
+        quartzIndex_ = index;
+}
 
-void TerminalView::SetCountField(const std::string& text) { page_.set_count(ParseDecimal(text)); }
+void TerminalView::SetStartField(const std::string& text) {
+    page_.set_start(ParseHex(text));
+}
+
+void TerminalView::SetCountField(const std::string& text) {
+    page_.set_count(ParseDecimal(text));
+}
 
 void TerminalView::BuildPage(uint32_t size) {
     page_.Build(size);
@@ -122,7 +144,8 @@ void TerminalView::BuildPage(uint32_t size) {
 }
 
 void TerminalView::OpenDefaultPort() {
-    if (portOpener_) portOpener_();
+    if (portOpener_)
+        portOpener_();
 }
 
 void TerminalView::Progress(int32_t n) {
@@ -133,7 +156,8 @@ void TerminalView::Progress(int32_t n) {
         counter_ = 0;
         DrawBar();
     } else if (n == 0) {
-        if (!gauge_) return;
+        if (!gauge_)
+            return;
         if (++counter_ >= total_) {
             ClearBar();
             gauge_ = false;
@@ -149,7 +173,8 @@ void TerminalView::Progress(int32_t n) {
 }
 
 void TerminalView::DrawBar() {
-    if (!io_.stderrIsTerminal || !gauge_ || total_ <= 0) return;
+    if (!io_.stderrIsTerminal || !gauge_ || total_ <= 0)
+        return;
     const int filled = std::clamp(int(int64_t(counter_) * kBarWidth / total_), 0, kBarWidth);
     const int percent = int(int64_t(counter_) * 100 / total_);
     std::string bar;
@@ -164,16 +189,19 @@ void TerminalView::DrawBar() {
         bar.append("  ");
         bar.append(status_[1]);
     }
-    if (bar == drawnBar_) return;  // the terminal is touched only when the bar changes
+    if (bar == drawnBar_)
+        return;  // the terminal is touched only when the bar changes
     const size_t oldSize = drawnBar_.size();
     *io_.err << '\r' << bar;
-    if (bar.size() < oldSize) *io_.err << std::string(oldSize - bar.size(), ' ');
+    if (bar.size() < oldSize)
+        *io_.err << std::string(oldSize - bar.size(), ' ');
     *io_.err << std::flush;
     drawnBar_ = bar;
 }
 
 void TerminalView::ClearBar() {
-    if (drawnBar_.empty()) return;
+    if (drawnBar_.empty())
+        return;
     *io_.err << '\r' << std::string(drawnBar_.size(), ' ') << '\r' << std::flush;
     drawnBar_.clear();
 }

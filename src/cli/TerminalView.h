@@ -22,7 +22,7 @@ struct TerminalIo {
 };
 
 class TerminalView final : public TargetView {
-public:
+  public:
     TerminalView(TerminalIo io, Answer answer);
 
     // What OpenDefaultPort does: the runner opens the port chosen on the command line.
@@ -69,7 +69,7 @@ public:
     void MovePageDown() override {}
     void RepaintGrid() override {}
 
-private:
+  private:
     MsgAnswer AskOnTerminal();
     void DrawBar();
     void ClearBar();

@@ -12,7 +12,8 @@ std::vector<std::string> Split(const std::string& line) {
     while (pos < line.size()) {
         const size_t end = line.find('|', pos);
         args.push_back(line.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-        if (end == std::string::npos) break;
+        if (end == std::string::npos)
+            break;
         pos = end + 1;
     }
     return args;
@@ -34,10 +35,10 @@ TEST(CliOptions, AcceptsEachCommandWithItsOptions) {
         {"connect", Command::Connect, "", "", -1, 0, -1, -1, Answer::Ask, false},
         {"--port|virtual:model=HC12B|--model|HC12B|connect", Command::Connect, "",
          "virtual:model=HC12B", 1, 0, -1, -1, Answer::Ask, false},
-        {"read|out.bin|--model=MC9S12 Uniwersalna|--quartz=8", Command::Read, "out.bin", "", 6,
-         2, -1, -1, Answer::Ask, false},
-        {"--quartz|16|--start|0x0C00|--count|64|write|img.bin|--yes", Command::Write, "img.bin",
-         "", -1, 1, 0x0C00, 64, Answer::Yes, false},
+        {"read|out.bin|--model=MC9S12 Uniwersalna|--quartz=8", Command::Read, "out.bin", "", 6, 2,
+         -1, -1, Answer::Ask, false},
+        {"--quartz|16|--start|0x0C00|--count|64|write|img.bin|--yes", Command::Write, "img.bin", "",
+         -1, 1, 0x0C00, 64, Answer::Yes, false},
         {"verify|img.bin|--no|--quartz|4MHz|--start|f8|--count|0", Command::Verify, "img.bin", "",
          -1, 3, 0xF8, 0, Answer::No, false},
         {"--model|hc912d60x|--virtual-clock|--port|COM2|read|--|-dash.bin", Command::Read,
@@ -104,7 +105,8 @@ TEST(CliOptions, RejectsBadArgumentsWithOneLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        const ParseResult r = ParseCommandLine(*c.args ? Split(c.args) : std::vector<std::string>{});
+        const ParseResult r =
+            ParseCommandLine(*c.args ? Split(c.args) : std::vector<std::string>{});
         EXPECT_FALSE(r.options.has_value());
         EXPECT_NE(r.error.find(c.errorPart), std::string::npos) << r.error;
         EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
@@ -122,10 +124,10 @@ TEST(CliOptions, HelpWinsOverEverythingElse) {
 
 TEST(CliOptions, HelpDocumentsCommandsOptionsAndExitStatuses) {
     const std::string help = HelpText();
-    for (const char* part : {"connect", "read FILE", "write FILE", "verify FILE", "--port",
-                             "--model", "--quartz", "--start", "--count", "--yes", "--no",
-                             "--virtual-clock", "Exit status", "  0  ", "  1  ", "  2  ",
-                             "  3  ", "\"MC9S12DP512(1L00M)\"", "\"HC(9)12D60\""}) {
+    for (const char* part :
+         {"connect", "read FILE", "write FILE", "verify FILE", "--port", "--model", "--quartz",
+          "--start", "--count", "--yes", "--no", "--virtual-clock", "Exit status", "  0  ", "  1  ",
+          "  2  ", "  3  ", "\"MC9S12DP512(1L00M)\"", "\"HC(9)12D60\""}) {
         EXPECT_NE(help.find(part), std::string::npos) << part;
     }
     // The placeholder row is no model to choose.

@@ -21,8 +21,8 @@ const Message kContinue{"Nie udało się zapisać 3komórek\nCzy kontynuować?",
 TEST(TerminalView, MessagesGoToStandardErrorWithTheirCaption) {
     Terminal t;
     TerminalView view(t.Io(false, false), Answer::Ask);
-    EXPECT_EQ(view.ShowMessage({"Nieudane połączenie z interfejsem", "Błąd", MsgButtons::Ok,
-                                MsgIcon::Error}),
+    EXPECT_EQ(view.ShowMessage(
+                  {"Nieudane połączenie z interfejsem", "Błąd", MsgButtons::Ok, MsgIcon::Error}),
               MsgAnswer::Ok);
     EXPECT_EQ(t.err.str(), "Błąd: Nieudane połączenie z interfejsem\n");
     EXPECT_FALSE(view.QuestionRefused());
@@ -38,7 +38,7 @@ TEST(TerminalView, QuestionsFollowYesNoOrTheTerminal) {
     };
     const Case cases[] = {
         {Answer::Yes, false, "", MsgAnswer::Yes, false},
-        {Answer::No, true, "t\n", MsgAnswer::No, false},  // the option wins over the terminal
+        {Answer::No, true, "t\n", MsgAnswer::No, false},   // the option wins over the terminal
         {Answer::Ask, false, "t\n", MsgAnswer::No, true},  // nobody to ask: refused
         {Answer::Ask, true, "t\n", MsgAnswer::Yes, false},
         {Answer::Ask, true, "maybe\nNIE\n", MsgAnswer::No, false},  // asked again
@@ -64,7 +64,8 @@ TEST(TerminalView, ProgressBarOnlyOnATerminal) {
     Terminal plain;
     TerminalView quiet(plain.Io(false, false), Answer::Ask);
     quiet.Progress(4);
-    for (int i = 0; i < 4; ++i) quiet.Progress(0);
+    for (int i = 0; i < 4; ++i)
+        quiet.Progress(0);
     EXPECT_EQ(plain.err.str(), "");
 
     Terminal tty;
@@ -93,6 +94,7 @@ TEST(TerminalView, StatusResultsArePrintedRunningOffsetsAreNot) {
     view.SetStatusText(1, "2");  // the running offset of a write
     view.SetStatusText(0, "Zapisano  8  bajtów.");
     view.Progress(-1);
+    view.SetStatusText(1, "8");  // the last offset comes after the gauge has ended
     view.SetStatusText(1, "Nieudanych zapisów:  1");
     view.SetStatusText(3, "Połączony.");
     EXPECT_EQ(t.err.str(), "Zapisano  8  bajtów.\nNieudanych zapisów:  1\n");

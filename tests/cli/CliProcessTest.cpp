@@ -1,0 +1,347 @@
+// The program itself, run as a process the way a build script runs it: standard
+// input not a terminal, both outputs captured, the exit status checked.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> Bytes(const fs::path& path) {
+    const std::string text = Slurp(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+class CliProcess : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(::testing::TempDir()) / ("hc12cli_" + std::string(info->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path File(const std::string& name) const { return dir_ / name; }
+
+    // `args` is given to the shell as it stands (quote what needs it). The port map
+    // of the environment is cleared so that COM1 means the default device.
+    Outcome Run(const std::string& args) const {
+        const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 '" HC12PROG_CLI "' " +
+                                    args + " </dev/null >'" + out.string() + "' 2>'" +
+                                    err.string() + "'";
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = Slurp(out);
+        o.err = Slurp(err);
+        return o;
+    }
+
+    fs::path dir_;
+};
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(CliProcess, BadArgumentsGiveOneLineAndTheUsage) {
+    for (const char* args : {"", "flash", "--model HC13 connect", "--count 1x connect", "read",
+                             "connect extra", "--yes --no connect"}) {
+        SCOPED_TRACE(args);
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "");
+        ASSERT_TRUE(Has(o.err, "\nusage: hc12prog-cli ")) << o.err;
+        EXPECT_EQ(o.err.rfind("hc12prog-cli: ", 0), 0u) << o.err;
+    }
+}
+
+TEST_F(CliProcess, HelpGoesToStandardOutput) {
+    const Outcome o = Run("--help");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(Has(o.out, "Exit status"));
+    EXPECT_TRUE(Has(o.out, "--virtual-clock"));
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(CliProcess, FilesThatCannotBeReadOrWrittenAreStatusTwo) {
+    // An image that is not there: refused before any port is opened.
+    Outcome o =
+        Run("--port /nonexistent/tty --model HC12B write '" + File("missing.bin").string() + "'");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "Błąd: Nie moge otworzyc pliku\n")) << o.err;
+    EXPECT_FALSE(Has(o.err, "portu")) << o.err;
+
+    o = Run("--port /nonexistent/tty --model HC12B verify '" + dir_.string() + "'");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "Błąd: Nie moge otworzyc pliku\n")) << o.err;
+}
+
+TEST_F(CliProcess, VirtualClockNeedsAVirtualPort) {
+    const Outcome o = Run("--virtual-clock --port /dev/ttyS0 --model HC12B connect");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "--virtual-clock")) << o.err;
+}
+
+TEST_F(CliProcess, NoModelIsRefusedAsInTheWindow) {
+    const Outcome o = Run("--port /nonexistent/tty connect");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "Ostrzeżenie: Wybierz model mikrokontrolera!\n");
+}
+
+TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnection) {
+    const Outcome o = Run("--port /nonexistent/tty --model HC912D60x connect");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n")) << o.err;
+}
+
+// The board in these tests plays the model chosen; its EEPROM starts erased (FF).
+constexpr const char* kHc12 = "--virtual-clock --model HC912D60x --quartz 8 ";
+
+TEST_F(CliProcess, ConnectFailuresAreNoConnectionWithTheWindowsMessages) {
+    struct Case {
+        const char* port;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"virtual:greeting=pawx", "Błąd: Nieudane połączenie z interfejsem\n"},
+        {"virtual:no-target", "Błąd: Nieudane połączenie z procesorem\n"},
+        {"virtual:fail-after=0", "Błąd: Nieudane połączenie z procesorem\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        const Outcome o = Run(std::string(kHc12) + "--port " + c.port + " connect");
+        EXPECT_EQ(o.status, 3);
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+        EXPECT_FALSE(Has(o.err, "Połączony.")) << o.err;
+    }
+    const Outcome o = Run(std::string(kHc12) + "--port virtual:bogus=1 connect");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "bogus")) << o.err;
+}
+
+TEST_F(CliProcess, ConnectDetectsTheQuartzAndReportsTheMemoryMapOfAnS12) {
+    Outcome o = Run("--virtual-clock --port virtual:quartz=4 --model HC12B connect");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "Połączony.\n");  // found on the third try: no warning
+
+    o = Run("--virtual-clock --port virtual --model MC9S12DT128 connect");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err.rfind("Parametry: RAM: ", 0), 0u) << o.err;
+    EXPECT_TRUE(Has(o.err, "EEPROM: 2 KB  Początek: 0x2000\nPołączony.\n")) << o.err;
+}
+
+TEST_F(CliProcess, ReadSavesTheWindowOfEitherFamilyAndVerifyComparesIt) {
+    struct Case {
+        const char* model;
+        const char* window;
+        size_t size;
+        const char* firstAddress;
+    };
+    const Case cases[] = {
+        {"HC912D60x", "", 1024, "0C00"},               // the model's window
+        {"\"MC9S12 Uniwersalna\"", "", 2048, "2000"},  // the window of the memory map
+        {"HC812A4", "--start F100 --count 64 ", 64, "F100"},
+        {"MC9S12DT128", "--start 2010 --count 16 ", 16, "2010"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        const std::string common =
+            std::string("--virtual-clock --port virtual --model ") + c.model + " " + c.window;
+        const fs::path image = File("image.bin");
+        Outcome o = Run(common + "read '" + image.string() + "'");
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Przeczytano  " + std::to_string(c.size) + "  bajtów.\n")) << o.err;
+        EXPECT_EQ(Bytes(image), std::vector<uint8_t>(c.size, 0xFF));
+        EXPECT_FALSE(Has(o.err, "Błąd")) << o.err;
+
+        o = Run(common + "verify '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, "");
+        EXPECT_TRUE(Has(o.err, "Różnice: Bufory są identyczne!\n")) << o.err;
+
+        // Two bytes that the (erased) target does not hold.
+        std::vector<uint8_t> changed = Bytes(image);
+        changed[3] = 0x00;
+        changed[10] = 0x5A;
+        WriteBytes(image, changed);
+        o = Run(common + "verify '" + image.string() + "'");
+        EXPECT_EQ(o.status, 1) << o.err;
+        const uint32_t first = uint32_t(std::stoul(c.firstAddress, nullptr, 16));
+        char expected[128];
+        std::snprintf(expected, sizeof expected,
+                      "%04X: expected 00, actual FF\n%04X: expected 5A, actual FF\n", first + 3,
+                      first + 10);
+        EXPECT_EQ(o.out, expected);
+        EXPECT_TRUE(Has(o.err, "Różnice: Razem:  2  różnice.\n")) << o.err;
+    }
+}
+
+TEST_F(CliProcess, ALostLinkMidReadIsNoConnectionAndLeavesTheFileAlone) {
+    const fs::path image = File("keep.bin");
+    WriteBytes(image, {1, 2, 3});
+    struct Case {
+        const char* port;
+        const char* lineMessage;
+    };
+    const Case cases[] = {
+        {"virtual:fail-after=40", ""},
+        {"virtual:line-error=40", "Błąd: Wykryto błędy w ramce\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        const Outcome o = Run(std::string(kHc12) + "--port " + c.port + " --count 64 read '" +
+                              image.string() + "'");
+        EXPECT_EQ(o.status, 3) << o.err;
+        EXPECT_TRUE(Has(o.err, c.lineMessage)) << o.err;
+        EXPECT_TRUE(Has(o.err, "Błąd: Utracono połącznie z interfejsem! \n")) << o.err;
+        EXPECT_TRUE(Has(o.err, "Przeczytano  ")) << o.err;
+        EXPECT_EQ(Bytes(image), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
+            << "no temporary file left behind";
+    }
+}
+
+TEST_F(CliProcess, UnstableBytesAreNamedAfterTheRead) {
+    const fs::path image = File("unstable.bin");
+    const Outcome o =
+        Run(std::string(kHc12) + "--port virtual:unstable=0x0C04:20 --count 16 read '" +
+            image.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "hc12prog-cli: unstable byte at 0C04")) << o.err;
+    EXPECT_FALSE(Has(o.err, "at 0C05")) << o.err;
+    EXPECT_EQ(Bytes(image).size(), 16u);
+}
+
+TEST_F(CliProcess, WriteProgramsBothFamiliesAndKeepsTheTargetBeyondAShortFile) {
+    std::vector<uint8_t> data(40);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(0x11 * i + 1);
+    const fs::path image = File("data.bin");
+    WriteBytes(image, data);
+    for (const char* model : {"HC912Dx128x", "MC9S12DBx"}) {
+        SCOPED_TRACE(model);
+        const Outcome o = Run(std::string("--virtual-clock --port virtual --model ") + model +
+                              " --count 64 write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Wczytano 40  bajtów.\n")) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  64  bajtów.\n")) << o.err;
+        EXPECT_FALSE(Has(o.err, "Błąd")) << o.err;
+        EXPECT_FALSE(Has(o.err, "\n64\n")) << "the running offset is progress, not a result";
+    }
+}
+
+TEST_F(CliProcess, FailingBytesAskToContinue) {
+    std::vector<uint8_t> data(16, 0x00);
+    const fs::path image = File("zeros.bin");
+    WriteBytes(image, data);
+    const std::string write = std::string(kHc12) +
+                              "--port virtual:stuck=0x0C05 --count 16 write '" + image.string() +
+                              "' ";
+    const std::string question = "Błąd: Nie udało się zapisać 1komórek\nCzy kontynuować?\n";
+
+    Outcome o = Run(write + "--no");
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_TRUE(Has(o.err, question + "hc12prog-cli: answered No (--no)\n")) << o.err;
+    // Stopped at the word of offset 4: the 12 bytes from there on count as failed too.
+    EXPECT_TRUE(Has(o.err, "Zapisano  4  bajtów.\nNieudanych zapisów:  13\n")) << o.err;
+    EXPECT_TRUE(Has(o.err, "hc12prog-cli: byte at 0C05 not written\n")) << o.err;
+
+    o = Run(write + "--yes");
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_TRUE(Has(o.err, "Zapisano  16  bajtów.\n")) << o.err;
+    EXPECT_TRUE(Has(o.err, "Nieudanych zapisów:  1\n")) << o.err;
+    EXPECT_TRUE(Has(o.err, "Błąd: Nie udało się zapisać 1komórek\n")) << o.err;
+
+    o = Run(write);  // nobody to ask
+    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_TRUE(Has(o.err, question)) << o.err;
+    EXPECT_TRUE(Has(o.err, "give --yes or --no")) << o.err;
+}
+
+TEST_F(CliProcess, RefusalsOfTheTargetAreFailures) {
+    const fs::path image = File("small.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x42));
+    struct Case {
+        const char* args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"--port virtual:eprot=0x85 --model MC9S12DT128 --count 16",
+         "Błąd: Ostatnie 321bajty EEPROMu są chronione przed zapisem!\n"},
+        {"--port virtual:estat=0xC4 --model MC9S12DT128 --count 16",
+         "Błąd: 1: Błędy w rejestrze ESTAT!\n"},
+        {"--port virtual --model HC812A4 --start FFF0 --count 32",
+         "Błąd: Zakres zapisu wykracza poza adres FFFF!\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome o =
+            Run(std::string("--virtual-clock ") + c.args + " write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+    }
+}
+
+TEST_F(CliProcess, AFileLargerThanTheWindowIsTakenOnlyWhenAccepted) {
+    const fs::path image = File("large.bin");
+    WriteBytes(image, std::vector<uint8_t>(32, 0x00));
+    const std::string write =
+        std::string(kHc12) + "--port virtual --count 16 write '" + image.string() + "' ";
+    const std::string question =
+        "Ostrzeżenie: Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?\n";
+
+    Outcome o = Run(write + "--no");
+    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_TRUE(Has(o.err, question)) << o.err;
+    EXPECT_FALSE(Has(o.err, "Zapisano")) << o.err;
+
+    o = Run(write + "--yes");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Zapisano  32  bajtów.\n")) << o.err;
+}
+
+TEST_F(CliProcess, AnImageThatCannotBeSavedIsStatusTwo) {
+    const Outcome o = Run(std::string(kHc12) + "--port virtual --count 16 read '" +
+                          (dir_ / "no" / "such" / "dir.bin").string() + "'");
+    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_TRUE(Has(o.err, "Błąd: Nie moge zapisac pliku\n")) << o.err;
+}
+
+TEST_F(CliProcess, TheRealClockRunsAShortWriteAndVerify) {
+    // Real pauses: keep it to a few words.
+    const fs::path image = File("real.bin");
+    WriteBytes(image, {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0});
+    const Outcome o =
+        Run("--port virtual --model HC12B --quartz 8 --count 8 write '" + image.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Zapisano  8  bajtów.\n")) << o.err;
+}
+
+}  // namespace
