@@ -8,13 +8,17 @@
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/gauge.h>
+#include <wx/notebook.h>
 #include <wx/panel.h>
+#include <wx/stattext.h>
+#include <wx/toolbar.h>
 
 #include "Clock.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "ProgressCounter.h"
 #include "TargetView.h"
+#include "ToolbarLayout.h"
 
 namespace hc12 {
 
@@ -105,12 +109,30 @@ public:
     FilteredTextField* fillValueField() const { return fillValueField_; }
     wxGauge* gauge() const { return gauge_; }
     const ProgressCounter& progressCounter() const { return progress_; }
+    wxToolBar* mainToolBar() const { return toolBar_; }
+    // The panel on the toolbar that carries the toolbar's small controls.
+    wxControl* toolStrip() const { return toolStrip_; }
+    // Where the toolbar controls were put, in toolbar coordinates.
+    const ToolbarLayoutResult& toolbarLayout() const { return toolbarLayout_; }
+    // The toolbar's tool width the placement was computed from.
+    int toolWidth() const { return toolWidth_; }
     SerialLink& link() { return *link_; }
     Programmer& programmer() { return *programmer_; }
     int8_t ConnectionState() const;
 
 private:
     void BuildWindow();
+    void BuildMenus();
+    void BuildToolBar();
+    void PlaceToolbarControls();
+    void BuildRightColumn();
+    int ToolsRightEdge() const;
+    // Opens the port value of menu port `index` on the link's clock (the link's opener).
+    std::unique_ptr<SerialPort> OpenMenuPort(int index);
+    // Tell the current port which model is chosen (the virtual board plays it).
+    void HintCurrentModel();
+    // Run a menu command as if it was chosen from the menu.
+    void ProcessCommand(int id);
     // The text-changed handling of the address fields.
     void OnAddressFieldChanged(FilteredTextField& field);
 
@@ -133,6 +155,16 @@ private:
     FilteredTextField* startField_ = nullptr;
     FilteredTextField* countField_ = nullptr;
     FilteredTextField* fillValueField_ = nullptr;
+
+    wxToolBar* toolBar_ = nullptr;
+    wxControl* toolStrip_ = nullptr;
+    wxStaticText* startLabel_ = nullptr;
+    wxStaticText* hexSuffix_ = nullptr;
+    wxStaticText* countLabel_ = nullptr;
+    ToolbarLayoutResult toolbarLayout_;
+    int toolWidth_ = 0;
+    // Frame height minus the panel's height: menu bar, toolbar, status bar, borders.
+    int chromeHeight_ = 0;
 
     ProgressCounter progress_;
     wxGauge* gauge_ = nullptr;

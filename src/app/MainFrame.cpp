@@ -1,0 +1,523 @@
+// The main window: construction, the event table, the control states, the status
+// bar and the progress gauge.
+#include "MainFrame.h"
+
+#include <algorithm>
+
+#include <wx/evtloop.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/notebook.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
+#include <wx/statusbr.h>
+
+
+#include "BufferGrid.h"
+#include "BufferNotebook.h"
+#include "FilteredTextField.h"
+#include "HexText.h"
+#include "Ids.h"
+#include "Programmer.h"
+#include "Resources.h"
+#include "SerialLink.h"
+#include "Speaker.h"
+
+namespace hc12 {
+namespace {
+
+wxString U8(const char* text) { return wxString::FromUTF8(text); }
+
+std::string ToUtf8(const wxString& s) {
+    const wxScopedCharBuffer b = s.utf8_str();
+    return std::string(b.data(), b.length());
+}
+
+constexpr int kFrameWidth = 705;
+constexpr int kMinHeight = 486;
+constexpr int kMaxHeight = 900;
+constexpr int kColumnX = 607;        // the right-hand column
+constexpr int kNotebookWidth = 602;
+constexpr int kNotebookHeight = 576;
+
+const char* const kNotConnectedText = "Brak połączenia.";
+const char* const kConnectingText = "Łączenie...";
+const char* const kConnectedText = "Połączony.";
+
+wxSize AtLeast(wxSize given, const wxSize& best) {
+    given.IncTo(best);
+    return given;
+}
+
+// Process paint and other window events, never user input: a click taken here
+// could close or rebuild the page that a running operation is using.
+void YieldForPaint() {
+    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
+        loop->YieldFor(wxEVT_CATEGORY_UI);
+        return;
+    }
+    wxEventLoop loop;
+    wxEventLoopActivator activate(&loop);
+    loop.YieldFor(wxEVT_CATEGORY_UI);
+}
+
+}  // namespace
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
+    EVT_MENU(ID_EXIT, MainFrame::OnQuit)
+    EVT_MENU(ID_ABOUT, MainFrame::OnAbout)
+    EVT_MENU(ID_CONNECT, MainFrame::OnConnect)
+    EVT_BUTTON(ID_CONNECT, MainFrame::OnConnect)
+    EVT_COMBOBOX(ID_MODEL, MainFrame::OnModelSelected)
+    EVT_COMBOBOX(ID_QUARTZ, MainFrame::OnQuartzSelected)
+    EVT_COMBOBOX(ID_COMPARE, MainFrame::OnCompareWith)
+    EVT_MENU(ID_COM1, MainFrame::OnOpenPort)
+    EVT_MENU(ID_COM2, MainFrame::OnOpenPort)
+    EVT_MENU(ID_COM3, MainFrame::OnOpenPort)
+    EVT_MENU(ID_COM4, MainFrame::OnOpenPort)
+    EVT_MENU(ID_READ_EEPROM, MainFrame::OnReadEeprom)
+    EVT_BUTTON(ID_READ_EEPROM, MainFrame::OnReadEeprom)
+    EVT_MENU(ID_WRITE_EEPROM, MainFrame::OnWriteEeprom)
+    EVT_BUTTON(ID_WRITE_EEPROM, MainFrame::OnWriteEeprom)
+    EVT_BUTTON(ID_FILL, MainFrame::OnFill)
+    EVT_MENU(ID_OPEN_FILE, MainFrame::OnOpenFile)
+    EVT_MENU(ID_SAVE_FILE, MainFrame::OnSaveFile)
+    EVT_MENU(ID_NEW_BUFFER, MainFrame::OnNewBuffer)
+    EVT_MENU(ID_CLOSE_BUFFER, MainFrame::OnCloseBuffer)
+    EVT_MENU(wxID_ANY, MainFrame::OnAnyMenu)
+    EVT_NOTEBOOK_PAGE_CHANGED(ID_NOTEBOOK, MainFrame::OnPageChanged)
+    EVT_SIZE(MainFrame::OnSize)
+    EVT_LEFT_DOWN(MainFrame::OnMouse)
+    EVT_LEFT_UP(MainFrame::OnMouse)
+    EVT_MIDDLE_DOWN(MainFrame::OnMouse)
+    EVT_MIDDLE_UP(MainFrame::OnMouse)
+    EVT_RIGHT_DOWN(MainFrame::OnMouse)
+    EVT_RIGHT_UP(MainFrame::OnMouse)
+    EVT_MOTION(MainFrame::OnMouse)
+    EVT_LEFT_DCLICK(MainFrame::OnMouse)
+    EVT_MIDDLE_DCLICK(MainFrame::OnMouse)
+    EVT_RIGHT_DCLICK(MainFrame::OnMouse)
+    EVT_ENTER_WINDOW(MainFrame::OnMouse)
+    EVT_LEAVE_WINDOW(MainFrame::OnMouse)
+    EVT_MOUSEWHEEL(MainFrame::OnMouse)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
+                     AppOptions options)
+    : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE),
+      options_(std::move(options)) {
+    if (options_.clock == nullptr) {
+        ownClock_ = std::make_unique<SteadyClock>();
+        options_.clock = ownClock_.get();
+    }
+    link_ = std::make_unique<SerialLink>(
+        *options_.clock, *this, [this](const std::string& portName) {
+            // "COM1".."COM4" -> menu port 0..3
+            const int index = portName.size() == 4 ? portName[3] - '1' : -1;
+            return OpenMenuPort(index);
+        });
+    programmer_ = std::make_unique<Programmer>(*link_, *this);
+    BuildWindow();
+}
+
+MainFrame::~MainFrame() {
+    // The gauge belongs to the status bar; forget it before the bars go.
+    gauge_ = nullptr;
+}
+
+void MainFrame::BuildWindow() {
+    wxInitAllImageHandlers();
+    const wxIcon icon = LoadResourceIcon("IDI_ICON");
+    if (icon.IsOk()) SetIcon(icon);
+
+    panel_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                         wxTAB_TRAVERSAL | wxNO_BORDER);
+    notebook_ = new BufferNotebook(panel_, ID_NOTEBOOK, wxDefaultPosition,
+                                   wxSize(kNotebookWidth, kNotebookHeight), wxSTATIC_BORDER,
+                                   "notebook");
+    BuildMenus();
+    BuildToolBar();
+
+    CreateStatusBar(4, wxST_SIZEGRIP, 0);
+    SetStatusBarPane(3);  // help texts of menu items and tools
+
+    SetSizeHints(kFrameWidth, kMinHeight, kFrameWidth, kMaxHeight);
+    SetSize(100, 20, kFrameWidth, 660);
+
+    PlaceToolbarControls();
+    BuildRightColumn();
+
+    link_->SetConnectionState(kNotConnected);
+    ShowNotConnected();
+
+    startField_->SetDefaultStyle(wxTextAttr(*wxBLACK, wxNullColour,
+                                            wxFont(10, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL,
+                                                   wxFONTWEIGHT_NORMAL, false, wxEmptyString)));
+
+    // What the menu bar, the toolbar, the status bar and the borders take from the
+    // frame's height; the resize rule gives the rest to the notebook.
+    chromeHeight_ = GetSize().y - GetClientSize().y;
+}
+
+void MainFrame::BuildMenus() {
+    auto* fileMenu = new wxMenu;
+    fileMenu->Append(ID_NEW_BUFFER, U8("&Nowy bufor"), wxEmptyString);
+    fileMenu->Append(ID_OPEN_FILE, U8("&Czytaj plik"), wxEmptyString);
+    fileMenu->Append(ID_SAVE_FILE, U8("&Zapisz do pliku"), wxEmptyString);
+    fileMenu->Append(ID_CLOSE_BUFFER, U8("&Zamknij bufor"), wxEmptyString);
+    fileMenu->AppendSeparator();
+    fileMenu->Append(ID_EXIT, U8("E&xit"), wxEmptyString);
+
+    connectionMenu_ = new wxMenu;
+    connectionMenu_->Append(ID_CONNECT, U8("&Polacz z MCU"), wxEmptyString);
+    connectionMenu_->Append(ID_READ_EEPROM, U8("&Czytaj EEPROM"), wxEmptyString);
+    connectionMenu_->Append(ID_WRITE_EEPROM, U8("&Wczytaj EEPROM"), wxEmptyString);
+    connectionMenu_->AppendSeparator();
+    connectionMenu_->AppendRadioItem(ID_COM1, U8("COM 1"), wxEmptyString);
+    connectionMenu_->AppendRadioItem(ID_COM2, U8("COM 2"), wxEmptyString);
+    connectionMenu_->AppendRadioItem(ID_COM3, U8("COM 3"), wxEmptyString);
+    connectionMenu_->AppendRadioItem(ID_COM4, U8("COM 4"), wxEmptyString);
+
+    auto* menuBar = new wxMenuBar;
+    menuBar->Append(fileMenu, U8("&Plik"));
+    menuBar->Append(connectionMenu_, U8("&Połączenie"));
+    SetMenuBar(menuBar);
+}
+
+void MainFrame::BuildToolBar() {
+    toolBar_ = new wxToolBar(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
+                             wxTB_HORIZONTAL | wxTB_FLAT | wxNO_BORDER);
+    toolBar_->SetToolBitmapSize(wxSize(16, 16));
+    SetToolBar(toolBar_);
+
+    auto toolBitmap = [](const char* name) {
+        const wxBitmap bitmap = LoadResourceBitmap(name);
+        if (!bitmap.IsOk()) return wxBitmap(16, 16);  // an empty face keeps the tool usable
+        return wxBitmap(bitmap.ConvertToImage().Rescale(16, 16));
+    };
+    const wxBitmap newBmp = toolBitmap("new");
+    const wxBitmap openBmp = toolBitmap("open");
+    const wxBitmap saveBmp = toolBitmap("save");
+    const wxBitmap helpBmp = toolBitmap("help");
+    const wxBitmap closeBmp = toolBitmap("close");
+
+    toolBar_->Realize();
+    const int emptyWidth = ToolsRightEdge();
+    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
+#ifdef __WXGTK__
+    // GTK reports the bitmap size as the tool size; the button around it is wider,
+    // and that is the width the tools take on the bar.
+    toolBar_->Realize();
+    toolWidth_ = ToolsRightEdge() - emptyWidth;
+#else
+    (void)emptyWidth;
+    toolWidth_ = toolBar_->GetToolSize().x;
+#endif
+    toolBar_->AddSeparator();
+    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
+    toolBar_->AddSeparator();
+    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
+    toolBar_->AddSeparator();
+    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
+    toolBar_->AddSeparator();
+    toolBar_->AddSeparator();
+    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
+    toolBar_->Realize();
+}
+
+int MainFrame::ToolsRightEdge() const {
+    // The toolbar's natural width with only its tools is where the tools end.
+    toolBar_->InvalidateBestSize();
+    return toolBar_->GetBestSize().x;
+}
+
+void MainFrame::PlaceToolbarControls() {
+    // The controls live on one window that the toolbar carries as a control: GTK
+    // shows toolbar children only as toolbar items, never at a position of their own.
+    toolStrip_ = new wxControl(toolBar_, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                               wxBORDER_NONE | wxTAB_TRAVERSAL);
+    wxWindow* strip = toolStrip_;
+
+    startField_ = new FilteredTextField(strip, ID_FIELDS, FilteredTextField::kHex, 4, "0000",
+                                        wxDefaultPosition, wxSize(50, 17), wxTE_RIGHT,
+                                        wxDefaultValidator, "start");
+    countField_ = new FilteredTextField(strip, ID_FIELDS, FilteredTextField::kDecimal, 7, "0",
+                                        wxDefaultPosition, wxSize(50, 17), wxTE_RIGHT,
+                                        wxDefaultValidator, "ile");
+    fillValueField_ = new FilteredTextField(strip, ID_FIELDS, FilteredTextField::kHex, 2, "FF",
+                                            wxDefaultPosition, wxSize(25, 17), wxTE_RIGHT,
+                                            wxDefaultValidator, "ile");
+    notebook_->SetAddressFields(startField_, countField_);
+    for (FilteredTextField* field : {startField_, countField_, fillValueField_})
+        field->SetChangeHandler([this](FilteredTextField& f) { OnAddressFieldChanged(f); });
+
+    modelCombo_ = new wxComboBox(strip, ID_MODEL, wxEmptyString, wxDefaultPosition,
+                                 wxDefaultSize, 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+    for (const ModelRecord& row : ModelTable()) modelCombo_->Append(wxString::FromUTF8(row.name));
+    modelCombo_->SetValue(wxString::FromUTF8(ModelTable()[0].name));
+    programmer_->SetCurrentModel(ModelTable()[0]);
+    startField_->SetText(wxString::FromUTF8(FormatHex4(ModelTable()[0].eepromStart)));
+    countField_->SetText(wxString::Format("%u", unsigned(ModelTable()[0].eepromSize)));
+
+    wxArrayString quartzItems;
+    for (std::string_view q : kQuartzChoices) quartzItems.Add(wxString::FromUTF8(q.data(), q.size()));
+    quartzCombo_ = new wxComboBox(strip, ID_QUARTZ, U8("Auto"), wxDefaultPosition, wxDefaultSize,
+                                  quartzItems, wxCB_READONLY | wxCB_SIMPLE);
+    quartzCombo_->SetValue(U8("Auto"));
+
+    startLabel_ = new wxStaticText(strip, 0, U8("Poczatek") + U8(":"));
+    hexSuffix_ = new wxStaticText(strip, 0, U8("H"));
+    countLabel_ = new wxStaticText(strip, 0, U8("Ile") + U8(":"));
+    fillButton_ = new wxButton(strip, ID_FILL, U8("Wypełnij"), wxDefaultPosition, wxSize(50, 20),
+                               wxBU_EXACTFIT);
+
+    std::array<wxWindow*, kToolbarSlotCount> slots{};
+    slots[kFillValueSlot] = fillValueField_;
+    slots[kFillButtonSlot] = fillButton_;
+    slots[kStartLabelSlot] = startLabel_;
+    slots[kStartFieldSlot] = startField_;
+    slots[kHexSuffixSlot] = hexSuffix_;
+    slots[kCountLabelSlot] = countLabel_;
+    slots[kCountFieldSlot] = countField_;
+    slots[kModelSlot] = modelCombo_;
+    slots[kQuartzSlot] = quartzCombo_;
+
+    // The given sizes are those of a small Windows theme; a control never gets less
+    // than it needs to show its text.
+    const wxSize given[kToolbarSlotCount] = {
+        wxSize(25, 17), wxSize(50, 20), wxDefaultSize, wxSize(50, 17), wxDefaultSize,
+        wxDefaultSize,  wxSize(50, 17), wxDefaultSize, wxDefaultSize};
+    ToolbarLayoutInput input;
+    input.toolWidth = toolWidth_;
+    input.freeLeft = ToolsRightEdge();
+    input.rightEdge = GetClientSize().x - 8;
+    input.top = 0;
+    for (int i = 0; i < kToolbarSlotCount; ++i) {
+        wxSize size = AtLeast(given[i], slots[i]->GetBestSize());
+        input.sizes[i] = {size.x, size.y};
+    }
+    // A text field's best width is a generic one; these need room for their digits only.
+    const std::pair<int, const char*> fieldSamples[] = {
+        {kFillValueSlot, "FF"}, {kStartFieldSlot, "DDDD"}, {kCountFieldSlot, "8888888"}};
+    for (const auto& [slot, sample] : fieldSamples) {
+        auto* field = static_cast<wxTextCtrl*>(slots[slot]);
+        const wxSize fit = field->GetSizeFromTextSize(field->GetTextExtent(sample + wxString("0")));
+        input.sizes[slot].width = std::max(given[slot].x, fit.x);
+    }
+    toolbarLayout_ = LayOutToolbar(input);
+
+    for (int i = 0; i < kToolbarSlotCount; ++i) {
+        const LayoutRect& r = toolbarLayout_.rects[i];
+        slots[i]->SetSize(r.x - input.freeLeft, r.y + 2, r.width, r.height);
+    }
+    toolStrip_->SetSize(input.rightEdge - input.freeLeft, toolbarLayout_.height + 4);
+    toolStrip_->SetMinSize(toolStrip_->GetSize());
+    toolBar_->AddControl(toolStrip_);
+    toolBar_->Realize();
+}
+
+void MainFrame::BuildRightColumn() {
+    const wxBitmap connectBmp = LoadResourceBitmap("connect");
+    const wxBitmap readBmp = LoadResourceBitmap("read");
+    const wxBitmap writeBmp = LoadResourceBitmap("write");
+    const wxBitmap chipBmp = LoadResourceBitmap("HC12BMP");
+
+    connectButton_ = new wxBitmapButton(panel_, ID_CONNECT, connectBmp, wxPoint(kColumnX, 20),
+                                        wxDefaultSize, wxBU_AUTODRAW);
+    SetDefaultItem(connectButton_);
+    readButton_ = new wxBitmapButton(panel_, ID_READ_EEPROM, readBmp, wxPoint(kColumnX, 135),
+                                     wxDefaultSize, wxBU_AUTODRAW);
+    writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
+                                      wxDefaultSize, wxBU_AUTODRAW);
+    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8("Zaznaczenie"));
+    auto* readWriteBox = new wxStaticBox(panel_, 0, wxEmptyString);
+    auto* connectBox = new wxStaticBox(panel_, 0, wxEmptyString);
+    auto* compareBox = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
+    compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
+                                   wxSize(87, 16), 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+    compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
+    compareCombo_->Disable();
+    compareCombo_->SetSelection(0);
+    notebook_->SetCompareCombo(compareCombo_);
+    auto* picture = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
+
+    // Where the theme's controls are larger than the column was drawn for, the
+    // column moves left (the notebook gives up the width) and down the column
+    // every control keeps clear of the one above it.
+    const wxSize buttonSize = connectButton_->GetSize();
+    const wxSize checkSize = selectionCheckBox_->GetBestSize();
+    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const int columnWidth =
+        std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
+    const int clientWidth = GetClientSize().x;
+    const int columnX = std::min(kColumnX, clientWidth - columnWidth - 4);
+    notebook_->SetSize(std::min(kNotebookWidth, columnX - 5), kNotebookHeight);
+
+    connectButton_->Move(columnX, 20);
+    const int connectH = connectButton_->GetSize().y;
+    connectBox->SetSize(columnX, 20 - 7, std::max(92, buttonSize.x + 4), connectH + 12);
+
+    const int readY = std::max(135, connectBox->GetRect().GetBottom() + 1 + 9 + 4);
+    readButton_->Move(columnX, readY);
+    const int writeY = std::max(255, readButton_->GetRect().GetBottom() + 1 + 10);
+    writeButton_->Move(columnX, writeY);
+    const wxRect write = writeButton_->GetRect();
+    selectionCheckBox_->SetSize(write.x + 3, write.y + write.height + 1, checkSize.x, checkSize.y);
+    const wxRect check = selectionCheckBox_->GetRect();
+
+    const int groupTop = readY - 9;
+    readWriteBox->SetSize(columnX, groupTop, std::max(90, columnWidth),
+                          std::max(194, check.GetBottom() + 1 + 6 - groupTop));
+
+    int labelTop = 0, otherBorder = 0;
+    compareBox->GetBordersForSizer(&labelTop, &otherBorder);
+    const int compareY = std::max(check.GetBottom() + 1 + 30, readWriteBox->GetRect().GetBottom() + 1 + 6);
+    const int comboOffset = std::max(17, labelTop + 1);
+    compareBox->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
+                        std::max(40, comboOffset + comboSize.y + otherBorder + 4));
+    compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
+    const wxRect combo = compareCombo_->GetRect();
+    picture->Move(combo.x, std::max(combo.y + 30, compareBox->GetRect().GetBottom() + 1 + 4));
+}
+
+// --- shell commands ---
+
+void MainFrame::OnQuit(wxCommandEvent&) {
+    Close(true);
+    link_->CloseAll();
+}
+
+void MainFrame::OnAbout(wxCommandEvent&) {
+    ShowMessage(Message{"Wersja 3.0", "Informacja:", MsgButtons::Ok, MsgIcon::Information});
+}
+
+void MainFrame::OnAnyMenu(wxCommandEvent&) {
+    // Consumed: no unbound menu or tool command reaches the toolkit's own handling.
+}
+
+void MainFrame::OnMouse(wxMouseEvent&) {
+    // Only events of the bare frame arrive here; they are consumed.
+    SpeakerBeep(100, 100);
+}
+
+void MainFrame::OnSize(wxSizeEvent& event) {
+    event.Skip();  // the default handling keeps the panel over the client area
+    if (notebook_ == nullptr || chromeHeight_ == 0) return;
+    // The bars' heights settle only once the window is shown, so measure them now.
+    chromeHeight_ = GetSize().y - GetClientSize().y;
+    const int panelHeight = event.GetSize().y - chromeHeight_;
+    // The notebook takes the panel's height; its pages what the tabs leave.
+    const int tabsHeight = notebook_->CalcSizeFromPage(wxSize(0, 0)).y;
+    const int pageHeight = panelHeight - tabsHeight;
+    const int selected = notebook_->GetSelection();
+    const int pageWidth =
+        selected >= 0 ? notebook_->GetPage(size_t(selected))->GetSize().x : notebook_->GetSize().x;
+    notebook_->SetPageSize(wxSize(pageWidth, pageHeight));
+    BufferGrid* current = notebook_->CurrentGrid();
+    const int gridWidth = current ? current->GetSize().x : pageWidth;
+    for (size_t i = 0; i <= size_t(BufferNotebook::kMaxPages); ++i)
+        if (BufferGrid* grid = notebook_->GridAt(i)) grid->SetSize(gridWidth, pageHeight - 4);
+}
+
+void MainFrame::OnModelSelected(wxCommandEvent& event) {
+    const int row = event.GetSelection();
+    if (row < 0 || row >= kModelCount) return;
+    const ModelRecord& model = ModelTable()[size_t(row)];
+    programmer_->SetCurrentModel(model);
+    startField_->SetText(wxString::FromUTF8(FormatHex4(model.eepromStart)));
+    countField_->SetText(wxString::Format("%u", unsigned(model.eepromSize)));
+    HintCurrentModel();
+}
+
+// --- control states ---
+
+void MainFrame::ShowNotConnected() {
+    wxFrame::SetStatusText(U8(kNotConnectedText), 3);
+    readButton_->Disable();
+    writeButton_->Disable();
+    connectionMenu_->Enable(ID_WRITE_EEPROM, false);
+    connectionMenu_->Enable(ID_READ_EEPROM, false);
+    selectionCheckBox_->Disable();
+}
+
+void MainFrame::ShowConnecting() {
+    link_->SetConnectionState(kConnected);
+    wxFrame::SetStatusText(U8(kConnectingText), 3);
+}
+
+void MainFrame::ShowConnected(bool s12Target) {
+    wxFrame::SetStatusText(U8(kConnectedText), 3);
+    readButton_->Enable();
+    writeButton_->Enable();
+    SetDefaultItem(readButton_);
+    connectionMenu_->Enable(ID_WRITE_EEPROM, true);
+    connectionMenu_->Enable(ID_READ_EEPROM, true);
+    if (s12Target)
+        selectionCheckBox_->SetValue(false);  // stays disabled: MC9S12 writes whole windows
+    else
+        selectionCheckBox_->Enable();
+}
+
+int8_t MainFrame::ConnectionState() const { return link_->ConnectionState(); }
+
+// --- message boxes and status bar ---
+
+MsgAnswer MainFrame::ShowMessage(const Message& message) {
+    long style = message.buttons == MsgButtons::YesNo ? wxYES_NO : wxOK;
+    switch (message.icon) {
+        case MsgIcon::None: style |= wxICON_NONE; break;
+        case MsgIcon::Information: style |= wxICON_INFORMATION; break;
+        case MsgIcon::Exclamation: style |= wxICON_EXCLAMATION; break;
+        case MsgIcon::Error: style |= wxICON_ERROR; break;
+        case MsgIcon::Question: style |= wxICON_QUESTION; break;
+    }
+    // Without a parent, as every box of the program.
+    wxMessageDialog dialog(nullptr, wxString::FromUTF8(message.text),
+                           wxString::FromUTF8(message.caption), style);
+    const int answer = dialog.ShowModal();
+    if (message.buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+    return answer == wxID_NO ? MsgAnswer::No : MsgAnswer::Yes;
+}
+
+void MainFrame::SetStatusText(int field, const std::string& text) {
+    wxFrame::SetStatusText(wxString::FromUTF8(text), field);
+}
+
+std::string MainFrame::GetStatusText(int field) {
+    wxStatusBar* bar = GetStatusBar();
+    return bar ? ToUtf8(bar->GetStatusText(field)) : std::string();
+}
+
+// --- progress gauge ---
+
+void MainFrame::Progress(int32_t n) {
+    wxStatusBar* bar = GetStatusBar();
+    if (n > 0) {
+        if (!progress_.RangeMeasured() && bar) {
+            bar->GetFieldRect(2, gaugeRect_);
+            progress_.MeasureRange(gaugeRect_.width);
+        }
+        YieldForPaint();
+    }
+    const ProgressCounter::Effect effect = progress_.Progress(n);
+    switch (effect.action) {
+        case ProgressCounter::Action::None: break;
+        case ProgressCounter::Action::Create:
+            if (gauge_) gauge_->Destroy();
+            gauge_ = new wxGauge(bar, wxID_ANY, std::max(progress_.range(), 1), gaugeRect_.GetPosition(),
+                                 gaugeRect_.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+            break;
+        case ProgressCounter::Action::SetValue:
+            if (gauge_) gauge_->SetValue(effect.value);
+            break;
+        case ProgressCounter::Action::Destroy:
+            if (gauge_) gauge_->Destroy();
+            gauge_ = nullptr;
+            break;
+    }
+}
+
+}  // namespace hc12

@@ -1,0 +1,63 @@
+// The target commands of the main window: thin delegations to the programmer and
+// the serial link, and the parts of the target view that the shell owns.
+#include <wx/menu.h>
+
+#include "Ids.h"
+#include "MainFrame.h"
+#include "Programmer.h"
+#include "SerialLink.h"
+
+namespace hc12 {
+
+void MainFrame::OnOpenPort(wxCommandEvent& event) {
+    const int index = event.GetId() - ID_COM1;
+    if (index < 0 || index >= kPortCount) return;
+    link_->OpenPort(index);
+}
+
+void MainFrame::OnConnect(wxCommandEvent&) { programmer_->Connect(); }
+
+void MainFrame::OnReadEeprom(wxCommandEvent&) { programmer_->ReadEeprom(); }
+
+void MainFrame::OnWriteEeprom(wxCommandEvent&) { programmer_->WriteEeprom(); }
+
+void MainFrame::OnQuartzSelected(wxCommandEvent&) {
+    const wxScopedCharBuffer text = quartzCombo_->GetValue().utf8_str();
+    programmer_->OnQuartzSelected(std::string(text.data(), text.length()));
+}
+
+void MainFrame::OpenDefaultPort() {
+    // As if "COM 1" was chosen from the menu, radio mark included.
+    connectionMenu_->Check(ID_COM1, true);
+    ProcessCommand(ID_COM1);
+}
+
+std::string MainFrame::QuartzText() {
+    const wxScopedCharBuffer text = quartzCombo_->GetValue().utf8_str();
+    return std::string(text.data(), text.length());
+}
+
+void MainFrame::SelectQuartz(int index) {
+    if (index >= 0 && index < int(quartzCombo_->GetCount())) quartzCombo_->SetSelection(index);
+}
+
+bool MainFrame::SelectionOnly() { return selectionCheckBox_->GetValue(); }
+
+void MainFrame::ProcessCommand(int id) {
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(this);
+    ProcessWindowEvent(event);
+}
+
+std::unique_ptr<SerialPort> MainFrame::OpenMenuPort(int index) {
+    if (index < 0 || index >= int(options_.ports.values.size())) return nullptr;
+    std::unique_ptr<SerialPort> port = OpenPortValue(options_.ports.values[size_t(index)], *options_.clock);
+    if (port) port->HintModel(programmer_->CurrentModel().name);
+    return port;
+}
+
+void MainFrame::HintCurrentModel() {
+    if (link_->PortValid()) link_->CurrentPort()->HintModel(programmer_->CurrentModel().name);
+}
+
+}  // namespace hc12

@@ -1,0 +1,28 @@
+// The application object: reads the port choices and opens the main window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+
+#include "MainFrame.h"
+
+namespace hc12 {
+
+// The environment first (HC12_PORT_COM1=...), then "--port COMn=VALUE" pairs, in
+// order. Returns false with an error text for an argument it does not know.
+bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std::string* error);
+
+class ProgrammerApp : public wxApp {
+public:
+    bool OnInit() override;
+    int OnExit() override { return 0; }
+
+    MainFrame* frame() const { return frame_; }
+
+private:
+    MainFrame* frame_ = nullptr;
+};
+
+}  // namespace hc12
