@@ -226,6 +226,11 @@ TEST_F(CliProcess, ALostLinkMidReadIsNoConnectionAndLeavesTheFileAlone) {
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
             << "no temporary file left behind";
     }
+    // The same during a write: the words before it stay written, the status says why.
+    const Outcome o = Run(std::string(kHc12) + "--port virtual:fail-after=40 --count 64 write '" +
+                          image.string() + "' --no");
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_TRUE(Has(o.err, "Błąd: Utracono połącznie z interfejsem! \n")) << o.err;
 }
 
 TEST_F(CliProcess, UnstableBytesAreNamedAfterTheRead) {
@@ -342,6 +347,32 @@ TEST_F(CliProcess, TheRealClockRunsAShortWriteAndVerify) {
         Run("--port virtual --model HC12B --quartz 8 --count 8 write '" + image.string() + "'");
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_TRUE(Has(o.err, "Zapisano  8  bajtów.\n")) << o.err;
+}
+
+TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
+    const fs::path image = File("zeros.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x00));
+    const fs::path typed = File("typed.txt"), seen = File("terminal.txt");
+    {
+        std::ofstream(typed) << "maybe\nn\n";  // asked again until the answer is clear
+    }
+    // script(1) runs the program on a pseudo-terminal and passes our input to it.
+    const std::string command = "script -qec \"'" HC12PROG_CLI "' " + std::string(kHc12) +
+                                "--port virtual:stuck=0x0C05 --count 16 write '" + image.string() +
+                                "'\" /dev/null <'" + typed.string() + "' >'" + seen.string() +
+                                "' 2>&1";
+    const int raw = std::system(command.c_str());
+    const std::string terminal = Slurp(seen);
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << terminal;  // answered, not refused
+    EXPECT_TRUE(Has(terminal, "\r[#")) << terminal;
+    EXPECT_TRUE(Has(terminal, "Czy kontynuować?\r\n")) << terminal;
+    const size_t prompt = terminal.find("[t]ak/[n]ie? ");
+    ASSERT_NE(prompt, std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("[t]ak/[n]ie? ", prompt + 1), std::string::npos) << terminal;
+    EXPECT_FALSE(Has(terminal, "give --yes or --no")) << terminal;
+    EXPECT_TRUE(Has(terminal, "Nieudanych zapisów:  13")) << terminal;
 }
 
 }  // namespace
