@@ -246,7 +246,7 @@ std::string HelpText() {
            "  --port PORT        COM1 to COM4 as the window maps them (on Linux /dev/ttyS0\n"
            "                     to /dev/ttyS3 unless HC12_PORT_COM1..4 say otherwise), a\n"
            "                     device path, or virtual[:OPTIONS] for the virtual board;\n"
-           "                     default COM1\n"
+           "                     COMn=VALUE maps that port first; default COM1\n"
            "  --model NAME       the microcontroller, a name from the model table:\n"
            "                     " +
            ModelList() +

@@ -70,11 +70,25 @@ class Session {
 int Session::Prepare() {
     ports_.ApplyEnvironment();
     if (!options_.port.empty()) {
-        const int index = MenuPortIndex(options_.port);
-        if (index >= 0)
+        // "COM2" is that menu port as mapped; "COM2=VALUE" maps it first, as the
+        // window's --port does; anything else is a port value of its own.
+        const std::string& port = options_.port;
+        const int index = MenuPortIndex(port);
+        const int assigned = MenuPortIndex(port.substr(0, port.find('=')));
+        if (index >= 0) {
             portIndex_ = index;
-        else
-            ports_.values[0] = options_.port;
+        } else if (assigned >= 0 && port.find('=') != std::string::npos) {
+            std::string error;
+            const std::string assignment =
+                "COM" + std::to_string(assigned + 1) + port.substr(port.find('='));
+            if (!ports_.ApplyAssignment(assignment, &error)) {
+                view_.Note("hc12prog-cli: --port " + port + ": " + error);
+                return kExitUsage;
+            }
+            portIndex_ = assigned;
+        } else {
+            ports_.values[0] = port;
+        }
     }
     const std::string& portValue = ports_.values[portIndex_];
     if (IsVirtualPortValue(portValue)) {
@@ -228,6 +242,8 @@ int Session::Run() {
         return status;
     switch (options_.command) {
         case Command::Connect:
+            // The quartz the connect used (found, when it was "Auto"), for the next run.
+            view_.Note("hc12prog-cli: quartz " + view_.QuartzText());
             view_.Note(view_.GetStatusText(3));
             return kExitOk;
         case Command::Read:
