@@ -18,9 +18,16 @@ bool StdinIsTerminal() {
 bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
-void PrepareConsoleForUtf8() {
+Utf8Console::Utf8Console() : inputCodePage_(GetConsoleCP()), outputCodePage_(GetConsoleOutputCP()) {
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
+}
+Utf8Console::~Utf8Console() {
+    // 0 means there was no console to switch.
+    if (outputCodePage_ != 0)
+        SetConsoleOutputCP(outputCodePage_);
+    if (inputCodePage_ != 0)
+        SetConsoleCP(inputCodePage_);
 }
 #else
 bool StdinIsTerminal() {
@@ -29,7 +36,8 @@ bool StdinIsTerminal() {
 bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 }
-void PrepareConsoleForUtf8() {}
+Utf8Console::Utf8Console() {}
+Utf8Console::~Utf8Console() {}
 #endif
 
 }  // namespace hc12::cli

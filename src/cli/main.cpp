@@ -7,7 +7,7 @@
 #include "Terminal.h"
 
 int main(int argc, char** argv) {
-    hc12::cli::PrepareConsoleForUtf8();
+    const hc12::cli::Utf8Console console;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const hc12::cli::TerminalIo io{&std::cerr, &std::cin, hc12::cli::StdinIsTerminal(),
                                    hc12::cli::StderrIsTerminal()};
