@@ -55,6 +55,7 @@ class Session {
     // The image of write and verify, fitted into the page.
     int LoadImage();
     int ResultOfOperation(bool ok);
+    void NoteUnstableBytes();
 
     const CliOptions& options_;
     std::ostream& out_;
@@ -164,12 +165,18 @@ int Session::ResultOfOperation(bool ok) {
     return ok ? kExitOk : kExitFailed;
 }
 
-int Session::Read() {
-    const bool ok = programmer_->ReadEeprom();
-    PageModel& page = view_.page();
+// The read shows bytes that never read the same twice in red; name them.
+void Session::NoteUnstableBytes() {
+    const PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: unstable byte at " + AddressOf(page, index) + " (first reading " +
                    FormatHex2(page.GetCellByte(index)) + ")");
+}
+
+int Session::Read() {
+    const bool ok = programmer_->ReadEeprom();
+    NoteUnstableBytes();
+    PageModel& page = view_.page();
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
@@ -210,6 +217,7 @@ int Session::Verify() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
     const bool ok = programmer_->ReadEeprom();
+    NoteUnstableBytes();
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
     // Compare as the window compares two pages: the file's bytes against the bytes
