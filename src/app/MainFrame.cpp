@@ -129,7 +129,6 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::BuildWindow() {
-    wxInitAllImageHandlers();
     const wxIcon icon = LoadResourceIcon("IDI_ICON");
     if (icon.IsOk()) SetIcon(icon);
 
@@ -409,15 +408,14 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     // The bars' heights settle only once the window is shown, so measure them now.
     chromeHeight_ = GetSize().y - GetClientSize().y;
     const int panelHeight = event.GetSize().y - chromeHeight_;
-    // The notebook takes the panel's height; its pages what the tabs leave.
+    // The notebook takes the panel's height and keeps its width; its pages get
+    // what the tabs leave (setting the page size instead would let GTK widen the
+    // notebook by its borders on every resize).
     const int tabsHeight = notebook_->CalcSizeFromPage(wxSize(0, 0)).y;
     const int pageHeight = panelHeight - tabsHeight;
-    const int selected = notebook_->GetSelection();
-    const int pageWidth =
-        selected >= 0 ? notebook_->GetPage(size_t(selected))->GetSize().x : notebook_->GetSize().x;
-    notebook_->SetPageSize(wxSize(pageWidth, pageHeight));
+    notebook_->SetSize(notebook_->GetSize().x, panelHeight);
     BufferGrid* current = notebook_->CurrentGrid();
-    const int gridWidth = current ? current->GetSize().x : pageWidth;
+    const int gridWidth = current ? current->GetSize().x : notebook_->GetSize().x - 4;
     for (size_t i = 0; i <= size_t(BufferNotebook::kMaxPages); ++i)
         if (BufferGrid* grid = notebook_->GridAt(i)) grid->SetSize(gridWidth, pageHeight - 4);
 }

@@ -1,0 +1,78 @@
+// Support for tests that drive the real windows under a display (Xvfb in CI).
+//
+// - RunGuiTests(): the test main. Initialises wx with an active event loop; listing
+//   the tests (--gtest_list_tests) needs no display.
+// - DialogHook: intercepts every modal dialog (message boxes, file dialogs), records
+//   what it showed and answers from a queue; a dialog without a queued answer fails
+//   the test and is cancelled, so nothing ever blocks.
+// - CreateMainFrame(), DestroyFrame(), Pump(), PumpUntil(): the frame's life and the
+//   event processing between steps.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/testing.h>
+
+#include "MainFrame.h"
+
+namespace hc12::testing {
+
+int RunGuiTests(int argc, char** argv);
+
+// Texts are UTF-8, so tests compare them against UTF-8 literals.
+struct ShownDialog {
+    enum class Kind { Message, File, Other };
+    Kind kind = Kind::Other;
+    std::string text;     // message text, or the file dialog's message
+    std::string caption;  // message caption, or the dialog's title
+    long style = 0;       // wxMessageDialog style bits, or wxFileDialog style bits
+    std::string wildcard; // file dialogs only
+};
+
+class DialogHook : public wxTestingModalHook {
+public:
+    DialogHook();
+    ~DialogHook() override;
+
+    // Queue the answers of the next message boxes: wxID_OK, wxID_YES, wxID_NO.
+    void AnswerMessage(int id);
+    // Queue the answer of the next file dialog: the chosen path (or a cancel).
+    void AnswerFile(const std::string& path, int id = wxID_OK);
+
+    const std::vector<ShownDialog>& shown() const { return shown_; }
+    // The last message box shown; fails the test when there was none.
+    ShownDialog LastMessage() const;
+    void Clear() { shown_.clear(); }
+    // Fails the test when queued answers were not used.
+    void ExpectAllAnswersUsed();
+
+protected:
+    int Enter(wxDialog* dialog) override;
+    void ReportFailure(const wxString& message) override;
+
+private:
+    struct Answer {
+        ShownDialog::Kind kind;
+        int id;
+        std::string path;
+    };
+    std::deque<Answer> answers_;
+    std::vector<ShownDialog> shown_;
+};
+
+// Creates and shows the real main window and lets it settle.
+MainFrame* CreateMainFrame(AppOptions options = {});
+// Destroys a frame and runs the pending deletions.
+void DestroyFrame(wxWindow* frame);
+// Processes pending events of every kind a few times over.
+void Pump();
+// Pumps until `done` holds, for at most `rounds` rounds (short waits between them);
+// returns whether it held.
+bool PumpUntil(const std::function<bool()>& done, int rounds = 200);
+
+std::string Utf8(const wxString& text);
+
+}  // namespace hc12::testing

@@ -1,0 +1,362 @@
+// The real main window under a display, driven with events.
+#include <gtest/gtest.h>
+
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+#include <wx/uiaction.h>
+
+#include "BufferGrid.h"
+#include "BufferNotebook.h"
+#include "FilteredTextField.h"
+#include "GuiTestSupport.h"
+#include "Ids.h"
+#include "Programmer.h"
+#include "ProgrammerApp.h"
+#include "SerialLink.h"
+
+namespace hc12::testing {
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override { frame = CreateMainFrame(Options()); }
+    void TearDown() override {
+        DestroyFrame(frame);
+        hook.ExpectAllAnswersUsed();
+    }
+    virtual AppOptions Options() { return {}; }
+
+    void Command(int id) {
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(frame);
+        frame->ProcessWindowEvent(event);
+    }
+    void ChooseModel(int row) {
+        frame->modelCombo()->SetSelection(row);
+        wxCommandEvent event(wxEVT_COMBOBOX, ID_MODEL);
+        event.SetEventObject(frame->modelCombo());
+        event.SetInt(row);
+        frame->modelCombo()->ProcessWindowEvent(event);
+    }
+    wxRect ScreenRect(wxWindow* w) { return wxRect(w->GetScreenPosition(), w->GetSize()); }
+
+    DialogHook hook;  // before the frame: every box of the frame's life is caught
+    MainFrame* frame = nullptr;
+};
+
+TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
+    EXPECT_EQ(Utf8(frame->GetTitle()), "Motorola HC9(S)12 ver.3.0  by Harnvale");
+    EXPECT_EQ(frame->GetSize(), wxSize(705, 660));
+    ASSERT_EQ(frame->GetStatusBar()->GetFieldsCount(), 4);
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Brak po\xc5\x82\xc4\x85" "czenia.");
+    EXPECT_EQ(frame->ConnectionState(), kNotConnected);
+
+    EXPECT_EQ(Utf8(frame->modelCombo()->GetValue()), "Model");
+    EXPECT_EQ(frame->modelCombo()->GetCount(), 12u);
+    EXPECT_EQ(Utf8(frame->quartzCombo()->GetValue()), "Auto");
+    EXPECT_EQ(frame->quartzCombo()->GetCount(), 4u);
+    EXPECT_EQ(Utf8(frame->startField()->GetValue()), "0000");
+    EXPECT_EQ(Utf8(frame->countField()->GetValue()), "512");
+    EXPECT_EQ(Utf8(frame->fillValueField()->GetValue()), "FF");
+    EXPECT_EQ(frame->notebook()->CurrentGrid()->count(), 512u);
+    EXPECT_EQ(Utf8(frame->fillButton()->GetLabel()), "Wype\xc5\x82nij");
+    EXPECT_EQ(Utf8(frame->selectionCheckBox()->GetLabel()), "Zaznaczenie");
+
+    EXPECT_FALSE(frame->readButton()->IsEnabled());
+    EXPECT_FALSE(frame->writeButton()->IsEnabled());
+    EXPECT_FALSE(frame->selectionCheckBox()->IsEnabled());
+    EXPECT_FALSE(frame->compareCombo()->IsEnabled());
+    EXPECT_FALSE(frame->connectionMenu()->IsEnabled(ID_READ_EEPROM));
+    EXPECT_FALSE(frame->connectionMenu()->IsEnabled(ID_WRITE_EEPROM));
+    EXPECT_TRUE(frame->connectButton()->IsEnabled());
+    EXPECT_TRUE(frame->connectionMenu()->IsEnabled(ID_CONNECT));
+    EXPECT_EQ(frame->GetDefaultItem(), frame->connectButton());
+    EXPECT_TRUE(frame->connectionMenu()->IsChecked(ID_COM1));
+}
+
+TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
+    wxMenuBar* bar = frame->GetMenuBar();
+    ASSERT_EQ(bar->GetMenuCount(), 2u);
+    EXPECT_EQ(Utf8(bar->GetMenuLabel(0)), "&Plik");
+    EXPECT_EQ(Utf8(bar->GetMenuLabel(1)), "&Po\xc5\x82\xc4\x85" "czenie");
+    struct Item { int id; const char* label; bool radio; };
+    const Item items[] = {
+        {ID_NEW_BUFFER, "&Nowy bufor", false},   {ID_OPEN_FILE, "&Czytaj plik", false},
+        {ID_SAVE_FILE, "&Zapisz do pliku", false}, {ID_CLOSE_BUFFER, "&Zamknij bufor", false},
+        {ID_EXIT, "E&xit", false},                {ID_CONNECT, "&Polacz z MCU", false},
+        {ID_READ_EEPROM, "&Czytaj EEPROM", false}, {ID_WRITE_EEPROM, "&Wczytaj EEPROM", false},
+        {ID_COM1, "COM 1", true}, {ID_COM2, "COM 2", true}, {ID_COM3, "COM 3", true},
+        {ID_COM4, "COM 4", true},
+    };
+    for (const Item& item : items) {
+        SCOPED_TRACE(item.label);
+        wxMenuItem* found = bar->FindItem(item.id);
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(Utf8(found->GetItemLabel()), item.label);
+        EXPECT_EQ(found->IsRadio(), item.radio);
+    }
+
+    wxToolBar* tools = frame->mainToolBar();
+    EXPECT_EQ(tools->GetId(), ID_TOOLBAR);
+    const std::pair<int, const char*> toolHelp[] = {
+        {ID_NEW_BUFFER, "Nowy bufor"}, {ID_OPEN_FILE, "Czytaj plik"}, {ID_SAVE_FILE, "Zapisz do pliku"},
+        {ID_CLOSE_BUFFER, "Zamknij bufor"}, {ID_ABOUT, "O porgramie"}};
+    for (const auto& [id, help] : toolHelp) EXPECT_EQ(Utf8(tools->GetToolShortHelp(id)), help) << id;
+    // Tools in order: New, Open, Save, Close, Help, with the separators between them.
+    const int order[] = {ID_NEW_BUFFER, ID_OPEN_FILE, ID_SAVE_FILE, ID_CLOSE_BUFFER, ID_ABOUT};
+    for (size_t i = 1; i < std::size(order); ++i)
+        EXPECT_LT(tools->GetToolPos(order[i - 1]), tools->GetToolPos(order[i]));
+    EXPECT_EQ(tools->GetToolPos(ID_ABOUT), 9);
+}
+
+TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
+    const ToolbarLayoutResult& layout = frame->toolbarLayout();
+    EXPECT_EQ(layout.anchorX, 11 * frame->toolWidth() - 180);
+    // First row: each control at or right of its place from the anchor.
+    EXPECT_GE(layout.rects[kFillValueSlot].x, layout.anchorX + 100);
+    EXPECT_GE(layout.rects[kStartFieldSlot].x, layout.anchorX + 250);
+    EXPECT_GE(layout.rects[kCountFieldSlot].x, layout.anchorX + 350);
+
+    // What is on the screen: no two controls overlap, all inside the frame's width,
+    // none narrower or lower than it needs.
+    wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startField(),
+                            frame->countField(), frame->modelCombo(), frame->quartzCombo()};
+    const wxRect frameRect = ScreenRect(frame);
+    for (size_t a = 0; a < std::size(controls); ++a) {
+        const wxRect ra = ScreenRect(controls[a]);
+        SCOPED_TRACE(Utf8(controls[a]->GetName()));
+        EXPECT_TRUE(controls[a]->IsShownOnScreen());
+        EXPECT_GE(ra.x, frameRect.x);
+        EXPECT_LE(ra.GetRight(), frameRect.GetRight());
+        EXPECT_GE(ra.height, controls[a]->GetBestSize().y);
+        for (size_t b = a + 1; b < std::size(controls); ++b)
+            EXPECT_FALSE(ra.Intersects(ScreenRect(controls[b]))) << Utf8(controls[b]->GetName());
+    }
+    // The controls start right of the tools: the Help tool is left of the fill value.
+    EXPECT_GT(ScreenRect(frame->fillValueField()).x, ScreenRect(frame->mainToolBar()).x + 5 * frame->toolWidth());
+}
+
+TEST_F(MainFrameTest, RightColumnFitsBesideTheNotebook) {
+    wxWindow* column[] = {frame->connectButton(), frame->readButton(), frame->writeButton(),
+                          frame->selectionCheckBox(), frame->compareCombo()};
+    const wxRect notebook = ScreenRect(frame->notebook());
+    const wxRect panel = ScreenRect(frame->panel());
+    for (size_t a = 0; a < std::size(column); ++a) {
+        const wxRect ra = ScreenRect(column[a]);
+        EXPECT_GT(ra.x, notebook.GetRight()) << a;
+        EXPECT_LE(ra.GetRight(), panel.GetRight()) << a;
+        EXPECT_GE(ra.width, column[a]->GetBestSize().x) << a;
+        if (a > 0) {
+            EXPECT_GT(ra.y, ScreenRect(column[a - 1]).GetBottom()) << a;
+        }
+    }
+}
+
+TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
+    Command(ID_NEW_BUFFER);  // two grids, both follow
+    ASSERT_EQ(frame->notebook()->GetPageCount(), 2u);
+    Pump();
+    auto gridMargins = [this] {
+        std::vector<int> margins;
+        for (size_t i = 0; i < 2; ++i) margins.push_back(frame->GetSize().y - frame->notebook()->GridAt(i)->GetSize().y);
+        return margins;
+    };
+    const int notebookWidth = frame->notebook()->GetSize().x;
+    // A first resize settles both grids (the second one was made after the last one).
+    frame->SetSize(705, 700);
+    EXPECT_TRUE(PumpUntil([&] { return gridMargins()[0] == gridMargins()[1]; }));
+    const std::vector<int> before = gridMargins();
+
+    struct Case { wxSize asked; wxSize got; };
+    const Case cases[] = {{{705, 800}, {705, 800}}, {{900, 1000}, {705, 900}}, {{400, 300}, {705, 486}},
+                          {{705, 660}, {705, 660}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked.y);
+        frame->SetSize(c.asked);
+        PumpUntil([&] { return frame->notebook()->GridAt(0)->GetSize().y + before[0] == c.got.y; });
+        EXPECT_EQ(frame->GetSize(), c.got);
+        EXPECT_EQ(gridMargins(), before);  // every grid grows and shrinks with the frame
+        EXPECT_EQ(frame->notebook()->GetSize().x, notebookWidth);
+    }
+}
+
+TEST_F(MainFrameTest, ControlStatesFollowTheConnection) {
+    frame->ShowConnecting();
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "\xc5\x81\xc4\x85" "czenie...");
+    EXPECT_EQ(frame->ConnectionState(), kConnected);
+    EXPECT_FALSE(frame->readButton()->IsEnabled());  // connecting unlocks nothing
+
+    frame->ShowConnected(false);  // an HC12 target
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Po\xc5\x82\xc4\x85" "czony.");
+    EXPECT_TRUE(frame->readButton()->IsEnabled());
+    EXPECT_TRUE(frame->writeButton()->IsEnabled());
+    EXPECT_TRUE(frame->connectionMenu()->IsEnabled(ID_READ_EEPROM));
+    EXPECT_TRUE(frame->connectionMenu()->IsEnabled(ID_WRITE_EEPROM));
+    EXPECT_TRUE(frame->selectionCheckBox()->IsEnabled());
+    EXPECT_EQ(frame->GetDefaultItem(), frame->readButton());
+    frame->selectionCheckBox()->SetValue(true);
+    EXPECT_TRUE(frame->SelectionOnly());
+
+    frame->link().LinkLost();  // the link-lost reaction goes through the same block
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Brak po\xc5\x82\xc4\x85" "czenia.");
+    EXPECT_EQ(frame->ConnectionState(), kNotConnected);
+    EXPECT_FALSE(frame->readButton()->IsEnabled());
+    EXPECT_FALSE(frame->writeButton()->IsEnabled());
+    EXPECT_FALSE(frame->connectionMenu()->IsEnabled(ID_READ_EEPROM));
+    EXPECT_FALSE(frame->connectionMenu()->IsEnabled(ID_WRITE_EEPROM));
+    EXPECT_FALSE(frame->selectionCheckBox()->IsEnabled());
+    EXPECT_TRUE(frame->selectionCheckBox()->GetValue());  // the mark stays
+
+    frame->ShowConnecting();
+    frame->ShowConnected(true);  // an MC9S12 target writes whole windows only
+    EXPECT_TRUE(frame->readButton()->IsEnabled());
+    EXPECT_FALSE(frame->selectionCheckBox()->GetValue());
+    EXPECT_FALSE(frame->selectionCheckBox()->IsEnabled());
+    EXPECT_FALSE(frame->SelectionOnly());
+}
+
+TEST_F(MainFrameTest, HelpToolShowsTheAboutBox) {
+    hook.AnswerMessage(wxID_OK);
+    wxCommandEvent event(wxEVT_TOOL, ID_ABOUT);
+    event.SetEventObject(frame->mainToolBar());
+    frame->mainToolBar()->ProcessWindowEvent(event);
+    ASSERT_EQ(hook.shown().size(), 1u);
+    const ShownDialog box = hook.LastMessage();
+    EXPECT_EQ(box.text, "Wersja 3.0");
+    EXPECT_EQ(box.caption, "Informacja:");
+    EXPECT_EQ(box.style & (wxOK | wxYES_NO | wxCANCEL), wxOK);
+    EXPECT_TRUE(box.style & wxICON_INFORMATION);
+}
+
+TEST_F(MainFrameTest, ClickingConnectWithoutAModelIsRefused) {
+    // A real click: the button, the event table and the connect operation together.
+    hook.AnswerMessage(wxID_OK);
+    wxUIActionSimulator sim;
+    sim.MouseMove(frame->connectButton()->GetScreenRect().GetPosition() + wxPoint(20, 15));
+    Pump();
+    sim.MouseClick();
+    ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
+    EXPECT_EQ(hook.LastMessage().text, "Wybierz model mikrokontrolera!");
+    EXPECT_EQ(hook.LastMessage().caption, "Ostrze\xc5\xbc" "enie");
+}
+
+TEST_F(MainFrameTest, ChoosingAModelFillsTheAddressWindow) {
+    struct Case { int row; const char* start; const char* count; };
+    const Case cases[] = {{2, "F000", "4096"}, {1, "0D00", "768"},  {5, "0C00", "1024"},
+                          {8, "0800", "2048"}, {9, "0800", "2048"}, {11, "0800", "4096"},
+                          {0, "0000", "512"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        ChooseModel(c.row);
+        EXPECT_EQ(Utf8(frame->startField()->GetValue()), c.start);
+        EXPECT_EQ(Utf8(frame->countField()->GetValue()), c.count);
+        EXPECT_EQ(frame->programmer().CurrentModel().name, ModelTable()[size_t(c.row)].name);
+        BufferGrid* grid = frame->notebook()->CurrentGrid();
+        EXPECT_EQ(grid->start(), ModelTable()[size_t(c.row)].eepromStart);
+        EXPECT_EQ(grid->count(), ModelTable()[size_t(c.row)].eepromSize);
+    }
+}
+
+TEST_F(MainFrameTest, CommandQueuedDuringAnOperationRunsAfterIt) {
+    // Something posts a command (as a click would) while an operation is running;
+    // the start of its gauge repaints, but must not run that command inside it.
+    wxCommandEvent about(wxEVT_MENU, ID_ABOUT);
+    wxPostEvent(frame, about);
+    frame->Progress(100);
+    EXPECT_TRUE(hook.shown().empty()) << "the queued command ran inside the operation";
+    ASSERT_NE(frame->gauge(), nullptr);
+    wxRect field;
+    frame->GetStatusBar()->GetFieldRect(2, field);
+    EXPECT_EQ(frame->gauge()->GetPosition(), field.GetPosition());
+    EXPECT_EQ(frame->gauge()->GetRange(), field.width / 2);
+    for (int i = 0; i < 50; ++i) frame->Progress(0);
+    EXPECT_EQ(frame->gauge()->GetValue(), field.width / 4);
+    for (int i = 0; i < 50; ++i) frame->Progress(0);
+    EXPECT_EQ(frame->gauge(), nullptr);  // the last step removed it
+
+    hook.AnswerMessage(wxID_OK);
+    Pump();
+    ASSERT_EQ(hook.shown().size(), 1u);
+    EXPECT_EQ(hook.LastMessage().text, "Wersja 3.0");
+}
+
+TEST_F(MainFrameTest, GaugeKeepsTheFieldMeasuredAtTheFirstStart) {
+    frame->Progress(10);
+    const wxRect first = frame->gauge()->GetRect();
+    frame->Progress(-1);
+    EXPECT_EQ(frame->gauge(), nullptr);
+    frame->SetSize(705, 800);
+    Pump();
+    frame->Progress(10);
+    ASSERT_NE(frame->gauge(), nullptr);
+    EXPECT_EQ(frame->gauge()->GetRect(), first);
+    frame->Progress(-1);
+}
+
+TEST_F(MainFrameTest, UnboundCommandsAndBareFrameMouseEventsAreConsumed) {
+    wxCommandEvent unknown(wxEVT_MENU, wxID_HIGHEST + 77);
+    EXPECT_TRUE(frame->ProcessWindowEvent(unknown));
+    wxMouseEvent click(wxEVT_LEFT_DOWN);
+    click.SetEventObject(frame);
+    EXPECT_TRUE(frame->ProcessWindowEvent(click));
+    EXPECT_TRUE(hook.shown().empty());
+}
+
+TEST_F(MainFrameTest, ExitClosesTheWindow) {
+    Command(ID_EXIT);
+    wxTheApp->ProcessIdle();  // runs the pending deletions
+    EXPECT_EQ(wxTopLevelWindows.GetCount(), 0u);
+    frame = nullptr;
+}
+
+// The port menu opens the port value mapped to each menu port.
+class MainFramePortTest : public MainFrameTest {
+protected:
+    AppOptions Options() override {
+        AppOptions options;
+        options.ports.values = {"/nonexistent/tty-a", "/nonexistent/tty-b", "virtual", "virtual"};
+        options.clock = &clock;
+        return options;
+    }
+    VirtualClock clock;
+};
+
+TEST_F(MainFramePortTest, EachPortItemOpensItsOwnPort) {
+    const struct { int id; bool opens; } cases[] = {
+        {ID_COM3, true}, {ID_COM2, false}, {ID_COM4, true}, {ID_COM1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        hook.Clear();
+        if (!c.opens) hook.AnswerMessage(wxID_OK);
+        Command(c.id);
+        EXPECT_EQ(frame->link().PortValid(), c.opens);
+        if (!c.opens) {
+            ASSERT_EQ(hook.shown().size(), 1u);
+            EXPECT_EQ(hook.LastMessage().text,
+                      "Niew\xc5\x82" "a\xc5\x9b" "ciwa nazwa portu lub port jest aktywny.");
+        } else {
+            EXPECT_TRUE(hook.shown().empty());
+        }
+    }
+}
+
+TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
+    PortMap ports = PortMap::Defaults();
+    std::string error;
+    EXPECT_TRUE(ParsePortOptions({"--port", "COM2=virtual", "--port=COM4=/dev/ttyUSB0"}, ports, &error));
+    EXPECT_EQ(ports.values[1], "virtual");
+    EXPECT_EQ(ports.values[3], "/dev/ttyUSB0");
+    EXPECT_EQ(ports.values[0], PortMap::Defaults().values[0]);
+
+    const std::vector<std::string> bad[] = {{"--port"}, {"--port", "COM5=x"}, {"--verbose"}};
+    for (const auto& args : bad) {
+        PortMap p = PortMap::Defaults();
+        error.clear();
+        EXPECT_FALSE(ParsePortOptions(args, p, &error)) << args.back();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+}  // namespace
+}  // namespace hc12::testing
