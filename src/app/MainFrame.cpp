@@ -13,7 +13,6 @@
 #include <wx/statbox.h>
 #include <wx/statusbr.h>
 
-
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
 #include "FilteredTextField.h"
@@ -27,7 +26,9 @@
 namespace hc12 {
 namespace {
 
-wxString U8(const char* text) { return wxString::FromUTF8(text); }
+wxString U8(const char* text) {
+    return wxString::FromUTF8(text);
+}
 
 std::string ToUtf8(const wxString& s) {
     const wxScopedCharBuffer b = s.utf8_str();
@@ -37,7 +38,7 @@ std::string ToUtf8(const wxString& s) {
 constexpr int kFrameWidth = 705;
 constexpr int kMinHeight = 486;
 constexpr int kMaxHeight = 900;
-constexpr int kColumnX = 607;        // the right-hand column
+constexpr int kColumnX = 607;  // the right-hand column
 constexpr int kNotebookWidth = 602;
 constexpr int kNotebookHeight = 576;
 
@@ -103,18 +104,18 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_LEAVE_WINDOW(MainFrame::OnMouse)
     EVT_MOUSEWHEEL(MainFrame::OnMouse)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
-                     AppOptions options)
+    MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
+                         AppOptions options)
     : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE),
       options_(std::move(options)) {
     if (options_.clock == nullptr) {
         ownClock_ = std::make_unique<SteadyClock>();
         options_.clock = ownClock_.get();
     }
-    link_ = std::make_unique<SerialLink>(
-        *options_.clock, *this, [this](const std::string& portName) {
+    link_ =
+        std::make_unique<SerialLink>(*options_.clock, *this, [this](const std::string& portName) {
             // "COM1".."COM4" -> menu port 0..3
             const int index = portName.size() == 4 ? portName[3] - '1' : -1;
             return OpenMenuPort(index);
@@ -130,13 +131,14 @@ MainFrame::~MainFrame() {
 
 void MainFrame::BuildWindow() {
     const wxIcon icon = LoadResourceIcon("IDI_ICON");
-    if (icon.IsOk()) SetIcon(icon);
+    if (icon.IsOk())
+        SetIcon(icon);
 
     panel_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                          wxTAB_TRAVERSAL | wxNO_BORDER);
-    notebook_ = new BufferNotebook(panel_, ID_NOTEBOOK, wxDefaultPosition,
-                                   wxSize(kNotebookWidth, kNotebookHeight), wxSTATIC_BORDER,
-                                   "notebook");
+    notebook_ =
+        new BufferNotebook(panel_, ID_NOTEBOOK, wxDefaultPosition,
+                           wxSize(kNotebookWidth, kNotebookHeight), wxSTATIC_BORDER, "notebook");
     BuildMenus();
     BuildToolBar();
 
@@ -194,7 +196,8 @@ void MainFrame::BuildToolBar() {
 
     auto toolBitmap = [](const char* name) {
         const wxBitmap bitmap = LoadResourceBitmap(name);
-        if (!bitmap.IsOk()) return wxBitmap(16, 16);  // an empty face keeps the tool usable
+        if (!bitmap.IsOk())
+            return wxBitmap(16, 16);  // an empty face keeps the tool usable
         return wxBitmap(bitmap.ConvertToImage().Rescale(16, 16));
     };
     const wxBitmap newBmp = toolBitmap("new");
@@ -246,23 +249,25 @@ void MainFrame::PlaceToolbarControls() {
     countField_ = new FilteredTextField(strip, ID_FIELDS, FilteredTextField::kDecimal, 7, "0",
                                         wxDefaultPosition, wxSize(50, 17), wxTE_RIGHT,
                                         wxDefaultValidator, "ile");
-    fillValueField_ = new FilteredTextField(strip, ID_FIELDS, FilteredTextField::kHex, 2, "FF",
-                                            wxDefaultPosition, wxSize(25, 17), wxTE_RIGHT,
-                                            wxDefaultValidator, "ile");
+    fillValueField_ =
+        new FilteredTextField(strip, ID_FIELDS, FilteredTextField::kHex, 2, "FF", wxDefaultPosition,
+                              wxSize(25, 17), wxTE_RIGHT, wxDefaultValidator, "ile");
     notebook_->SetAddressFields(startField_, countField_);
     for (FilteredTextField* field : {startField_, countField_, fillValueField_})
         field->SetChangeHandler([this](FilteredTextField& f) { OnAddressFieldChanged(f); });
 
-    modelCombo_ = new wxComboBox(strip, ID_MODEL, wxEmptyString, wxDefaultPosition,
-                                 wxDefaultSize, 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
-    for (const ModelRecord& row : ModelTable()) modelCombo_->Append(wxString::FromUTF8(row.name));
+    modelCombo_ = new wxComboBox(strip, ID_MODEL, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+    for (const ModelRecord& row : ModelTable())
+        modelCombo_->Append(wxString::FromUTF8(row.name));
     modelCombo_->SetValue(wxString::FromUTF8(ModelTable()[0].name));
     programmer_->SetCurrentModel(ModelTable()[0]);
     startField_->SetText(wxString::FromUTF8(FormatHex4(ModelTable()[0].eepromStart)));
     countField_->SetText(wxString::Format("%u", unsigned(ModelTable()[0].eepromSize)));
 
     wxArrayString quartzItems;
-    for (std::string_view q : kQuartzChoices) quartzItems.Add(wxString::FromUTF8(q.data(), q.size()));
+    for (std::string_view q : kQuartzChoices)
+        quartzItems.Add(wxString::FromUTF8(q.data(), q.size()));
     quartzCombo_ = new wxComboBox(strip, ID_QUARTZ, U8("Auto"), wxDefaultPosition, wxDefaultSize,
                                   quartzItems, wxCB_READONLY | wxCB_SIMPLE);
     quartzCombo_->SetValue(U8("Auto"));
@@ -286,9 +291,9 @@ void MainFrame::PlaceToolbarControls() {
 
     // The given sizes are those of a small Windows theme; a control never gets less
     // than it needs to show its text.
-    const wxSize given[kToolbarSlotCount] = {
-        wxSize(25, 17), wxSize(50, 20), wxDefaultSize, wxSize(50, 17), wxDefaultSize,
-        wxDefaultSize,  wxSize(50, 17), wxDefaultSize, wxDefaultSize};
+    const wxSize given[kToolbarSlotCount] = {wxSize(25, 17), wxSize(50, 20), wxDefaultSize,
+                                             wxSize(50, 17), wxDefaultSize,  wxDefaultSize,
+                                             wxSize(50, 17), wxDefaultSize,  wxDefaultSize};
     ToolbarLayoutInput input;
     input.toolWidth = toolWidth_;
     input.freeLeft = ToolsRightEdge();
@@ -298,6 +303,8 @@ void MainFrame::PlaceToolbarControls() {
         wxSize size = AtLeast(given[i], slots[i]->GetBestSize());
         input.sizes[i] = {size.x, size.y};
     }
+    // GTK's exact fit leaves the label touching the button's edge.
+    input.sizes[kFillButtonSlot].width += 6;
     // A text field's best width is a generic one; these need room for their digits only.
     const std::pair<int, const char*> fieldSamples[] = {
         {kFillValueSlot, "FF"}, {kStartFieldSlot, "DDDD"}, {kCountFieldSlot, "8888888"}};
@@ -373,7 +380,8 @@ void MainFrame::BuildRightColumn() {
 
     int labelTop = 0, otherBorder = 0;
     compareBox->GetBordersForSizer(&labelTop, &otherBorder);
-    const int compareY = std::max(check.GetBottom() + 1 + 30, readWriteBox->GetRect().GetBottom() + 1 + 6);
+    const int compareY =
+        std::max(check.GetBottom() + 1 + 30, readWriteBox->GetRect().GetBottom() + 1 + 6);
     const int comboOffset = std::max(17, labelTop + 1);
     compareBox->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
                         std::max(40, comboOffset + comboSize.y + otherBorder + 4));
@@ -404,7 +412,8 @@ void MainFrame::OnMouse(wxMouseEvent&) {
 
 void MainFrame::OnSize(wxSizeEvent& event) {
     event.Skip();  // the default handling keeps the panel over the client area
-    if (notebook_ == nullptr || chromeHeight_ == 0) return;
+    if (notebook_ == nullptr || chromeHeight_ == 0)
+        return;
     // The bars' heights settle only once the window is shown, so measure them now.
     chromeHeight_ = GetSize().y - GetClientSize().y;
     const int panelHeight = event.GetSize().y - chromeHeight_;
@@ -417,12 +426,14 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     BufferGrid* current = notebook_->CurrentGrid();
     const int gridWidth = current ? current->GetSize().x : notebook_->GetSize().x - 4;
     for (size_t i = 0; i <= size_t(BufferNotebook::kMaxPages); ++i)
-        if (BufferGrid* grid = notebook_->GridAt(i)) grid->SetSize(gridWidth, pageHeight - 4);
+        if (BufferGrid* grid = notebook_->GridAt(i))
+            grid->SetSize(gridWidth, pageHeight - 4);
 }
 
 void MainFrame::OnModelSelected(wxCommandEvent& event) {
     const int row = event.GetSelection();
-    if (row < 0 || row >= kModelCount) return;
+    if (row < 0 || row >= kModelCount)
+        return;
     const ModelRecord& model = ModelTable()[size_t(row)];
     programmer_->SetCurrentModel(model);
     startField_->SetText(wxString::FromUTF8(FormatHex4(model.eepromStart)));
@@ -459,24 +470,37 @@ void MainFrame::ShowConnected(bool s12Target) {
         selectionCheckBox_->Enable();
 }
 
-int8_t MainFrame::ConnectionState() const { return link_->ConnectionState(); }
+int8_t MainFrame::ConnectionState() const {
+    return link_->ConnectionState();
+}
 
 // --- message boxes and status bar ---
 
 MsgAnswer MainFrame::ShowMessage(const Message& message) {
     long style = message.buttons == MsgButtons::YesNo ? wxYES_NO : wxOK;
     switch (message.icon) {
-        case MsgIcon::None: style |= wxICON_NONE; break;
-        case MsgIcon::Information: style |= wxICON_INFORMATION; break;
-        case MsgIcon::Exclamation: style |= wxICON_EXCLAMATION; break;
-        case MsgIcon::Error: style |= wxICON_ERROR; break;
-        case MsgIcon::Question: style |= wxICON_QUESTION; break;
+        case MsgIcon::None:
+            style |= wxICON_NONE;
+            break;
+        case MsgIcon::Information:
+            style |= wxICON_INFORMATION;
+            break;
+        case MsgIcon::Exclamation:
+            style |= wxICON_EXCLAMATION;
+            break;
+        case MsgIcon::Error:
+            style |= wxICON_ERROR;
+            break;
+        case MsgIcon::Question:
+            style |= wxICON_QUESTION;
+            break;
     }
     // Without a parent, as every box of the program.
     wxMessageDialog dialog(nullptr, wxString::FromUTF8(message.text),
                            wxString::FromUTF8(message.caption), style);
     const int answer = dialog.ShowModal();
-    if (message.buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+    if (message.buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
     return answer == wxID_NO ? MsgAnswer::No : MsgAnswer::Yes;
 }
 
@@ -502,17 +526,22 @@ void MainFrame::Progress(int32_t n) {
     }
     const ProgressCounter::Effect effect = progress_.Progress(n);
     switch (effect.action) {
-        case ProgressCounter::Action::None: break;
+        case ProgressCounter::Action::None:
+            break;
         case ProgressCounter::Action::Create:
-            if (gauge_) gauge_->Destroy();
-            gauge_ = new wxGauge(bar, wxID_ANY, std::max(progress_.range(), 1), gaugeRect_.GetPosition(),
-                                 gaugeRect_.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+            if (gauge_)
+                gauge_->Destroy();
+            gauge_ =
+                new wxGauge(bar, wxID_ANY, std::max(progress_.range(), 1), gaugeRect_.GetPosition(),
+                            gaugeRect_.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
             break;
         case ProgressCounter::Action::SetValue:
-            if (gauge_) gauge_->SetValue(effect.value);
+            if (gauge_)
+                gauge_->SetValue(effect.value);
             break;
         case ProgressCounter::Action::Destroy:
-            if (gauge_) gauge_->Destroy();
+            if (gauge_)
+                gauge_->Destroy();
             gauge_ = nullptr;
             break;
     }

@@ -35,7 +35,7 @@ struct AppOptions {
 };
 
 class MainFrame : public wxFrame, public TargetView {
-public:
+  public:
     MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
               AppOptions options = {});
     ~MainFrame() override;
@@ -120,7 +120,7 @@ public:
     Programmer& programmer() { return *programmer_; }
     int8_t ConnectionState() const;
 
-private:
+  private:
     void BuildWindow();
     void BuildMenus();
     void BuildToolBar();

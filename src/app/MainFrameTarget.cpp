@@ -11,15 +11,22 @@ namespace hc12 {
 
 void MainFrame::OnOpenPort(wxCommandEvent& event) {
     const int index = event.GetId() - ID_COM1;
-    if (index < 0 || index >= kPortCount) return;
+    if (index < 0 || index >= kPortCount)
+        return;
     link_->OpenPort(index);
 }
 
-void MainFrame::OnConnect(wxCommandEvent&) { programmer_->Connect(); }
+void MainFrame::OnConnect(wxCommandEvent&) {
+    programmer_->Connect();
+}
 
-void MainFrame::OnReadEeprom(wxCommandEvent&) { programmer_->ReadEeprom(); }
+void MainFrame::OnReadEeprom(wxCommandEvent&) {
+    programmer_->ReadEeprom();
+}
 
-void MainFrame::OnWriteEeprom(wxCommandEvent&) { programmer_->WriteEeprom(); }
+void MainFrame::OnWriteEeprom(wxCommandEvent&) {
+    programmer_->WriteEeprom();
+}
 
 void MainFrame::OnQuartzSelected(wxCommandEvent&) {
     const wxScopedCharBuffer text = quartzCombo_->GetValue().utf8_str();
@@ -38,10 +45,13 @@ std::string MainFrame::QuartzText() {
 }
 
 void MainFrame::SelectQuartz(int index) {
-    if (index >= 0 && index < int(quartzCombo_->GetCount())) quartzCombo_->SetSelection(index);
+    if (index >= 0 && index < int(quartzCombo_->GetCount()))
+        quartzCombo_->SetSelection(index);
 }
 
-bool MainFrame::SelectionOnly() { return selectionCheckBox_->GetValue(); }
+bool MainFrame::SelectionOnly() {
+    return selectionCheckBox_->GetValue();
+}
 
 void MainFrame::ProcessCommand(int id) {
     wxCommandEvent event(wxEVT_MENU, id);
@@ -50,14 +60,18 @@ void MainFrame::ProcessCommand(int id) {
 }
 
 std::unique_ptr<SerialPort> MainFrame::OpenMenuPort(int index) {
-    if (index < 0 || index >= int(options_.ports.values.size())) return nullptr;
-    std::unique_ptr<SerialPort> port = OpenPortValue(options_.ports.values[size_t(index)], *options_.clock);
-    if (port) port->HintModel(programmer_->CurrentModel().name);
+    if (index < 0 || index >= int(options_.ports.values.size()))
+        return nullptr;
+    std::unique_ptr<SerialPort> port =
+        OpenPortValue(options_.ports.values[size_t(index)], *options_.clock);
+    if (port)
+        port->HintModel(programmer_->CurrentModel().name);
     return port;
 }
 
 void MainFrame::HintCurrentModel() {
-    if (link_->PortValid()) link_->CurrentPort()->HintModel(programmer_->CurrentModel().name);
+    if (link_->PortValid())
+        link_->CurrentPort()->HintModel(programmer_->CurrentModel().name);
 }
 
 }  // namespace hc12

@@ -11,17 +11,20 @@ bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std:
         std::string assignment;
         if (arg == "--port") {
             if (i + 1 >= args.size()) {
-                if (error) *error = "--port needs COMn=VALUE";
+                if (error)
+                    *error = "--port needs COMn=VALUE";
                 return false;
             }
             assignment = args[++i];
         } else if (arg.rfind("--port=", 0) == 0) {
             assignment = arg.substr(7);
         } else {
-            if (error) *error = "unknown argument: " + arg;
+            if (error)
+                *error = "unknown argument: " + arg;
             return false;
         }
-        if (!ports.ApplyAssignment(assignment, error)) return false;
+        if (!ports.ApplyAssignment(assignment, error))
+            return false;
     }
     return true;
 }
@@ -36,7 +39,8 @@ bool ProgrammerApp::OnInit() {
     AppOptions options;
     std::string error;
     if (!ParsePortOptions(args, options.ports, &error)) {
-        std::fprintf(stderr, "hc12prog: %s\nusage: hc12prog [--port COMn=VALUE]...\n", error.c_str());
+        std::fprintf(stderr, "hc12prog: %s\nusage: hc12prog [--port COMn=VALUE]...\n",
+                     error.c_str());
         return false;
     }
     frame_ = new MainFrame(wxString::FromUTF8("Motorola HC9(S)12 ver.3.0  by Harnvale"),

@@ -15,13 +15,13 @@ namespace hc12 {
 bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std::string* error);
 
 class ProgrammerApp : public wxApp {
-public:
+  public:
     bool OnInit() override;
     int OnExit() override { return 0; }
 
     MainFrame* frame() const { return frame_; }
 
-private:
+  private:
     MainFrame* frame_ = nullptr;
 };
 

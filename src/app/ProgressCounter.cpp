@@ -3,7 +3,8 @@
 namespace hc12 {
 
 void ProgressCounter::MeasureRange(int32_t fieldWidth) {
-    if (range_ == 0) range_ = fieldWidth / 2;
+    if (range_ == 0)
+        range_ = fieldWidth / 2;
 }
 
 ProgressCounter::Effect ProgressCounter::Progress(int32_t n) {
@@ -17,21 +18,26 @@ ProgressCounter::Effect ProgressCounter::Progress(int32_t n) {
     }
     if (n < 0) {
         counter_ = 0;
-        if (!gaugeExists_) return {};
+        if (!gaugeExists_)
+            return {};
         gaugeExists_ = false;
         return {Action::Destroy, 0};
     }
-    if (gaugeExists_) ++counter_;
+    if (gaugeExists_)
+        ++counter_;
     if (counter_ >= total_) {
         counter_ = 0;
-        if (!gaugeExists_) return {};
+        if (!gaugeExists_)
+            return {};
         gaugeExists_ = false;
         return {Action::Destroy, 0};
     }
-    if (counter_ == 0) return {};
+    if (counter_ == 0)
+        return {};
     // long double holds counter * range exactly even for totals near 2^31.
     const auto value = int32_t(static_cast<long double>(counter_) * range_ / total_);
-    if (value == lastValue_) return {};
+    if (value == lastValue_)
+        return {};
     lastValue_ = value;
     return {Action::SetValue, value};
 }

@@ -22,15 +22,16 @@ struct Entry {
 };
 
 constexpr Entry kImages[] = {
-    {"IDI_ICON", idi_icon_xpm}, {"new", new_xpm},         {"open", open_xpm},
-    {"save", save_xpm},         {"close", close_xpm},     {"help", help_xpm},
-    {"connect", connect_xpm},   {"read", read_xpm},       {"write", write_xpm},
+    {"IDI_ICON", idi_icon_xpm}, {"new", new_xpm},     {"open", open_xpm},
+    {"save", save_xpm},         {"close", close_xpm}, {"help", help_xpm},
+    {"connect", connect_xpm},   {"read", read_xpm},   {"write", write_xpm},
     {"HC12BMP", hc12bmp_xpm},
 };
 
 const char* const* FindXpm(const wxString& name) {
     for (const Entry& e : kImages)
-        if (name.IsSameAs(wxString::FromAscii(e.name), false)) return e.xpm;
+        if (name.IsSameAs(wxString::FromAscii(e.name), false))
+            return e.xpm;
     return nullptr;
 }
 
@@ -44,7 +45,8 @@ wxBitmap LoadResourceBitmap(const wxString& name) {
 wxIcon LoadResourceIcon(const wxString& name) {
     wxIcon icon;
     const wxBitmap bitmap = LoadResourceBitmap(name);
-    if (bitmap.IsOk()) icon.CopyFromBitmap(bitmap);
+    if (bitmap.IsOk())
+        icon.CopyFromBitmap(bitmap);
     return icon;
 }
 

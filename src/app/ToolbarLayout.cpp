@@ -6,7 +6,7 @@
 namespace hc12 {
 namespace {
 
-constexpr int kGap = 5;      // least room between two neighbours
+constexpr int kGap = 5;       // least room between two neighbours
 constexpr int kLabelGap = 2;  // a label ends this far left of its field
 constexpr int kRowGap = 2;
 
@@ -66,8 +66,10 @@ ToolbarLayoutResult LayOutToolbar(const ToolbarLayoutInput& in) {
     int y = in.top;
     for (const auto& row : rows) {
         int height = 0;
-        for (int slot : row) height = std::max(height, s[slot].height);
-        for (int slot : row) out.rects[slot].y = y + (height - s[slot].height) / 2;
+        for (int slot : row)
+            height = std::max(height, s[slot].height);
+        for (int slot : row)
+            out.rects[slot].y = y + (height - s[slot].height) / 2;
         y += height + kRowGap;
     }
     out.rows = int(rows.size());

@@ -53,7 +53,9 @@ struct ToolbarLayoutResult {
     std::array<LayoutRect, kToolbarSlotCount> rects{};
 };
 
-inline int ToolbarAnchorX(int toolWidth) { return 11 * toolWidth - 180; }
+inline int ToolbarAnchorX(int toolWidth) {
+    return 11 * toolWidth - 180;
+}
 
 ToolbarLayoutResult LayOutToolbar(const ToolbarLayoutInput& input);
 

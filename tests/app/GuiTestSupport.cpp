@@ -16,7 +16,7 @@ namespace {
 
 // No command-line parsing and no window of its own: the tests make the windows.
 class TestApp : public wxApp {
-public:
+  public:
     bool OnInit() override { return true; }
 };
 
@@ -24,7 +24,8 @@ public:
 
 int RunGuiTests(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
 
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
@@ -51,7 +52,9 @@ DialogHook::DialogHook() : wxTestingModalHook(__FILE__, __LINE__, "DialogHook") 
 
 DialogHook::~DialogHook() = default;
 
-void DialogHook::AnswerMessage(int id) { answers_.push_back({ShownDialog::Kind::Message, id, {}}); }
+void DialogHook::AnswerMessage(int id) {
+    answers_.push_back({ShownDialog::Kind::Message, id, {}});
+}
 
 void DialogHook::AnswerFile(const std::string& path, int id) {
     answers_.push_back({ShownDialog::Kind::File, id, path});
@@ -59,7 +62,8 @@ void DialogHook::AnswerFile(const std::string& path, int id) {
 
 ShownDialog DialogHook::LastMessage() const {
     for (auto it = shown_.rbegin(); it != shown_.rend(); ++it)
-        if (it->kind == ShownDialog::Kind::Message) return *it;
+        if (it->kind == ShownDialog::Kind::Message)
+            return *it;
     ADD_FAILURE() << "no message box was shown";
     return {};
 }
@@ -99,11 +103,14 @@ int DialogHook::Enter(wxDialog* dialog) {
     return answer.id;
 }
 
-void DialogHook::ReportFailure(const wxString& message) { ADD_FAILURE() << Utf8(message); }
+void DialogHook::ReportFailure(const wxString& message) {
+    ADD_FAILURE() << Utf8(message);
+}
 
 void Pump() {
     for (int i = 0; i < 5; ++i) {
-        if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->Yield(false);
+        if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
+            loop->Yield(false);
         wxTheApp->ProcessPendingEvents();
         wxTheApp->ProcessIdle();
     }
@@ -112,7 +119,8 @@ void Pump() {
 bool PumpUntil(const std::function<bool()>& done, int rounds) {
     for (int i = 0; i < rounds; ++i) {
         Pump();
-        if (done()) return true;
+        if (done())
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return done();
@@ -128,7 +136,8 @@ MainFrame* CreateMainFrame(AppOptions options) {
 }
 
 void DestroyFrame(wxWindow* frame) {
-    if (frame && !frame->IsBeingDeleted()) frame->Destroy();
+    if (frame && !frame->IsBeingDeleted())
+        frame->Destroy();
     wxTheApp->ProcessIdle();  // runs the pending deletions
     Pump();
 }

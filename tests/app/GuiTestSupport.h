@@ -26,14 +26,14 @@ int RunGuiTests(int argc, char** argv);
 struct ShownDialog {
     enum class Kind { Message, File, Other };
     Kind kind = Kind::Other;
-    std::string text;     // message text, or the file dialog's message
-    std::string caption;  // message caption, or the dialog's title
-    long style = 0;       // wxMessageDialog style bits, or wxFileDialog style bits
-    std::string wildcard; // file dialogs only
+    std::string text;      // message text, or the file dialog's message
+    std::string caption;   // message caption, or the dialog's title
+    long style = 0;        // wxMessageDialog style bits, or wxFileDialog style bits
+    std::string wildcard;  // file dialogs only
 };
 
 class DialogHook : public wxTestingModalHook {
-public:
+  public:
     DialogHook();
     ~DialogHook() override;
 
@@ -49,11 +49,11 @@ public:
     // Fails the test when queued answers were not used.
     void ExpectAllAnswersUsed();
 
-protected:
+  protected:
     int Enter(wxDialog* dialog) override;
     void ReportFailure(const wxString& message) override;
 
-private:
+  private:
     struct Answer {
         ShownDialog::Kind kind;
         int id;

@@ -19,7 +19,7 @@ namespace hc12::testing {
 namespace {
 
 class MainFrameTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { frame = CreateMainFrame(Options()); }
     void TearDown() override {
         DestroyFrame(frame);
@@ -49,7 +49,9 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_EQ(Utf8(frame->GetTitle()), "Motorola HC9(S)12 ver.3.0  by Harnvale");
     EXPECT_EQ(frame->GetSize(), wxSize(705, 660));
     ASSERT_EQ(frame->GetStatusBar()->GetFieldsCount(), 4);
-    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Brak po\xc5\x82\xc4\x85" "czenia.");
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)),
+              "Brak po\xc5\x82\xc4\x85"
+              "czenia.");
     EXPECT_EQ(frame->ConnectionState(), kNotConnected);
 
     EXPECT_EQ(Utf8(frame->modelCombo()->GetValue()), "Model");
@@ -79,14 +81,26 @@ TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
     wxMenuBar* bar = frame->GetMenuBar();
     ASSERT_EQ(bar->GetMenuCount(), 2u);
     EXPECT_EQ(Utf8(bar->GetMenuLabel(0)), "&Plik");
-    EXPECT_EQ(Utf8(bar->GetMenuLabel(1)), "&Po\xc5\x82\xc4\x85" "czenie");
-    struct Item { int id; const char* label; bool radio; };
+    EXPECT_EQ(Utf8(bar->GetMenuLabel(1)),
+              "&Po\xc5\x82\xc4\x85"
+              "czenie");
+    struct Item {
+        int id;
+        const char* label;
+        bool radio;
+    };
     const Item items[] = {
-        {ID_NEW_BUFFER, "&Nowy bufor", false},   {ID_OPEN_FILE, "&Czytaj plik", false},
-        {ID_SAVE_FILE, "&Zapisz do pliku", false}, {ID_CLOSE_BUFFER, "&Zamknij bufor", false},
-        {ID_EXIT, "E&xit", false},                {ID_CONNECT, "&Polacz z MCU", false},
-        {ID_READ_EEPROM, "&Czytaj EEPROM", false}, {ID_WRITE_EEPROM, "&Wczytaj EEPROM", false},
-        {ID_COM1, "COM 1", true}, {ID_COM2, "COM 2", true}, {ID_COM3, "COM 3", true},
+        {ID_NEW_BUFFER, "&Nowy bufor", false},
+        {ID_OPEN_FILE, "&Czytaj plik", false},
+        {ID_SAVE_FILE, "&Zapisz do pliku", false},
+        {ID_CLOSE_BUFFER, "&Zamknij bufor", false},
+        {ID_EXIT, "E&xit", false},
+        {ID_CONNECT, "&Polacz z MCU", false},
+        {ID_READ_EEPROM, "&Czytaj EEPROM", false},
+        {ID_WRITE_EEPROM, "&Wczytaj EEPROM", false},
+        {ID_COM1, "COM 1", true},
+        {ID_COM2, "COM 2", true},
+        {ID_COM3, "COM 3", true},
         {ID_COM4, "COM 4", true},
     };
     for (const Item& item : items) {
@@ -99,10 +113,13 @@ TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
 
     wxToolBar* tools = frame->mainToolBar();
     EXPECT_EQ(tools->GetId(), ID_TOOLBAR);
-    const std::pair<int, const char*> toolHelp[] = {
-        {ID_NEW_BUFFER, "Nowy bufor"}, {ID_OPEN_FILE, "Czytaj plik"}, {ID_SAVE_FILE, "Zapisz do pliku"},
-        {ID_CLOSE_BUFFER, "Zamknij bufor"}, {ID_ABOUT, "O porgramie"}};
-    for (const auto& [id, help] : toolHelp) EXPECT_EQ(Utf8(tools->GetToolShortHelp(id)), help) << id;
+    const std::pair<int, const char*> toolHelp[] = {{ID_NEW_BUFFER, "Nowy bufor"},
+                                                    {ID_OPEN_FILE, "Czytaj plik"},
+                                                    {ID_SAVE_FILE, "Zapisz do pliku"},
+                                                    {ID_CLOSE_BUFFER, "Zamknij bufor"},
+                                                    {ID_ABOUT, "O porgramie"}};
+    for (const auto& [id, help] : toolHelp)
+        EXPECT_EQ(Utf8(tools->GetToolShortHelp(id)), help) << id;
     // Tools in order: New, Open, Save, Close, Help, with the separators between them.
     const int order[] = {ID_NEW_BUFFER, ID_OPEN_FILE, ID_SAVE_FILE, ID_CLOSE_BUFFER, ID_ABOUT};
     for (size_t i = 1; i < std::size(order); ++i)
@@ -121,7 +138,7 @@ TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
     // What is on the screen: no two controls overlap, all inside the frame's width,
     // none narrower or lower than it needs.
     wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startField(),
-                            frame->countField(), frame->modelCombo(), frame->quartzCombo()};
+                            frame->countField(),     frame->modelCombo(), frame->quartzCombo()};
     const wxRect frameRect = ScreenRect(frame);
     for (size_t a = 0; a < std::size(controls); ++a) {
         const wxRect ra = ScreenRect(controls[a]);
@@ -134,7 +151,8 @@ TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
             EXPECT_FALSE(ra.Intersects(ScreenRect(controls[b]))) << Utf8(controls[b]->GetName());
     }
     // The controls start right of the tools: the Help tool is left of the fill value.
-    EXPECT_GT(ScreenRect(frame->fillValueField()).x, ScreenRect(frame->mainToolBar()).x + 5 * frame->toolWidth());
+    EXPECT_GT(ScreenRect(frame->fillValueField()).x,
+              ScreenRect(frame->mainToolBar()).x + 5 * frame->toolWidth());
 }
 
 TEST_F(MainFrameTest, RightColumnFitsBesideTheNotebook) {
@@ -159,7 +177,8 @@ TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
     Pump();
     auto gridMargins = [this] {
         std::vector<int> margins;
-        for (size_t i = 0; i < 2; ++i) margins.push_back(frame->GetSize().y - frame->notebook()->GridAt(i)->GetSize().y);
+        for (size_t i = 0; i < 2; ++i)
+            margins.push_back(frame->GetSize().y - frame->notebook()->GridAt(i)->GetSize().y);
         return margins;
     };
     const int notebookWidth = frame->notebook()->GetSize().x;
@@ -168,8 +187,13 @@ TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
     EXPECT_TRUE(PumpUntil([&] { return gridMargins()[0] == gridMargins()[1]; }));
     const std::vector<int> before = gridMargins();
 
-    struct Case { wxSize asked; wxSize got; };
-    const Case cases[] = {{{705, 800}, {705, 800}}, {{900, 1000}, {705, 900}}, {{400, 300}, {705, 486}},
+    struct Case {
+        wxSize asked;
+        wxSize got;
+    };
+    const Case cases[] = {{{705, 800}, {705, 800}},
+                          {{900, 1000}, {705, 900}},
+                          {{400, 300}, {705, 486}},
                           {{705, 660}, {705, 660}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.asked.y);
@@ -183,12 +207,16 @@ TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
 
 TEST_F(MainFrameTest, ControlStatesFollowTheConnection) {
     frame->ShowConnecting();
-    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "\xc5\x81\xc4\x85" "czenie...");
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)),
+              "\xc5\x81\xc4\x85"
+              "czenie...");
     EXPECT_EQ(frame->ConnectionState(), kConnected);
     EXPECT_FALSE(frame->readButton()->IsEnabled());  // connecting unlocks nothing
 
     frame->ShowConnected(false);  // an HC12 target
-    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Po\xc5\x82\xc4\x85" "czony.");
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)),
+              "Po\xc5\x82\xc4\x85"
+              "czony.");
     EXPECT_TRUE(frame->readButton()->IsEnabled());
     EXPECT_TRUE(frame->writeButton()->IsEnabled());
     EXPECT_TRUE(frame->connectionMenu()->IsEnabled(ID_READ_EEPROM));
@@ -199,7 +227,9 @@ TEST_F(MainFrameTest, ControlStatesFollowTheConnection) {
     EXPECT_TRUE(frame->SelectionOnly());
 
     frame->link().LinkLost();  // the link-lost reaction goes through the same block
-    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Brak po\xc5\x82\xc4\x85" "czenia.");
+    EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)),
+              "Brak po\xc5\x82\xc4\x85"
+              "czenia.");
     EXPECT_EQ(frame->ConnectionState(), kNotConnected);
     EXPECT_FALSE(frame->readButton()->IsEnabled());
     EXPECT_FALSE(frame->writeButton()->IsEnabled());
@@ -232,17 +262,24 @@ TEST_F(MainFrameTest, HelpToolShowsTheAboutBox) {
 TEST_F(MainFrameTest, ClickingConnectWithoutAModelIsRefused) {
     // A real click: the button, the event table and the connect operation together.
     hook.AnswerMessage(wxID_OK);
+    frame->Raise();
     wxUIActionSimulator sim;
     sim.MouseMove(frame->connectButton()->GetScreenRect().GetPosition() + wxPoint(20, 15));
     Pump();
     sim.MouseClick();
     ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
     EXPECT_EQ(hook.LastMessage().text, "Wybierz model mikrokontrolera!");
-    EXPECT_EQ(hook.LastMessage().caption, "Ostrze\xc5\xbc" "enie");
+    EXPECT_EQ(hook.LastMessage().caption,
+              "Ostrze\xc5\xbc"
+              "enie");
 }
 
 TEST_F(MainFrameTest, ChoosingAModelFillsTheAddressWindow) {
-    struct Case { int row; const char* start; const char* count; };
+    struct Case {
+        int row;
+        const char* start;
+        const char* count;
+    };
     const Case cases[] = {{2, "F000", "4096"}, {1, "0D00", "768"},  {5, "0C00", "1024"},
                           {8, "0800", "2048"}, {9, "0800", "2048"}, {11, "0800", "4096"},
                           {0, "0000", "512"}};
@@ -270,9 +307,11 @@ TEST_F(MainFrameTest, CommandQueuedDuringAnOperationRunsAfterIt) {
     frame->GetStatusBar()->GetFieldRect(2, field);
     EXPECT_EQ(frame->gauge()->GetPosition(), field.GetPosition());
     EXPECT_EQ(frame->gauge()->GetRange(), field.width / 2);
-    for (int i = 0; i < 50; ++i) frame->Progress(0);
+    for (int i = 0; i < 50; ++i)
+        frame->Progress(0);
     EXPECT_EQ(frame->gauge()->GetValue(), field.width / 4);
-    for (int i = 0; i < 50; ++i) frame->Progress(0);
+    for (int i = 0; i < 50; ++i)
+        frame->Progress(0);
     EXPECT_EQ(frame->gauge(), nullptr);  // the last step removed it
 
     hook.AnswerMessage(wxID_OK);
@@ -312,7 +351,7 @@ TEST_F(MainFrameTest, ExitClosesTheWindow) {
 
 // The port menu opens the port value mapped to each menu port.
 class MainFramePortTest : public MainFrameTest {
-protected:
+  protected:
     AppOptions Options() override {
         AppOptions options;
         options.ports.values = {"/nonexistent/tty-a", "/nonexistent/tty-b", "virtual", "virtual"};
@@ -323,18 +362,23 @@ protected:
 };
 
 TEST_F(MainFramePortTest, EachPortItemOpensItsOwnPort) {
-    const struct { int id; bool opens; } cases[] = {
-        {ID_COM3, true}, {ID_COM2, false}, {ID_COM4, true}, {ID_COM1, false}};
+    const struct {
+        int id;
+        bool opens;
+    } cases[] = {{ID_COM3, true}, {ID_COM2, false}, {ID_COM4, true}, {ID_COM1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         hook.Clear();
-        if (!c.opens) hook.AnswerMessage(wxID_OK);
+        if (!c.opens)
+            hook.AnswerMessage(wxID_OK);
         Command(c.id);
         EXPECT_EQ(frame->link().PortValid(), c.opens);
         if (!c.opens) {
             ASSERT_EQ(hook.shown().size(), 1u);
             EXPECT_EQ(hook.LastMessage().text,
-                      "Niew\xc5\x82" "a\xc5\x9b" "ciwa nazwa portu lub port jest aktywny.");
+                      "Niew\xc5\x82"
+                      "a\xc5\x9b"
+                      "ciwa nazwa portu lub port jest aktywny.");
         } else {
             EXPECT_TRUE(hook.shown().empty());
         }
@@ -344,7 +388,8 @@ TEST_F(MainFramePortTest, EachPortItemOpensItsOwnPort) {
 TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
     PortMap ports = PortMap::Defaults();
     std::string error;
-    EXPECT_TRUE(ParsePortOptions({"--port", "COM2=virtual", "--port=COM4=/dev/ttyUSB0"}, ports, &error));
+    EXPECT_TRUE(
+        ParsePortOptions({"--port", "COM2=virtual", "--port=COM4=/dev/ttyUSB0"}, ports, &error));
     EXPECT_EQ(ports.values[1], "virtual");
     EXPECT_EQ(ports.values[3], "/dev/ttyUSB0");
     EXPECT_EQ(ports.values[0], PortMap::Defaults().values[0]);

@@ -44,8 +44,10 @@ TEST(ProgressCounterTest, WholeOperationsTouchTheGaugeOnlyWhenTheValueChanges) {
         for (int32_t step = 1; step < c.total; ++step) {
             const auto e = p.Progress(0);
             ASSERT_NE(e.action, Action::Destroy) << "step " << step;
-            if (e.action != Action::SetValue) continue;
-            if (updates++ == 0) firstStep = step, firstValue = e.value;
+            if (e.action != Action::SetValue)
+                continue;
+            if (updates++ == 0)
+                firstStep = step, firstValue = e.value;
             lastStep = step;
             lastValue = e.value;
         }
@@ -94,7 +96,8 @@ TEST(ProgressCounterTest, StepsAndEndsWithoutGaugeChangeNothing) {
 TEST(ProgressCounterTest, StartWhileRunningBeginsAgainFromZero) {
     ProgressCounter p = Measured(200);
     p.Progress(10);
-    for (int i = 0; i < 5; ++i) p.Progress(0);
+    for (int i = 0; i < 5; ++i)
+        p.Progress(0);
     EXPECT_EQ(p.lastValue(), 50);
     EXPECT_EQ(p.Progress(4).action, Action::Create);  // the old gauge goes, a new one shows 0
     EXPECT_EQ(p.counter(), 0);

@@ -22,8 +22,15 @@ bool Overlap(const LayoutRect& a, const LayoutRect& b) {
 TEST(ToolbarLayoutTest, SmallControlsSitAtTheirOffsetsFromTheToolWidth) {
     // 23-pixel tools give X = 73.
     const auto r = LayOutToolbar(Input(23, 168, 705,
-                                       {{{25, 17}, {50, 20}, {45, 13}, {50, 17}, {8, 13},
-                                         {15, 13}, {50, 17}, {100, 21}, {70, 21}}}));
+                                       {{{25, 17},
+                                         {50, 20},
+                                         {45, 13},
+                                         {50, 17},
+                                         {8, 13},
+                                         {15, 13},
+                                         {50, 17},
+                                         {100, 21},
+                                         {70, 21}}}));
     EXPECT_EQ(r.anchorX, 73);
     EXPECT_EQ(r.rows, 1);
     EXPECT_EQ(r.rects[kFillValueSlot].x, 173);
@@ -41,8 +48,15 @@ TEST(ToolbarLayoutTest, SmallControlsSitAtTheirOffsetsFromTheToolWidth) {
 TEST(ToolbarLayoutTest, LargeControlsMoveRightAndWrapWithoutOverlapping) {
     // Sizes of a GTK theme: wider tools, taller and wider controls.
     const auto r = LayOutToolbar(Input(37, 300, 697,
-                                       {{{40, 34}, {66, 34}, {66, 17}, {60, 34}, {10, 17},
-                                         {26, 17}, {75, 34}, {200, 36}, {97, 36}}}));
+                                       {{{40, 34},
+                                         {66, 34},
+                                         {66, 17},
+                                         {60, 34},
+                                         {10, 17},
+                                         {26, 17},
+                                         {75, 34},
+                                         {200, 36},
+                                         {97, 36}}}));
     EXPECT_EQ(r.anchorX, 227);
     EXPECT_EQ(r.rows, 2);
     EXPECT_EQ(r.rects[kFillValueSlot].x, 327);  // there is room at its own offset
@@ -52,7 +66,8 @@ TEST(ToolbarLayoutTest, LargeControlsMoveRightAndWrapWithoutOverlapping) {
         EXPECT_LE(r.rects[a].right(), 697);
         EXPECT_GE(r.rects[a].y, 0);
         EXPECT_LE(r.rects[a].bottom(), r.height);
-        for (int b = a + 1; b < kToolbarSlotCount; ++b) EXPECT_FALSE(Overlap(r.rects[a], r.rects[b])) << b;
+        for (int b = a + 1; b < kToolbarSlotCount; ++b)
+            EXPECT_FALSE(Overlap(r.rects[a], r.rects[b])) << b;
     }
     // The order stays: left to right on the first row, the combo boxes below it.
     for (int slot = kFillButtonSlot; slot <= kCountFieldSlot; ++slot)
