@@ -405,3 +405,59 @@ TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
 
 }  // namespace
 }  // namespace hc12::testing
+
+namespace hc12::testing {
+namespace {
+
+// The whole window against the virtual board on COM1, on a virtual clock.
+class MainFrameBoardTest : public MainFrameTest {
+  protected:
+    AppOptions Options() override {
+        AppOptions options;
+        options.ports.values = {"virtual", "/nonexistent/tty-b", "/nonexistent/tty-c",
+                                "/nonexistent/tty-d"};
+        options.clock = &clock;
+        return options;
+    }
+    VirtualClock clock;
+};
+
+TEST_F(MainFrameBoardTest, ConnectOpensComOneAndUnlocksTheCommandsForTheChosenFamily) {
+    const struct {
+        int row;
+        bool selectionUsable;
+    } cases[] = {{2, true}, {11, false}};  // HC812A4, then MC9S12DP512
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        ChooseModel(c.row);
+        hook.Clear();
+        // An MC9S12 target reports its memory map in a box.
+        if (!c.selectionUsable)
+            hook.AnswerMessage(wxID_OK);
+        Command(ID_CONNECT);
+        if (c.selectionUsable) {
+            EXPECT_TRUE(hook.shown().empty());
+        } else {
+            ASSERT_EQ(hook.shown().size(), 1u);
+            EXPECT_EQ(hook.LastMessage().caption, "Parametry");
+        }
+        EXPECT_TRUE(frame->link().PortValid());
+        EXPECT_TRUE(frame->connectionMenu()->IsChecked(ID_COM1));
+        EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)),
+                  "Po\xc5\x82\xc4\x85"
+                  "czony.");
+        EXPECT_TRUE(frame->readButton()->IsEnabled());
+        EXPECT_EQ(frame->selectionCheckBox()->IsEnabled(), c.selectionUsable);
+    }
+    // Reading fills the page through the gauge; the gauge is gone at the end.
+    hook.Clear();
+    const std::string count = Utf8(frame->countField()->GetValue());
+    Command(ID_READ_EEPROM);
+    EXPECT_TRUE(hook.shown().empty());
+    EXPECT_EQ(std::to_string(frame->notebook()->CurrentGrid()->count()), count);
+    EXPECT_FALSE(frame->GetStatusText(0).empty());
+    EXPECT_EQ(frame->gauge(), nullptr);
+}
+
+}  // namespace
+}  // namespace hc12::testing
