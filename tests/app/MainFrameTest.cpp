@@ -13,6 +13,7 @@
 #include "Ids.h"
 #include "Programmer.h"
 #include "ProgrammerApp.h"
+#include "Resources.h"
 #include "SerialLink.h"
 
 namespace hc12::testing {
@@ -75,6 +76,7 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_TRUE(frame->connectionMenu()->IsEnabled(ID_CONNECT));
     EXPECT_EQ(frame->GetDefaultItem(), frame->connectButton());
     EXPECT_TRUE(frame->connectionMenu()->IsChecked(ID_COM1));
+    EXPECT_TRUE(frame->GetIcon().IsOk());
 }
 
 TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
@@ -457,6 +459,32 @@ TEST_F(MainFrameBoardTest, ConnectOpensComOneAndUnlocksTheCommandsForTheChosenFa
     EXPECT_EQ(std::to_string(frame->notebook()->CurrentGrid()->count()), count);
     EXPECT_FALSE(frame->GetStatusText(0).empty());
     EXPECT_EQ(frame->gauge(), nullptr);
+}
+
+}  // namespace
+}  // namespace hc12::testing
+
+namespace hc12::testing {
+namespace {
+
+TEST(ResourcesTest, PicturesAreFoundByNameWhateverTheCase) {
+    const struct {
+        const char* name;
+        int width, height;
+    } cases[] = {{"IDI_ICON", 32, 32}, {"idi_icon", 32, 32}, {"new", 16, 16},
+                 {"OPEN", 16, 16},     {"save", 16, 16},     {"Close", 16, 16},
+                 {"help", 16, 16},     {"connect", 80, 40},  {"Read", 80, 40},
+                 {"write", 80, 40},    {"HC12BMP", 87, 178}, {"hc12bmp", 87, 178}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const wxBitmap bitmap = LoadResourceBitmap(c.name);
+        ASSERT_TRUE(bitmap.IsOk());
+        EXPECT_EQ(bitmap.GetSize(), wxSize(c.width, c.height));
+    }
+    // An unknown name gives no picture and no failure.
+    EXPECT_FALSE(LoadResourceBitmap("HC12BMP.bmp").IsOk());
+    EXPECT_FALSE(LoadResourceIcon("nothing").IsOk());
+    EXPECT_TRUE(LoadResourceIcon("IDI_ICON").IsOk());
 }
 
 }  // namespace
