@@ -31,8 +31,7 @@ wxString U8(const char* text) {
 }
 
 std::string ToUtf8(const wxString& s) {
-    const wxScopedCharBuffer b = s.utf8_str();
-    return std::string(b.data(), b.length());
+    return s.utf8_string();
 }
 
 constexpr int kFrameWidth = 705;

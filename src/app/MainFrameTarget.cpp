@@ -29,8 +29,7 @@ void MainFrame::OnWriteEeprom(wxCommandEvent&) {
 }
 
 void MainFrame::OnQuartzSelected(wxCommandEvent&) {
-    const wxScopedCharBuffer text = quartzCombo_->GetValue().utf8_str();
-    programmer_->OnQuartzSelected(std::string(text.data(), text.length()));
+    programmer_->OnQuartzSelected(quartzCombo_->GetValue().utf8_string());
 }
 
 void MainFrame::OpenDefaultPort() {
@@ -40,8 +39,7 @@ void MainFrame::OpenDefaultPort() {
 }
 
 std::string MainFrame::QuartzText() {
-    const wxScopedCharBuffer text = quartzCombo_->GetValue().utf8_str();
-    return std::string(text.data(), text.length());
+    return quartzCombo_->GetValue().utf8_string();
 }
 
 void MainFrame::SelectQuartz(int index) {

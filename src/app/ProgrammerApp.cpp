@@ -33,8 +33,7 @@ bool ProgrammerApp::OnInit() {
     // Not wxApp::OnInit: its command-line parser would refuse our options.
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        const wxScopedCharBuffer arg = argv[i].utf8_str();
-        args.emplace_back(arg.data(), arg.length());
+        args.push_back(wxString(argv[i]).utf8_string());
     }
     AppOptions options;
     std::string error;

@@ -297,6 +297,13 @@ TEST_F(MainFrameTest, ChoosingAModelFillsTheAddressWindow) {
     }
 }
 
+TEST_F(MainFrameTest, QuartzComboIsReadAndSetByItsTexts) {
+    for (int i : {2, 3, 1, 0}) {
+        frame->SelectQuartz(i);
+        EXPECT_EQ(frame->QuartzText(), std::string(kQuartzChoices[size_t(i)]));
+    }
+}
+
 TEST_F(MainFrameTest, CommandQueuedDuringAnOperationRunsAfterIt) {
     // Something posts a command (as a click would) while an operation is running;
     // the start of its gauge repaints, but must not run that command inside it.
