@@ -49,6 +49,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap "exit 130" INT TERM HUP
 
 # --- 1. install into a temporary prefix ----------------------------------------
 
@@ -111,6 +112,10 @@ desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
 grep -qx 'Categories=Development;Electronics;' "$desktop" || fail "desktop entry categories"
 grep -q '^Name\[pl\]=' "$desktop" || fail "desktop entry has no Polish name"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
+if has hc12prog; then
+  # The metainfo, its desktop entry and the icons together, as software centres read them.
+  appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
+fi
 note "desktop entry and metainfo validate"
 
 # --- 3. the installed command-line program runs from the prefix ------------------
