@@ -112,16 +112,17 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${HC12_PACKAGE_MAINTAINER}")
 # dpkg-shlibdeps works out the wxWidgets 3.2, C++ and C runtime packages.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The synopsis is CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents this text and
+# turns its empty line into the " ." of a Debian description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "EEPROM programmer for 68HC12 and HCS12 (MC9S12) microcontrollers
- Reads, edits and writes the on-chip EEPROM of Motorola 68HC12 and HCS12
- (MC9S12) microcontrollers through a programming interface board on a
- serial port. Buffers are shown as grids of hexadecimal bytes; they can be
- edited, filled, compared, loaded from and saved to raw binary images, and
- every written word is read back and verified. A virtual board allows trying
- the program without hardware. The user interface is in Polish.
- .
- Serial devices belong to the group dialout: add users who program boards
- to it.")
+"Reads, edits and writes the on-chip EEPROM of Motorola 68HC12 and HCS12
+(MC9S12) microcontrollers through a programming interface board on a
+serial port. Buffers are shown as grids of hexadecimal bytes; they can be
+edited, filled, compared, loaded from and saved to raw binary images, and
+every written word is read back and verified. A virtual board allows trying
+the program without hardware. The user interface is in Polish.
+
+Serial devices belong to the group dialout: add users who program boards
+to it.")
 
 include(CPack)
