@@ -37,23 +37,26 @@ bool ParseNumber(std::string_view text, uint64_t max, uint64_t* out) {
         text.remove_prefix(2);
         base = 16;
     }
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     uint64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || end != text.data() + text.size() || value > max) return false;
+    if (ec != std::errc() || end != text.data() + text.size() || value > max)
+        return false;
     *out = value;
     return true;
 }
 
 bool IsKnownModel(const std::string& name) {
     for (const ModelRecord& row : ModelTable())
-        if (row.name == name && !IsPlaceholderModel(row)) return true;
+        if (row.name == name && !IsPlaceholderModel(row))
+            return true;
     return false;
 }
 
 // One option; false with an error text.
-bool ApplyOption(const std::string& key, const std::string& value, bool hasValue,
-                 BoardOptions& o, std::string* error) {
+bool ApplyOption(const std::string& key, const std::string& value, bool hasValue, BoardOptions& o,
+                 std::string* error) {
     auto bad = [&] {
         *error = "bad value for " + key + ": " + value;
         return false;
@@ -68,17 +71,20 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
         return false;
     }
     if (key == "model") {
-        if (!IsKnownModel(value)) return bad();
+        if (!IsKnownModel(value))
+            return bad();
         o.model = value;
     } else if (key == "quartz") {
-        if (!ParseNumber(value, 16, &n) || (n != 16 && n != 8 && n != 4)) return bad();
+        if (!ParseNumber(value, 16, &n) || (n != 16 && n != 8 && n != 4))
+            return bad();
         o.quartzMhz = int(n);
     } else if (key == "greeting") {
         o.greeting = value;
     } else if (key == "stray") {
         o.strayBytes.clear();
         if (value.find('/') == std::string::npos && value.find("0x") != 0) {
-            if (!ParseNumber(value, 1024, &n)) return bad();
+            if (!ParseNumber(value, 1024, &n))
+                return bad();
             o.strayBytes.assign(n, kDefaultStrayByte);
             return true;
         }
@@ -91,11 +97,13 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
             from = slash + 1;
         }
     } else if (key == "fail-after") {
-        if (!ParseNumber(value, INT64_MAX, &n)) return bad();
+        if (!ParseNumber(value, INT64_MAX, &n))
+            return bad();
         o.silentAfterReplyBytes = int64_t(n);
     } else if (key == "line-error") {
         const size_t colon = value.find(':');
-        if (!ParseNumber(std::string_view(value).substr(0, colon), INT64_MAX, &n)) return bad();
+        if (!ParseNumber(std::string_view(value).substr(0, colon), INT64_MAX, &n))
+            return bad();
         o.lineErrorAtReplyByte = int64_t(n);
         if (colon != std::string::npos) {
             uint64_t bits = 0;
@@ -114,10 +122,12 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
         o.unstableAddress = uint16_t(n);
         o.unstableReadings = int(count);
     } else if (key == "stuck") {
-        if (!ParseNumber(value, 0xFFFF, &n)) return bad();
+        if (!ParseNumber(value, 0xFFFF, &n))
+            return bad();
         o.stuckAddress = uint16_t(n);
     } else if (key == "eprot" || key == "eclkdiv" || key == "estat") {
-        if (!ParseNumber(value, 0xFF, &n)) return bad();
+        if (!ParseNumber(value, 0xFF, &n))
+            return bad();
         (key == "eprot" ? o.eprot : key == "eclkdiv" ? o.eclkdivLocked : o.estat) = uint8_t(n);
     } else {
         *error = "unknown option " + key;
@@ -130,7 +140,8 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
 
 std::optional<BoardOptions> ParseBoardOptions(const std::string& spec, std::string* error) {
     std::string scratch;
-    if (!error) error = &scratch;
+    if (!error)
+        error = &scratch;
     std::string_view rest = spec;
     constexpr std::string_view kPrefix = "virtual";
     if (rest.substr(0, kPrefix.size()) == kPrefix &&
@@ -143,7 +154,8 @@ std::optional<BoardOptions> ParseBoardOptions(const std::string& spec, std::stri
         const size_t comma = std::min(rest.find(',', from), rest.size());
         const std::string_view item = rest.substr(from, comma - from);
         from = comma + 1;
-        if (item.empty()) continue;
+        if (item.empty())
+            continue;
         const size_t eq = item.find('=');
         const std::string key(item.substr(0, eq));
         const std::string value(eq == std::string_view::npos ? "" : item.substr(eq + 1));

@@ -18,19 +18,19 @@ constexpr uint16_t kEeprog = 0x00F3;
 constexpr uint32_t kRegisterBlockEnd = 0x0200;
 
 // EEPROG bits.
-constexpr uint8_t kBulkp = 0x80;  // bulk and row erase protected
-constexpr uint8_t kByte = 0x10;   // erase only the latched byte or word
-constexpr uint8_t kRow = 0x08;    // erase the latched row (32 bytes)
-constexpr uint8_t kErase = 0x04;  // high voltage erases instead of programs
-constexpr uint8_t kEelat = 0x02;  // EEPROM latched for erase/programming
-constexpr uint8_t kEepgm = 0x01;  // high voltage on
+constexpr uint8_t kBulkp = 0x80;    // bulk and row erase protected
+constexpr uint8_t kByte = 0x10;     // erase only the latched byte or word
+constexpr uint8_t kRow = 0x08;      // erase the latched row (32 bytes)
+constexpr uint8_t kErase = 0x04;    // high voltage erases instead of programs
+constexpr uint8_t kEelat = 0x02;    // EEPROM latched for erase/programming
+constexpr uint8_t kEepgm = 0x01;    // high voltage on
 constexpr uint8_t kProtlck = 0x02;  // EEMCR: EEPROT locked
 
 constexpr uint64_t kMinHighVoltageUs = 10000;  // erase and programming pulse
 constexpr uint32_t kRowSize = 32;
 
 class Hc12Target final : public Target {
-public:
+  public:
     Hc12Target(const std::string& model, uint16_t start, uint32_t size, const BoardOptions& o)
         : start_(start),
           cells_(size, o.stuckAddress),
@@ -57,12 +57,15 @@ public:
             WriteEeprom(address, data, size);
             return;
         }
-        for (size_t i = 0; i < size; ++i) WriteByte(uint16_t(address + i), data[i], nowUs);
+        for (size_t i = 0; i < size; ++i)
+            WriteByte(uint16_t(address + i), data[i], nowUs);
     }
 
     uint8_t Peek(uint16_t address) const override {
-        if (address < kRegisterBlockEnd) return regs_[address];
-        if (InEeprom(address)) return cells_.at(address - start_);
+        if (address < kRegisterBlockEnd)
+            return regs_[address];
+        if (InEeprom(address))
+            return cells_.at(address - start_);
         return memory_[address];
     }
 
@@ -78,7 +81,7 @@ public:
     uint16_t EepromStart() const override { return start_; }
     uint32_t EepromSize() const override { return cells_.size(); }
 
-private:
+  private:
     bool EepromOn() const { return regs_[kInitee] & 0x01; }
     bool InEeprom(uint32_t address) const {
         return EepromOn() && address >= start_ && address - start_ < cells_.size() &&
@@ -91,14 +94,15 @@ private:
             return;
         }
         switch (address) {
-        case kEeprot:
-            if (!lockedEeprot_ && !(regs_[kEemcr] & kProtlck)) regs_[kEeprot] = value;
-            return;
-        case kEeprog:
-            WriteEeprog(value, nowUs);
-            return;
-        default:
-            regs_[address] = value;
+            case kEeprot:
+                if (!lockedEeprot_ && !(regs_[kEemcr] & kProtlck))
+                    regs_[kEeprot] = value;
+                return;
+            case kEeprog:
+                WriteEeprog(value, nowUs);
+                return;
+            default:
+                regs_[address] = value;
         }
     }
 
@@ -106,10 +110,12 @@ private:
     // write names the byte or word that the next pulse erases or programs.
     void WriteEeprom(uint16_t address, const uint8_t* data, size_t size) {
         const uint8_t eeprog = regs_[kEeprog];
-        if (!(eeprog & kEelat) || (eeprog & kEepgm)) return;
+        if (!(eeprog & kEelat) || (eeprog & kEepgm))
+            return;
         latch_.clear();
         for (size_t i = 0; i < size; ++i)
-            if (InEeprom(uint32_t(address) + i)) latch_.push_back({uint16_t(address + i), data[i]});
+            if (InEeprom(uint32_t(address) + i))
+                latch_.push_back({uint16_t(address + i), data[i]});
     }
 
     void WriteEeprog(uint8_t value, uint64_t nowUs) {
@@ -123,23 +129,28 @@ private:
             return;
         }
         uint8_t next = value;
-        if (!(next & kEelat) || !(old & kEelat)) latch_.clear();
+        if (!(next & kEelat) || !(old & kEelat))
+            latch_.clear();
         // The pulse can start only on a latched array that was given an address.
         if ((next & kEepgm) && (!(old & kEelat) || !(next & kEelat) || latch_.empty()))
             next = uint8_t(next & ~kEepgm);
-        if (next & kEepgm) pulseStartUs_ = nowUs;
+        if (next & kEepgm)
+            pulseStartUs_ = nowUs;
         regs_[kEeprog] = next;
     }
 
     bool DividerMatchesQuartz() const {
-        if (!hasDivider_) return true;
+        if (!hasDivider_)
+            return true;
         const uint32_t divider = uint32_t(regs_[kEedivH]) << 8 | regs_[kEedivL];
         return divider == uint32_t(quartzMhz_) * 35;
     }
 
     void EndPulse(uint8_t mode, uint64_t nowUs) {
-        if (nowUs - pulseStartUs_ < kMinHighVoltageUs) return;
-        if (regs_[kEeprot] != 0 || latch_.empty()) return;
+        if (nowUs - pulseStartUs_ < kMinHighVoltageUs)
+            return;
+        if (regs_[kEeprot] != 0 || latch_.empty())
+            return;
         const bool complete = DividerMatchesQuartz();
         if (!(mode & kErase)) {
             for (const auto& [address, data] : latch_)
@@ -147,7 +158,8 @@ private:
             return;
         }
         if (mode & kByte) {
-            for (const auto& entry : latch_) cells_.Erase(entry.address - start_, complete);
+            for (const auto& entry : latch_)
+                cells_.Erase(entry.address - start_, complete);
         } else if (mode & kBulkp) {
             return;  // row and bulk erase are protected
         } else if (mode & kRow) {
@@ -155,7 +167,8 @@ private:
             for (uint32_t i = row; i < row + kRowSize && i < cells_.size(); ++i)
                 cells_.Erase(i, complete);
         } else {
-            for (uint32_t i = 0; i < cells_.size(); ++i) cells_.Erase(i, complete);
+            for (uint32_t i = 0; i < cells_.size(); ++i)
+                cells_.Erase(i, complete);
         }
     }
 

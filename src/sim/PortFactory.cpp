@@ -23,7 +23,7 @@ bool IsVirtualValue(const std::string& value) {
 // A port that owns the board behind it, so the board lives exactly as long as the
 // port the serial link caches.
 class OwnedBoardPort final : public SerialPort {
-public:
+  public:
     OwnedBoardPort(Clock& clock, sim::BoardOptions options)
         : board_(std::make_unique<sim::VirtualBoard>(clock, std::move(options))),
           port_(board_->OpenPort()) {}
@@ -36,7 +36,7 @@ public:
     void Purge() override { port_->Purge(); }
     void HintModel(const std::string& modelName) override { port_->HintModel(modelName); }
 
-private:
+  private:
     std::unique_ptr<sim::VirtualBoard> board_;
     std::unique_ptr<SerialPort> port_;
 };
@@ -55,7 +55,8 @@ void PortMap::ApplyEnvironment() {
     for (size_t i = 0; i < values.size(); ++i) {
         const std::string name = std::string("HC12_PORT_") + kMenuPortNames[i];
         const char* value = std::getenv(name.c_str());
-        if (value != nullptr && *value != '\0') values[i] = value;
+        if (value != nullptr && *value != '\0')
+            values[i] = value;
     }
 }
 
@@ -63,8 +64,10 @@ bool PortMap::ApplyAssignment(const std::string& assignment, std::string* error)
     const size_t eq = assignment.find('=');
     const std::string name = assignment.substr(0, eq);
     for (size_t i = 0; i < values.size(); ++i) {
-        if (name != kMenuPortNames[i]) continue;
-        if (eq == std::string::npos || eq + 1 == assignment.size()) break;
+        if (name != kMenuPortNames[i])
+            continue;
+        if (eq == std::string::npos || eq + 1 == assignment.size())
+            break;
         values[i] = assignment.substr(eq + 1);
         return true;
     }
@@ -76,7 +79,8 @@ bool PortMap::ApplyAssignment(const std::string& assignment, std::string* error)
 std::unique_ptr<SerialPort> OpenPortValue(const std::string& value, Clock& clock) {
     if (IsVirtualValue(value)) {
         std::optional<sim::BoardOptions> options = sim::ParseBoardOptions(value, nullptr);
-        if (!options) return nullptr;
+        if (!options)
+            return nullptr;
         return std::make_unique<OwnedBoardPort>(clock, std::move(*options));
     }
     std::string error;

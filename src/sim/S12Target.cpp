@@ -49,21 +49,26 @@ constexpr uint64_t kMaxEepromClockHz = 200000;
 
 uint64_t CommandUs(uint8_t command) {
     switch (command) {
-    case kCmdProgram: return 60;
-    case kCmdEraseVerify: return 100;
-    default: return 20000;  // sector and mass erase
+        case kCmdProgram:
+            return 60;
+        case kCmdEraseVerify:
+            return 100;
+        default:
+            return 20000;  // sector and mass erase
     }
 }
 
 // MEMSIZ0 of each part: EEPROM size code in bits 5:4, RAM size code in bits 2:0.
 uint8_t Memsiz0ForModel(const std::string& model) {
-    if (model.find("DP512") != std::string::npos) return 0x26;  // 4 KB EEPROM, 14 KB RAM
-    if (model.find("H256") != std::string::npos) return 0x25;   // 4 KB EEPROM, 12 KB RAM
-    return 0x13;                                                // 2 KB EEPROM, 8 KB RAM
+    if (model.find("DP512") != std::string::npos)
+        return 0x26;  // 4 KB EEPROM, 14 KB RAM
+    if (model.find("H256") != std::string::npos)
+        return 0x25;  // 4 KB EEPROM, 12 KB RAM
+    return 0x13;      // 2 KB EEPROM, 8 KB RAM
 }
 
 class S12Target final : public Target {
-public:
+  public:
     S12Target(const std::string& model, uint32_t size, const BoardOptions& o)
         : cells_(size, o.stuckAddress),
           memsiz0_(Memsiz0ForModel(model)),
@@ -101,15 +106,18 @@ public:
             WriteArray(address, data, size);
             return;
         }
-        for (size_t i = 0; i < size; ++i) WriteByte(uint16_t(address + i), data[i], nowUs);
+        for (size_t i = 0; i < size; ++i)
+            WriteByte(uint16_t(address + i), data[i], nowUs);
     }
 
     uint8_t Peek(uint16_t address) const override {
         if (address < kRegisterBlockEnd) {
-            if (address == kEstat) return fixedEstat_.value_or(Estat());
+            if (address == kEstat)
+                return fixedEstat_.value_or(Estat());
             return regs_[address];
         }
-        if (InEeprom(address)) return cells_.at(address - EepromStart());
+        if (InEeprom(address))
+            return cells_.at(address - EepromStart());
         return memory_[address];
     }
 
@@ -125,7 +133,7 @@ public:
     uint16_t EepromStart() const override { return uint16_t((regs_[kInitee] & 0xF8) << 8); }
     uint32_t EepromSize() const override { return cells_.size(); }
 
-private:
+  private:
     enum class Sequence { Idle, WordWritten, CommandWritten };
 
     uint8_t Estat() const {
@@ -149,13 +157,13 @@ private:
     // Bytes protected at the top of the EEPROM.
     uint32_t ProtectedBytes() const {
         const uint8_t eprot = regs_[kEprot];
-        if (!(eprot & kEpopen)) return cells_.size();
-        if (eprot & kEpdis) return 0;
+        if (!(eprot & kEpopen))
+            return cells_.size();
+        if (eprot & kEpdis)
+            return 0;
         return std::min<uint32_t>(cells_.size(), ((eprot & 0x07) + 1) * 64u);
     }
-    bool IsProtected(uint32_t offset) const {
-        return offset >= cells_.size() - ProtectedBytes();
-    }
+    bool IsProtected(uint32_t offset) const { return offset >= cells_.size() - ProtectedBytes(); }
 
     void WriteByte(uint16_t address, uint8_t value, uint64_t nowUs) {
         if (address >= kRegisterBlockEnd) {
@@ -163,32 +171,34 @@ private:
             return;
         }
         switch (address) {
-        case kInitrm:
-        case kInitrg:
-        case kInitee: {
-            // The mapping can be written once after reset.
-            bool& once = writtenOnce_[address - kInitrm];
-            if (!once) regs_[address] = value;
-            once = true;
-            return;
-        }
-        case kMemsiz0:
-            return;  // read-only
-        case kEclkdiv:
-            if (!lockedEclkdiv_ && !(regs_[kEclkdiv] & kEdivld))
-                regs_[kEclkdiv] = uint8_t(kEdivld | (value & 0x7F));
-            return;
-        case kEprot:
-            if (!lockedEprot_) WriteEprot(value);
-            return;
-        case kEstat:
-            WriteEstat(value, nowUs);
-            return;
-        case kEcmd:
-            WriteEcmd(value);
-            return;
-        default:
-            regs_[address] = value;
+            case kInitrm:
+            case kInitrg:
+            case kInitee: {
+                // The mapping can be written once after reset.
+                bool& once = writtenOnce_[address - kInitrm];
+                if (!once)
+                    regs_[address] = value;
+                once = true;
+                return;
+            }
+            case kMemsiz0:
+                return;  // read-only
+            case kEclkdiv:
+                if (!lockedEclkdiv_ && !(regs_[kEclkdiv] & kEdivld))
+                    regs_[kEclkdiv] = uint8_t(kEdivld | (value & 0x7F));
+                return;
+            case kEprot:
+                if (!lockedEprot_)
+                    WriteEprot(value);
+                return;
+            case kEstat:
+                WriteEstat(value, nowUs);
+                return;
+            case kEcmd:
+                WriteEcmd(value);
+                return;
+            default:
+                regs_[address] = value;
         }
     }
 
@@ -202,7 +212,8 @@ private:
     }
 
     void WriteArray(uint16_t address, const uint8_t* data, size_t size) {
-        if (!cbeif_ || pviol_ || accerr_) return;
+        if (!cbeif_ || pviol_ || accerr_)
+            return;
         if (!(regs_[kEclkdiv] & kEdivld) || size != 2 || (address & 1) ||
             sequence_ != Sequence::Idle) {
             accerr_ = true;
@@ -215,7 +226,8 @@ private:
     }
 
     void WriteEcmd(uint8_t value) {
-        if (!cbeif_) return;
+        if (!cbeif_)
+            return;
         regs_[kEcmd] = value;
         const bool known = value == kCmdEraseVerify || value == kCmdProgram ||
                            value == kCmdSectorErase || value == kCmdMassErase;
@@ -228,11 +240,16 @@ private:
     }
 
     void WriteEstat(uint8_t value, uint64_t nowUs) {
-        if (value & kPviol) pviol_ = false;
-        if (value & kAccerr) accerr_ = false;
-        if (value & kBlank) blank_ = false;
-        if (!(value & kCbeif) || !cbeif_) return;
-        if (sequence_ == Sequence::WordWritten) accerr_ = true;  // launched without a command
+        if (value & kPviol)
+            pviol_ = false;
+        if (value & kAccerr)
+            accerr_ = false;
+        if (value & kBlank)
+            blank_ = false;
+        if (!(value & kCbeif) || !cbeif_)
+            return;
+        if (sequence_ == Sequence::WordWritten)
+            accerr_ = true;  // launched without a command
         if (sequence_ != Sequence::CommandWritten || pviol_ || accerr_) {
             sequence_ = Sequence::Idle;
             return;
@@ -240,9 +257,9 @@ private:
         sequence_ = Sequence::Idle;
         const uint8_t command = regs_[kEcmd];
         const uint32_t offset = commandAddress_ - EepromStart();
-        const bool violates = (command == kCmdMassErase && ProtectedBytes() > 0) ||
-                              ((command == kCmdProgram || command == kCmdSectorErase) &&
-                               IsProtected(offset));
+        const bool violates =
+            (command == kCmdMassErase && ProtectedBytes() > 0) ||
+            ((command == kCmdProgram || command == kCmdSectorErase) && IsProtected(offset));
         if (violates) {
             pviol_ = true;
             return;
@@ -255,33 +272,37 @@ private:
 
     // Finish the running command once its time is over.
     void Advance(uint64_t nowUs) override {
-        if (!busy_ || nowUs < doneAtUs_) return;
+        if (!busy_ || nowUs < doneAtUs_)
+            return;
         busy_ = false;
         cbeif_ = ccif_ = true;
         const bool complete = EepromClockInBand();
         const uint32_t offset = commandAddress_ - EepromStart();
         switch (runningCommand_) {
-        case kCmdMassErase:
-            for (uint32_t i = 0; i < cells_.size(); ++i) cells_.Erase(i, complete);
-            break;
-        case kCmdSectorErase: {
-            const uint32_t sector = offset / kSectorSize * kSectorSize;
-            for (uint32_t i = sector; i < sector + kSectorSize; ++i) cells_.Erase(i, complete);
-            break;
-        }
-        case kCmdProgram:
-            for (uint32_t i = 0; i < 2 && offset + i < cells_.size(); ++i)
-                cells_.Program(offset + i, uint16_t(commandAddress_ + i), commandData_[i],
-                               complete);
-            break;
-        case kCmdEraseVerify: {
-            bool blank = true;
-            for (uint32_t i = 0; i < cells_.size(); ++i) blank = blank && cells_.at(i) == 0xFF;
-            blank_ = blank;
-            break;
-        }
-        default:
-            break;
+            case kCmdMassErase:
+                for (uint32_t i = 0; i < cells_.size(); ++i)
+                    cells_.Erase(i, complete);
+                break;
+            case kCmdSectorErase: {
+                const uint32_t sector = offset / kSectorSize * kSectorSize;
+                for (uint32_t i = sector; i < sector + kSectorSize; ++i)
+                    cells_.Erase(i, complete);
+                break;
+            }
+            case kCmdProgram:
+                for (uint32_t i = 0; i < 2 && offset + i < cells_.size(); ++i)
+                    cells_.Program(offset + i, uint16_t(commandAddress_ + i), commandData_[i],
+                                   complete);
+                break;
+            case kCmdEraseVerify: {
+                bool blank = true;
+                for (uint32_t i = 0; i < cells_.size(); ++i)
+                    blank = blank && cells_.at(i) == 0xFF;
+                blank_ = blank;
+                break;
+            }
+            default:
+                break;
         }
     }
 

@@ -14,7 +14,7 @@
 namespace hc12::sim {
 
 class Target {
-public:
+  public:
     virtual ~Target() = default;
 
     // Reset as the interface does it: registers to their reset values, EEPROM kept.
@@ -40,22 +40,21 @@ inline constexpr uint8_t kPartialMask = 0x55;
 // The EEPROM cells shared by both families: erase sets bits, programming only clears
 // them, and a byte marked stuck never programs.
 class EepromCells {
-public:
+  public:
     EepromCells(uint32_t size, std::optional<uint16_t> stuckAddress)
         : cells_(size, 0xFF), stuck_(stuckAddress) {}
     uint32_t size() const { return uint32_t(cells_.size()); }
     uint8_t at(uint32_t offset) const { return cells_[offset]; }
     uint8_t& raw(uint32_t offset) { return cells_[offset]; }
-    void Erase(uint32_t offset, bool complete) {
-        cells_[offset] |= complete ? 0xFF : kPartialMask;
-    }
+    void Erase(uint32_t offset, bool complete) { cells_[offset] |= complete ? 0xFF : kPartialMask; }
     void Program(uint32_t offset, uint16_t address, uint8_t data, bool complete) {
-        if (stuck_ && *stuck_ == address) return;
+        if (stuck_ && *stuck_ == address)
+            return;
         const uint8_t mask = complete ? 0xFF : kPartialMask;
         cells_[offset] &= uint8_t(data | ~mask);
     }
 
-private:
+  private:
     std::vector<uint8_t> cells_;
     std::optional<uint16_t> stuck_;
 };

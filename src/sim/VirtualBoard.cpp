@@ -27,28 +27,38 @@ constexpr char kFallbackModel[] = "HC912D60x";
 
 size_t FrameLength(uint8_t command) {
     switch (command) {
-    case 'C':
-    case 'L': return 3;
-    case 'z': return 4;
-    case 's': return 5;
-    case 'U': return 2;
-    default: return 1;  // 'R', and bytes the interface does not know
+        case 'C':
+        case 'L':
+            return 3;
+        case 'z':
+            return 4;
+        case 's':
+            return 5;
+        case 'U':
+            return 2;
+        default:
+            return 1;  // 'R', and bytes the interface does not know
     }
 }
 
 // Interface clock selected by ConfigByte bits 1:0; 0 for the unused code.
 int InterfaceClockMhz(uint8_t config) {
     switch (config & 0x03) {
-    case 0x00: return 16;
-    case 0x02: return 8;
-    case 0x01: return 4;
-    default: return 0;
+        case 0x00:
+            return 16;
+        case 0x02:
+            return 8;
+        case 0x01:
+            return 4;
+        default:
+            return 0;
     }
 }
 
 const ModelRecord* FindModel(const std::string& name) {
     for (const ModelRecord& row : ModelTable())
-        if (row.name == name && !IsPlaceholderModel(row)) return &row;
+        if (row.name == name && !IsPlaceholderModel(row))
+            return &row;
     return nullptr;
 }
 
@@ -90,17 +100,19 @@ struct VirtualBoard::Impl {
 
     void BuildTarget(const std::string& name) {
         const ModelRecord* row = FindModel(name);
-        if (!row) row = FindModel(kFallbackModel);
+        if (!row)
+            row = FindModel(kFallbackModel);
         modelName = row->name;
         if (IsS12Model(*row))
             target = MakeS12Target(row->name, row->eepromSize, options);
         else
-            target = MakeHc12Target(row->name, uint16_t(row->eepromStart), row->eepromSize,
-                                    options);
+            target =
+                MakeHc12Target(row->name, uint16_t(row->eepromStart), row->eepromSize, options);
     }
 
     void HintModel(const std::string& name) {
-        if (!options.model.empty() || name == modelName || !FindModel(name)) return;
+        if (!options.model.empty() || name == modelName || !FindModel(name))
+            return;
         BuildTarget(name);
     }
 
@@ -130,7 +142,8 @@ struct VirtualBoard::Impl {
         const int64_t index = replyBytes++;
         if (options.silentAfterReplyBytes >= 0 && index >= options.silentAfterReplyBytes)
             silent = true;
-        if (silent) return;
+        if (silent)
+            return;
         if (index == options.lineErrorAtReplyByte)
             Send(0, notBeforeUs, options.lineErrorBits);
         else
@@ -146,7 +159,8 @@ struct VirtualBoard::Impl {
         }
         if (!active && rtsActive) {
             rtsActive = false;
-            if (now - rtsSinceUs >= kMinResetPulseUs) ResetInterface(now);
+            if (now - rtsSinceUs >= kMinResetPulseUs)
+                ResetInterface(now);
         }
     }
 
@@ -158,16 +172,20 @@ struct VirtualBoard::Impl {
         config = 0;
         frame.clear();
         target->Reset();
-        if (silent) return;
-        for (char c : options.greeting) Send(uint8_t(c), now + kBootUs);
-        for (uint8_t b : options.strayBytes) Send(b, now + kBootUs);
+        if (silent)
+            return;
+        for (char c : options.greeting)
+            Send(uint8_t(c), now + kBootUs);
+        for (uint8_t b : options.strayBytes)
+            Send(b, now + kBootUs);
     }
 
     bool Write(const uint8_t* data, size_t size) {
         const uint64_t start = std::max(clock.NowUs(), pcLineFreeUs);
         for (size_t i = 0; i < size; ++i) {
             const uint64_t arrivalUs = start + (i + 1) * kByteWireUs;
-            if (rtsActive) continue;  // held in reset: the bytes are lost
+            if (rtsActive)
+                continue;  // held in reset: the bytes are lost
             frame.push_back(data[i]);
             if (frame.size() == FrameLength(frame[0])) {
                 log.push_back({frame, arrivalUs});
@@ -177,7 +195,8 @@ struct VirtualBoard::Impl {
         }
         pcLineFreeUs = start + size * kByteWireUs;
         const uint64_t now = clock.NowUs();
-        if (pcLineFreeUs > now) clock.SleepUs(pcLineFreeUs - now);
+        if (pcLineFreeUs > now)
+            clock.SleepUs(pcLineFreeUs - now);
         return true;
     }
 
@@ -192,13 +211,15 @@ struct VirtualBoard::Impl {
             value ^= uint8_t(1u << (unstableReadsDone % 8));
             ++unstableReadsDone;
         }
-        if (ClockMatches()) return value;
+        if (ClockMatches())
+            return value;
         return InterfaceClockMhz(config) > options.quartzMhz ? uint8_t(value >> 1 | 0x80)
                                                              : uint8_t(value << 1 | 0x01);
     }
 
     void WriteTarget(uint16_t address, const uint8_t* data, size_t size, uint64_t now) {
-        if (!options.targetPresent || !ClockMatches()) return;  // not understood
+        if (!options.targetPresent || !ClockMatches())
+            return;  // not understood
         target->Write(address, data, size, now);
     }
 
@@ -209,29 +230,29 @@ struct VirtualBoard::Impl {
         }
         const uint16_t address = f.size() >= 3 ? uint16_t(f[1] << 8 | f[2]) : 0;
         switch (f[0]) {
-        case 'C':
-            if (options.targetPresent)
-                SendReply(ReadTarget(address, now), now + kTargetAccessUs);
-            break;
-        case 'L':
-            if (options.targetPresent) {
-                const uint8_t first = ReadTarget(address, now);
-                const uint8_t second = ReadTarget(uint16_t(address + 1), now);
-                SendReply(first, now + kTargetAccessUs);
-                SendReply(second, now + kTargetAccessUs);
-            }
-            break;
-        case 'z':
-            WriteTarget(address, &f[3], 1, now);
-            break;
-        case 's':
-            WriteTarget(address, &f[3], 2, now);
-            break;
-        case 'U':
-            config = f[1];
-            break;
-        default:
-            break;  // 'R' again, or a byte the interface does not know
+            case 'C':
+                if (options.targetPresent)
+                    SendReply(ReadTarget(address, now), now + kTargetAccessUs);
+                break;
+            case 'L':
+                if (options.targetPresent) {
+                    const uint8_t first = ReadTarget(address, now);
+                    const uint8_t second = ReadTarget(uint16_t(address + 1), now);
+                    SendReply(first, now + kTargetAccessUs);
+                    SendReply(second, now + kTargetAccessUs);
+                }
+                break;
+            case 'z':
+                WriteTarget(address, &f[3], 1, now);
+                break;
+            case 's':
+                WriteTarget(address, &f[3], 2, now);
+                break;
+            case 'U':
+                config = f[1];
+                break;
+            default:
+                break;  // 'R' again, or a byte the interface does not know
         }
     }
 
@@ -256,7 +277,8 @@ struct VirtualBoard::Impl {
         Settle();
         const uint64_t now = clock.NowUs();
         const uint64_t deadline = now + uint64_t(timeoutMs) * 1000;
-        if (!arrived.empty() || pendingErrors) return true;
+        if (!arrived.empty() || pendingErrors)
+            return true;
         if (!inFlight.empty() && inFlight.front().readyUs <= deadline) {
             clock.SleepUs(inFlight.front().readyUs - now);
             Settle();
@@ -273,7 +295,7 @@ struct VirtualBoard::Impl {
 
     // A port onto the board; what the PC's serial driver would be.
     class Port final : public SerialPort {
-    public:
+      public:
         explicit Port(Impl& board) : board_(board) {}
         void ApplyLineSettings() override {}
         void SetRts(bool active) override { board_.SetRts(active); }
@@ -284,7 +306,7 @@ struct VirtualBoard::Impl {
         void Purge() override { board_.Purge(); }
         void HintModel(const std::string& modelName) override { board_.HintModel(modelName); }
 
-    private:
+      private:
         Impl& board_;
     };
 };
@@ -293,17 +315,33 @@ VirtualBoard::VirtualBoard(Clock& clock, BoardOptions options)
     : impl_(std::make_unique<Impl>(clock, std::move(options))) {}
 VirtualBoard::~VirtualBoard() = default;
 
-std::unique_ptr<SerialPort> VirtualBoard::OpenPort() { return std::make_unique<Impl::Port>(*impl_); }
-const std::vector<FrameRecord>& VirtualBoard::FrameLog() const { return impl_->log; }
-void VirtualBoard::ClearFrameLog() { impl_->log.clear(); }
+std::unique_ptr<SerialPort> VirtualBoard::OpenPort() {
+    return std::make_unique<Impl::Port>(*impl_);
+}
+const std::vector<FrameRecord>& VirtualBoard::FrameLog() const {
+    return impl_->log;
+}
+void VirtualBoard::ClearFrameLog() {
+    impl_->log.clear();
+}
 uint8_t VirtualBoard::Peek(uint16_t address) const {
     impl_->target->Advance(impl_->clock.NowUs());  // what the memory holds by now
     return impl_->target->Peek(address);
 }
-void VirtualBoard::Poke(uint16_t address, uint8_t value) { impl_->target->Poke(address, value); }
-uint16_t VirtualBoard::EepromStart() const { return impl_->target->EepromStart(); }
-uint32_t VirtualBoard::EepromSize() const { return impl_->target->EepromSize(); }
-const BoardOptions& VirtualBoard::Options() const { return impl_->options; }
-const std::string& VirtualBoard::ModelName() const { return impl_->modelName; }
+void VirtualBoard::Poke(uint16_t address, uint8_t value) {
+    impl_->target->Poke(address, value);
+}
+uint16_t VirtualBoard::EepromStart() const {
+    return impl_->target->EepromStart();
+}
+uint32_t VirtualBoard::EepromSize() const {
+    return impl_->target->EepromSize();
+}
+const BoardOptions& VirtualBoard::Options() const {
+    return impl_->options;
+}
+const std::string& VirtualBoard::ModelName() const {
+    return impl_->modelName;
+}
 
 }  // namespace hc12::sim

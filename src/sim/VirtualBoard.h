@@ -23,17 +23,17 @@ struct BoardOptions {
     bool targetPresent = true;  // false: the interface greets, the target never answers
 
     // Faults.
-    std::string greeting = "paww";             // what the interface sends after reset
-    int64_t silentAfterReplyBytes = -1;        // >= 0: no reply bytes after this many
-    int64_t lineErrorAtReplyByte = -1;         // >= 0: a line error when this reply byte is due
-    uint32_t lineErrorBits = kCeFrame;         // which error bits
-    std::optional<uint16_t> unstableAddress;   // this byte reads differently ...
-    int unstableReadings = 0;                  // ... for its first N readings
-    std::optional<uint16_t> stuckAddress;      // this EEPROM byte never programs
-    std::optional<uint8_t> eprot;              // MC9S12: EPROT value (default 0xFF)
-    std::optional<uint8_t> eclkdivLocked;      // MC9S12: ECLKDIV reads this, writes ignored
-    std::optional<uint8_t> estat;              // MC9S12: ESTAT reads this always
-    std::vector<uint8_t> strayBytes;           // sent unasked right after the greeting
+    std::string greeting = "paww";            // what the interface sends after reset
+    int64_t silentAfterReplyBytes = -1;       // >= 0: no reply bytes after this many
+    int64_t lineErrorAtReplyByte = -1;        // >= 0: a line error when this reply byte is due
+    uint32_t lineErrorBits = kCeFrame;        // which error bits
+    std::optional<uint16_t> unstableAddress;  // this byte reads differently ...
+    int unstableReadings = 0;                 // ... for its first N readings
+    std::optional<uint16_t> stuckAddress;     // this EEPROM byte never programs
+    std::optional<uint8_t> eprot;             // MC9S12: EPROT value (default 0xFF)
+    std::optional<uint8_t> eclkdivLocked;     // MC9S12: ECLKDIV reads this, writes ignored
+    std::optional<uint8_t> estat;             // MC9S12: ESTAT reads this always
+    std::vector<uint8_t> strayBytes;          // sent unasked right after the greeting
 };
 
 // Parse the options part of a port value such as
@@ -46,7 +46,7 @@ struct FrameRecord {
 };
 
 class VirtualBoard {
-public:
+  public:
     VirtualBoard(Clock& clock, BoardOptions options = {});
     ~VirtualBoard();
     VirtualBoard(const VirtualBoard&) = delete;
@@ -66,7 +66,7 @@ public:
     // The model the board plays now (the option, the hinted model, or the fallback).
     const std::string& ModelName() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

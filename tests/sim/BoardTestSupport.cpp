@@ -2,7 +2,9 @@
 
 namespace hc12::sim::test {
 
-uint8_t ConfigFor(int mhz) { return mhz == 16 ? 0x00 : mhz == 8 ? 0x02 : 0x01; }
+uint8_t ConfigFor(int mhz) {
+    return mhz == 16 ? 0x00 : mhz == 8 ? 0x02 : 0x01;
+}
 
 void BoardTest::Make(BoardOptions options) {
     port.reset();
@@ -20,16 +22,21 @@ void BoardTest::Pulse(uint32_t holdMs) {
 Bytes BoardTest::Receive(size_t count) {
     Bytes out;
     while (out.size() < count) {
-        if (!port->WaitForInput(300)) break;
+        if (!port->WaitForInput(300))
+            break;
         const LineStatus status = port->ClearErrors();
-        if (status.errors) break;
+        if (status.errors)
+            break;
         uint8_t byte = 0;
-        if (port->Read(&byte, 1) == 1) out.push_back(byte);
+        if (port->Read(&byte, 1) == 1)
+            out.push_back(byte);
     }
     return out;
 }
 
-void BoardTest::Send(const Bytes& frame) { ASSERT_TRUE(port->Write(frame.data(), frame.size())); }
+void BoardTest::Send(const Bytes& frame) {
+    ASSERT_TRUE(port->Write(frame.data(), frame.size()));
+}
 
 void BoardTest::Start(uint8_t config) {
     Pulse();

@@ -15,7 +15,7 @@ namespace hc12::sim::test {
 using Bytes = std::vector<uint8_t>;
 
 class BoardTest : public ::testing::Test {
-protected:
+  protected:
     // Builds the board (and its port) with these options.
     void Make(BoardOptions options);
 

@@ -9,7 +9,7 @@ constexpr uint16_t kEeprog = 0x00F3;
 constexpr uint8_t kEelat = 0x02, kEepgm = 0x01, kErase = 0x04, kByte = 0x10;
 
 class Hc12Test : public BoardTest {
-protected:
+  protected:
     void Open(const std::string& model, int quartz = 8) {
         BoardOptions o;
         o.model = model;
@@ -92,9 +92,10 @@ TEST_F(Hc12Test, Hc912DNeedsTheDividerOfItsQuartz) {
         uint16_t divider;
         bool complete;
     };
-    for (const Case& c : {Case{"HC912D60x", 8, 0x0118, true}, Case{"HC912D60x", 8, 0x008C, false},
-                          Case{"HC912Dx128x", 16, 0x0230, true}, Case{"HC912Dx128x", 4, 0x008C, true},
-                          Case{"HC912Dx128x", 16, 0x0000, false}, Case{"HC(9)12D60", 4, 0x0000, false}}) {
+    for (const Case& c :
+         {Case{"HC912D60x", 8, 0x0118, true}, Case{"HC912D60x", 8, 0x008C, false},
+          Case{"HC912Dx128x", 16, 0x0230, true}, Case{"HC912Dx128x", 4, 0x008C, true},
+          Case{"HC912Dx128x", 16, 0x0000, false}, Case{"HC(9)12D60", 4, 0x0000, false}}) {
         SCOPED_TRACE(testing::Message() << c.model << " " << c.quartz << " MHz " << c.divider);
         Open(c.model, c.quartz);
         Divider(c.divider);

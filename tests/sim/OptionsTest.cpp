@@ -42,10 +42,10 @@ TEST(BoardOptionsTest, ParsesEveryOption) {
 }
 
 TEST(BoardOptionsTest, RejectsUnknownKeysAndBadValues) {
-    for (const char* bad : {"virtual:colour=red", "virtual:quartz=12", "virtual:model=Model",
-                            "virtual:model=HC13", "virtual:unstable=0x0C10", "virtual:stuck=0x10000",
-                            "virtual:eprot=256", "virtual:fail-after=x", "virtual:quartz",
-                            "virtual:no-target=1"}) {
+    for (const char* bad :
+         {"virtual:colour=red", "virtual:quartz=12", "virtual:model=Model", "virtual:model=HC13",
+          "virtual:unstable=0x0C10", "virtual:stuck=0x10000", "virtual:eprot=256",
+          "virtual:fail-after=x", "virtual:quartz", "virtual:no-target=1"}) {
         std::string error;
         EXPECT_FALSE(ParseBoardOptions(bad, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;

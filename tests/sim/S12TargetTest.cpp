@@ -9,7 +9,7 @@ constexpr uint16_t kEclkdiv = 0x0110, kEprot = 0x0114, kEstat = 0x0115, kEcmd = 
 constexpr uint8_t kPviol = 0x20, kAccerr = 0x10, kCcif = 0x40;
 
 class S12Test : public BoardTest {
-protected:
+  protected:
     void Open(int quartz = 8, std::optional<uint8_t> eprot = std::nullopt) {
         BoardOptions o;
         o.model = "MC9S12DT128";
