@@ -32,6 +32,7 @@ struct Setup {
           programmer(link, view) {
         view.link = &link;
         view.quartzText = "8MHz";
+        programmer.OnQuartzSelected("8MHz");
         programmer.SetCurrentModel(Model(model));
         Window(Model(model).eepromStart, Model(model).eepromSize);
         programmer.Connect();

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -24,6 +26,8 @@ public:
     MsgAnswer defaultAnswer = MsgAnswer::Yes;
     std::string quartzText = "Auto";
     bool selectionOnly = false;
+    // Runs when the connect selects a quartz item during detection.
+    std::function<void(int)> onSelectQuartz;
 
     // A page holding `bytes` at `start`, count = bytes.size() unless given.
     void LoadPage(uint32_t start, const std::vector<uint8_t>& bytes,
@@ -31,6 +35,10 @@ public:
         BuildPage(uint32_t(bytes.size()));
         start_ = start;
         count_ = count.value_or(uint32_t(bytes.size()));
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X", start & 0xFFFF);
+        startField = hex;
+        countField = std::to_string(count_);
         for (uint32_t i = 0; i < bytes.size(); ++i) cells_[i] = bytes[i];
     }
     void ClearCell(uint32_t index) { cells_.at(index).reset(); }
@@ -116,6 +124,7 @@ public:
     void SelectQuartz(int index) override {
         static const char* const kItems[] = {"Auto", "16MHz", "8MHz", "4MHz"};
         quartzText = kItems[index];
+        if (onSelectQuartz) onSelectQuartz(index);
     }
     bool SelectionOnly() override { return selectionOnly; }
 

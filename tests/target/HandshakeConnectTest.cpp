@@ -76,7 +76,7 @@ TEST(Connect, PortThatCannotOpenReturnsToNotConnected) {
 
 TEST(Connect, OpensCom1WhenNoPortWasChosen) {
     TargetRig rig(Board("HC912D60x"));
-    rig.view.quartzText = "8MHz";
+    rig.ChooseQuartz("8MHz");
     rig.Connect("HC912D60x");
     EXPECT_NE(std::find(rig.view.events.begin(), rig.view.events.end(), "open-default-port"),
               rig.view.events.end());
@@ -85,10 +85,7 @@ TEST(Connect, OpensCom1WhenNoPortWasChosen) {
 
 TEST(Connect, HcTwelveTargetIsOnlyProbedAndUnlocksTheCheckBox) {
     TargetRig rig(Board("HC912D60x", 8));
-    ASSERT_TRUE(rig.link.OpenPort(0));
-    rig.programmer.OnQuartzSelected("8MHz");
-    rig.view.quartzText = "8MHz";
-    rig.SkipFrames();
+    rig.ChooseQuartz("8MHz");
     rig.Connect("HC912D60x");
     EXPECT_EQ(rig.NewFrames(), (Frames{"R", "U 02", "C 000F"}));
     EXPECT_TRUE(rig.view.messages.empty());
@@ -158,7 +155,7 @@ TEST(Connect, SilentTargetFailsWithProcessorMessage) {
     sim::BoardOptions options = Board("HC912D60x");
     options.targetPresent = false;
     TargetRig rig(options);
-    rig.view.quartzText = "8MHz";
+    rig.ChooseQuartz("8MHz");
     rig.Connect("HC912D60x");
     ASSERT_EQ(rig.view.messages.size(), 1u);
     EXPECT_EQ(rig.view.messages[0].text, "Nieudane połączenie z procesorem");
@@ -182,35 +179,73 @@ TEST(Connect, WrongGreetingFailsWithInterfaceMessage) {
 
 TEST(Connect, McNineS12ReportsItsMemoryMapAndTakesTheEepromWindow) {
     struct Case {
-        uint8_t memsiz, initrm;
+        const char* model;
         const char* report;
         const char* count;
     };
     const Case cases[] = {
-        {0x05, 0x41, "RAM: 12 KB  Początek: 0x4000 EEPROM: 0 KB  Początek: 0x2000", "0"},
-        {0x15, 0x41, "RAM: 12 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000", "2048"},
+        {"MC9S12DT128", "RAM: 8 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000", "2048"},
+        {"MC9S12H256(1K78X)", "RAM: 12 KB  Początek: 0x4000 EEPROM: 4 KB  Początek: 0x2000",
+         "4096"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.report);
-        TargetRig rig(Board("MC9S12DT128", 8));
-        rig.board.Poke(0x001C, c.memsiz);
-        rig.view.quartzText = "8MHz";
-        rig.Connect("MC9S12DT128");
+        SCOPED_TRACE(c.model);
+        TargetRig rig(Board(c.model, 8));
+        rig.ChooseQuartz("8MHz");
+        rig.Connect(c.model);
         const Frames frames = rig.NewFrames();
+        ASSERT_GE(frames.size(), 6u);
         const Frames tail(frames.end() - 6, frames.end());
         EXPECT_EQ(tail, (Frames{"z 0012 21", "z 0010 41", "C 001C", "C 0010", "C 001C",
                                 "C 0012"}));
         ASSERT_EQ(rig.view.messages.size(), 1u);
         EXPECT_EQ(rig.view.messages[0].text, c.report);
         EXPECT_EQ(rig.view.messages[0].caption, "Parametry");
+        EXPECT_EQ(rig.view.messages[0].buttons, MsgButtons::Ok);
         EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::None);
         EXPECT_EQ(rig.view.countField, c.count);
         EXPECT_EQ(rig.view.startField, "2000");
         EXPECT_EQ(rig.programmer.CurrentModel().eepromStart, 0x2000u);
+        EXPECT_EQ(rig.board.EepromStart(), 0x2000);
         EXPECT_TRUE(rig.programmer.S12Target());
         EXPECT_EQ(rig.view.events.back(), "connected:s12");
         EXPECT_FALSE(rig.view.checkBoxChecked);
         EXPECT_FALSE(rig.view.checkBoxEnabled);
+    }
+}
+
+// The mapping registers can be written once after reset; a target whose own
+// program has already mapped them keeps its map, and the report shows that one.
+TEST(Connect, McNineS12ReportShowsTheMapTheTargetAlreadyHas) {
+    struct Case {
+        uint8_t memsiz0, initee;
+        const char* report;
+        const char* count;
+        const char* start;
+    };
+    const Case cases[] = {
+        {0x05, 0x21, "RAM: 12 KB  Początek: 0x4000 EEPROM: 0 KB  Początek: 0x2000", "0", "2000"},
+        {0x15, 0x21, "RAM: 12 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000", "2048",
+         "2000"},
+        {0x13, 0xF9, "RAM: 8 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0xF800", "2048",
+         "F800"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.report);
+        // A 16 MHz board: the first detection attempt finds the clock, after the
+        // last reset of the connect.
+        TargetRig rig(Board("MC9S12DT128", 16));
+        rig.view.onSelectQuartz = [&](int) {
+            rig.board.Poke(0x001C, c.memsiz0);
+            rig.link.SendFrame(WriteByteFrame(0x0012, c.initee));
+        };
+        rig.Connect("MC9S12DT128");
+        EXPECT_EQ(rig.view.quartzText, "16MHz");
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0].text, c.report);
+        EXPECT_EQ(rig.view.countField, c.count);
+        EXPECT_EQ(rig.view.startField, c.start);
+        EXPECT_TRUE(rig.view.commandsEnabled);
     }
 }
 

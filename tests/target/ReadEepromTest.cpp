@@ -14,7 +14,7 @@ using Frames = std::vector<std::string>;
 struct ReadRig : TargetRig {
     explicit ReadRig(sim::BoardOptions options = Board("HC912D60x", 8)) : TargetRig(options) {
         for (uint32_t a = 0x0C00; a < 0x1000; ++a) board.Poke(uint16_t(a), Pattern(a));
-        view.quartzText = "8MHz";
+        ChooseQuartz("8MHz");
         Connect("HC912D60x");
         EXPECT_TRUE(view.commandsEnabled);
         SkipFrames();
@@ -118,16 +118,10 @@ TEST(ReadEeprom, UnstableByteThatNeverSettlesIsRedAfterThreePasses) {
 }
 
 TEST(ReadEeprom, InterfaceUnpluggedMidwayStopsAndLocksTheCommands) {
-    // Count the reply bytes a healthy connect and the read's first steps take.
-    int64_t connectBytes = 0;
-    {
-        // Greeting (4), presence read (1).
-        connectBytes = 5;
-    }
     sim::BoardOptions options = Board("HC912D60x", 8);
-    // The read's own ReadByte (1), three whole words (4 replies each), then the
-    // first byte of the fourth word's first reading.
-    options.silentAfterReplyBytes = connectBytes + 1 + 3 * 4 + 1;
+    // Reply bytes: the connect's presence read (1), the read's own ReadByte (1),
+    // three whole words (4 each), then the first byte of the fourth word.
+    options.silentAfterReplyBytes = 1 + 1 + 3 * 4 + 1;
     ReadRig rig(options);
     rig.view.SetCountField("16");
     EXPECT_FALSE(rig.programmer.ReadEeprom());

@@ -1,6 +1,7 @@
 // The programmer on a virtual board and a virtual clock, with a recording view.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -52,6 +53,12 @@ struct TargetRig {
         view.link = &link;
     }
 
+    // Choose a quartz in the combo box, as the window does: its handler runs.
+    void ChooseQuartz(const std::string& text) {
+        view.quartzText = text;
+        programmer.OnQuartzSelected(text);
+    }
+
     // Choose the model and connect; the view's quartz text decides the clock.
     void Connect(const std::string& model) {
         programmer.SetCurrentModel(Model(model));
@@ -88,6 +95,32 @@ struct TargetRig {
     SerialLink link;
     Programmer programmer;
     size_t seen = 0;
+};
+
+// A rig connected to `model` with the quartz chosen, frames and boxes of the
+// connect put aside.
+struct WriteRig : TargetRig {
+    explicit WriteRig(const std::string& model, sim::BoardOptions options = {},
+                      int quartzMhz = 8)
+        : TargetRig(WithModel(options, model, quartzMhz)) {
+        ChooseQuartz(std::to_string(quartzMhz) + "MHz");
+        Connect(model);
+        connected = view.commandsEnabled;
+        SkipFrames();
+        view.messages.clear();
+        view.events.clear();
+    }
+    static sim::BoardOptions WithModel(sim::BoardOptions o, const std::string& model,
+                                       int quartzMhz) {
+        o.model = model;
+        o.quartzMhz = quartzMhz;
+        return o;
+    }
+    uint16_t start() { return uint16_t(view.PageStart()); }
+    static int Count(const std::vector<std::string>& frames, const std::string& f) {
+        return int(std::count(frames.begin(), frames.end(), f));
+    }
+    bool connected = false;
 };
 
 inline sim::BoardOptions Board(const std::string& model, int quartzMhz = 8) {
