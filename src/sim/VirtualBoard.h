@@ -30,14 +30,15 @@ struct BoardOptions {
     std::optional<uint16_t> unstableAddress;  // this byte reads differently ...
     int unstableReadings = 0;                 // ... for its first N readings
     std::optional<uint16_t> stuckAddress;     // this EEPROM byte never programs
-    std::optional<uint8_t> eprot;             // MC9S12: EPROT value (default 0xFF)
+    std::optional<uint8_t> eprot;             // EPROT (HC12: EEPROT) fixed, writes ignored
     std::optional<uint8_t> eclkdivLocked;     // MC9S12: ECLKDIV reads this, writes ignored
     std::optional<uint8_t> estat;             // MC9S12: ESTAT reads this always
     std::vector<uint8_t> strayBytes;          // sent unasked right after the greeting
 };
 
-// Parse the options part of a port value such as
-// "virtual:model=MC9S12DT128,quartz=4,fail-after=900". Unknown keys -> error text.
+// Parse a port value such as "virtual:model=MC9S12DT128,quartz=4,fail-after=900"
+// (or only its options part); the syntax is described in BoardOptions.cpp.
+// Unknown keys and bad values give nullopt with an error text.
 std::optional<BoardOptions> ParseBoardOptions(const std::string& spec, std::string* error);
 
 struct FrameRecord {

@@ -10,8 +10,7 @@ constexpr uint8_t kEelat = 0x02, kEepgm = 0x01, kErase = 0x04, kByte = 0x10;
 
 class Hc12Test : public BoardTest {
   protected:
-    void Open(const std::string& model, int quartz = 8) {
-        BoardOptions o;
+    void Open(const std::string& model, int quartz = 8, BoardOptions o = {}) {
         o.model = model;
         o.quartzMhz = quartz;
         Make(o);
@@ -81,6 +80,15 @@ TEST_F(Hc12Test, ProtectedOrDisabledEepromDoesNotProgram) {
     WriteByte(0x0012, 0x00);  // EEPROM off
     Program(0x0D00, 0x00, 0x00);
     WriteByte(0x0012, 0x01);
+    EXPECT_EQ(Word(0x0D00), (Bytes{0xFF, 0xFF}));
+}
+
+TEST_F(Hc12Test, FixedEeprotKeepsTheEepromProtected) {
+    BoardOptions o;
+    o.eprot = 0x01;
+    Open("HC12B", 8, o);
+    EXPECT_EQ(ReadByte(0x00F1), 0x01);
+    Program(0x0D00, 0x00, 0x00);
     EXPECT_EQ(Word(0x0D00), (Bytes{0xFF, 0xFF}));
 }
 
