@@ -26,6 +26,15 @@ Message ErrorBox(const char* text, MsgIcon icon) {
     return Message{text, kErrorCaption, MsgButtons::Ok, icon};
 }
 
+// The chosen path of a file dialog that was closed with OK, else empty. The GTK
+// chooser reports a path set by the program only through the dialog's own copy.
+wxString ChosenPath(wxFileDialog& dialog) {
+    if (dialog.ShowModal() != wxID_OK) return wxString();
+    wxString path = dialog.GetPath();
+    if (path.empty()) path = dialog.wxFileDialogBase::GetPath();
+    return path;
+}
+
 // Reads exactly `length` bytes, or reports failure.
 bool ReadWhole(wxFile& file, std::vector<uint8_t>& block) {
     size_t done = 0;
@@ -58,8 +67,7 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     {
         wxFileDialog dialog(this, FromUtf8(kChooseFileText), wxString(), wxString(), wxString(),
                             wxFD_OPEN);
-        dialog.ShowModal();
-        path = dialog.GetPath();
+        path = ChosenPath(dialog);
     }
     if (path.empty()) return;
     BufferGrid* grid = notebook_->CurrentGrid();
@@ -117,8 +125,14 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
 }
 
 void MainFrame::OnSaveFile(wxCommandEvent&) {
-    const wxString path = wxFileSelector(FromUtf8(kChooseFileText), wxString(), wxString(), wxString(),
-                                         wxString(), wxFD_SAVE | wxFD_OVERWRITE_PROMPT, nullptr);
+    wxString path;
+    {
+        // The file selector's dialog: no parent, every file listed, asks before
+        // overwriting.
+        wxFileDialog dialog(nullptr, FromUtf8(kChooseFileText), wxString(), wxString(), wxString(),
+                            wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        path = ChosenPath(dialog);
+    }
     if (path.empty()) return;
     BufferGrid* grid = notebook_->CurrentGrid();
     if (!grid) return;
