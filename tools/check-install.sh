@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 
 fail() { echo "check-install: FAIL: $*" >&2; exit 1; }
-note() { echo "check-install: $*"; }
+note() { echo "check-install: [${SECONDS}s] $*"; }
 
 [ -f "$build/CMakeCache.txt" ] || fail "$build is not a configured build directory"
 for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack; do
