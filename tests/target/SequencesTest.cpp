@@ -103,6 +103,7 @@ TEST(FamilySequences, ClockDividersFollowTheQuartzAndTheWriteHolds) {
         {"HC912D60x", 4, {"z 00EE 00", "z 00EF 8C"}},
         {"HC912Dx128x", 8, {"z 00EE 01", "z 00EF 18"}},
         {"HC812A4", 8, {}},
+        {"HC(9)12D60", 8, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.quartz));

@@ -193,6 +193,26 @@ TEST(WriteEeprom, SelectionOnlyWritesTheWordsOfSelectedCells) {
     EXPECT_EQ(rig.view.Status(1), "6");
 }
 
+TEST(WriteEeprom, SelectionOnlyFailedByteJoinsTheSelection) {
+    sim::BoardOptions options;
+    options.stuckAddress = 0x0C04;
+    WriteRig rig("HC912D60x", options);
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(16, 0x00));
+    rig.view.selectionOnly = true;
+    rig.view.Select(5);
+    rig.view.Select(9);
+    EXPECT_FALSE(rig.programmer.WriteEeprom());
+    EXPECT_EQ(rig.view.red, (std::set<uint32_t>{4}));
+    EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{4, 5, 9}));
+    EXPECT_EQ(rig.view.gaugeTotal(), 2);
+    EXPECT_FALSE(rig.view.gaugeRunning());
+    // One failure is 16 / 10: asked (Yes) after that word and after the word at 8.
+    ASSERT_EQ(rig.view.messages.size(), 3u);
+    EXPECT_EQ(rig.view.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(rig.view.messages[1].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  1");
+}
+
 TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
     WriteRig rig("HC912D60x");
     for (uint32_t a = 0x0C00; a < 0x0C40; ++a) rig.board.Poke(uint16_t(a), uint8_t(a));
