@@ -65,6 +65,16 @@ if(TARGET hc12prog)
           COMPONENT ${HC12_COMPONENT})
 endif()
 
+# --- documentation -----------------------------------------------------------
+
+# The README (tour of the window, the virtual board, ports) beside the programs.
+# The manual pages name it where the package puts it.
+set(HC12_DOC_DIR /usr/${CMAKE_INSTALL_DOCDIR})
+if(EXISTS ${HC12_PACKAGING_DIR}/../README.md AND (TARGET hc12prog OR TARGET hc12prog-cli))
+  install(FILES ${HC12_PACKAGING_DIR}/../README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          COMPONENT ${HC12_COMPONENT})
+endif()
+
 # --- manual pages -------------------------------------------------------------
 
 # Filled in and compressed at configure time (configure_file re-runs configure

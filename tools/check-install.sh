@@ -60,6 +60,7 @@ cmake --install "$build" --prefix "$prefix" --component hc12prog >"$work/install
 has() { [[ " ${programs[*]} " == *" $1 "* ]]; }
 expected=()
 for p in "${programs[@]}"; do expected+=("bin/$p" "share/man/man1/$p.1.gz"); done
+if [ ${#programs[@]} -gt 0 ] && [ -f README.md ]; then expected+=(share/doc/hc12prog/README.md); fi
 sizes=(16 32 48 64 128 256)
 if has hc12prog; then
   # The desktop side comes with the window program only.
