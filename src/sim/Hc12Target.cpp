@@ -36,8 +36,9 @@ class Hc12Target final : public Target {
           cells_(size, o.stuckAddress),
           lockedEeprot_(o.eprot),
           quartzMhz_(o.quartzMhz),
-          hasDivider_(model.find("HC912D") != std::string::npos ||
-                      model.find("HC(9)12D") != std::string::npos) {
+          // The divider pair came with the later D parts ("HC912D60x", "HC912Dx128x");
+          // the original HC(9)12D60 times its EEPROM without it.
+          hasDivider_(model.find("HC912D") != std::string::npos) {
         Reset();
     }
 
