@@ -189,7 +189,10 @@ else
 cd "\$HOME" 2>/dev/null || cd /
 $exec_line >"$work/app.log" 2>&1 &
 pid=\$!
-for _ in \$(seq 1 300); do
+# Up to a minute for the window; without xwininfo, five seconds of staying up.
+tries=300
+command -v xwininfo >/dev/null || tries=25
+for _ in \$(seq 1 \$tries); do
   if ! kill -0 \$pid 2>/dev/null; then echo "the program exited"; cat "$work/app.log"; exit 1; fi
   if command -v xwininfo >/dev/null; then
     for id in \$(xwininfo -root -tree 2>/dev/null | awk '/\\("$wm_class" / {print \$1}'); do
