@@ -142,11 +142,12 @@ public:
     bool WaitForInput(uint32_t timeoutMs) override {
         pollfd pfd{fd_, POLLIN, 0};
         const int n = poll(&pfd, 1, int(timeoutMs));
-        if (n > 0 && (pfd.revents & (POLLERR | POLLNVAL)) != 0) {
+        // A hang-up (adapter gone, other end of a pseudo-terminal closed) would make
+        // every later poll return at once: report it as an I/O error instead.
+        if (n > 0 && (pfd.revents & (POLLERR | POLLNVAL | POLLHUP)) != 0) {
             pendingErrors_ |= kCeIoe;
         }
-        // EINTR or a hang-up: the caller looks at the line again and keeps its own
-        // deadline.
+        // EINTR: the caller looks at the line again and keeps its own deadline.
         return n > 0 && (pfd.revents & POLLIN) != 0;
     }
 

@@ -169,6 +169,18 @@ TEST_F(PosixSerialPortTest, ASecondOpenIsRefusedUntilTheFirstIsClosed) {
     EXPECT_NE(OpenPort(), nullptr);
 }
 
+TEST_F(PosixSerialPortTest, LineGoingAwayIsReportedAsAnIoError) {
+    auto port = OpenPort();
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->ClearErrors().errors, 0u);
+
+    // Closing the master hangs the line up, as pulling out a USB adapter does.
+    close(master_);
+    master_ = -1;
+    port->WaitForInput(1000);
+    EXPECT_NE(port->ClearErrors().errors & kCeIoe, 0u);
+}
+
 TEST(PosixSerialPort, MissingDeviceOrNonTerminalIsReported) {
     for (const std::string path : {"/dev/hc12-no-such-port", "/dev/null"}) {
         std::string error;
