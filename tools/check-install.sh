@@ -130,7 +130,7 @@ fi
 
 (cd "$work" && cpack -G DEB -B "$work/pkg" --config "$build/CPackConfig.cmake") >"$work/cpack.log" 2>&1 \
   || { cat "$work/cpack.log" >&2; fail "cpack -G DEB"; }
-deb=$(ls "$work"/pkg/*.deb)
+deb=$(ls "$work"/pkg/*.deb 2>/dev/null) || { cat "$work/cpack.log" >&2; fail "cpack made no .deb"; }
 [ "$(echo "$deb" | wc -l)" -eq 1 ] || fail "expected one package, got: $deb"
 chmod 644 "$deb"
 note "package $(basename "$deb"):"
