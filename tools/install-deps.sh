@@ -7,6 +7,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth adwaita-icon-theme
   g++-mingw-w64-x86-64
+  desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
 )
 missing=()
 for p in "${packages[@]}"; do
