@@ -6,6 +6,6 @@ tools/install-deps.sh
 tools/build.sh
 tools/cross-build-windows.sh
 export GTEST_COLOR=no
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j2
 # Install, validate, package, and install the package once (removed again).
 tools/check-install.sh build
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j2
