@@ -1,0 +1,139 @@
+// The real window against the virtual board on a virtual clock, end to end:
+// connect, read, edit, write and read back on both families.
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/msgdlg.h>
+
+#include "FilteredTextField.h"
+#include "GuiTestSupport.h"
+#include "Ids.h"
+#include "SerialLink.h"
+
+namespace hc12::testing {
+namespace {
+
+class TargetWindow : public ::testing::Test {
+protected:
+    void Open(const std::string& portValue) {
+        AppOptions options;
+        options.clock = &clock;
+        std::string error;
+        EXPECT_TRUE(options.ports.ApplyAssignment("COM1=" + portValue, &error)) << error;
+        frame = CreateMainFrame(std::move(options));
+    }
+    void TearDown() override {
+        DestroyFrame(frame);
+        hook.ExpectAllAnswersUsed();
+    }
+    void Event(wxEventType type, int id, int item = 0) {
+        wxCommandEvent e(type, id);
+        e.SetInt(item);
+        e.SetEventObject(frame);
+        frame->GetEventHandler()->ProcessEvent(e);
+    }
+    void ChooseModel(const std::string& name) {
+        for (int row = 0; row < kModelCount; ++row)
+            if (ModelTable()[size_t(row)].name == name) {
+                frame->modelCombo()->SetSelection(row);
+                Event(wxEVT_COMBOBOX, ID_MODEL, row);
+                return;
+            }
+        FAIL() << name;
+    }
+    std::string Status(int field) { return Utf8(frame->GetStatusBar()->GetStatusText(field)); }
+
+    VirtualClock clock;
+    DialogHook hook;
+    MainFrame* frame = nullptr;
+};
+
+TEST_F(TargetWindow, HcTwelveCycleOfReadEditWriteAndReadBack) {
+    Open("virtual:quartz=8");
+    ChooseModel("HC912D60x");
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    EXPECT_EQ(Status(3), "Połączony.");
+    EXPECT_EQ(Utf8(frame->quartzCombo()->GetValue()), "8MHz");
+    EXPECT_TRUE(frame->readButton()->IsEnabled());
+    EXPECT_TRUE(frame->writeButton()->IsEnabled());
+    EXPECT_TRUE(frame->selectionCheckBox()->IsEnabled());
+
+    Event(wxEVT_BUTTON, ID_READ_EEPROM);
+    EXPECT_EQ(Status(0), "Przeczytano  1024  bajtów.");
+    EXPECT_EQ(frame->GetCellByte(0), 0xFF);
+    EXPECT_EQ(frame->GetCellByte(1023), 0xFF);
+
+    for (uint32_t i = 0; i < 1024; i += 97) frame->SetCellByte(i, uint8_t(i / 97 + 0x30));
+    Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+    EXPECT_EQ(Status(0), "Zapisano  1024  bajtów.");
+    EXPECT_EQ(Status(1), "1024");
+    EXPECT_FALSE(frame->gauge());
+
+    Event(wxEVT_MENU, ID_NEW_BUFFER);
+    Event(wxEVT_MENU, ID_READ_EEPROM);
+    EXPECT_EQ(Status(0), "Przeczytano  1024  bajtów.");
+    for (uint32_t i = 0; i < 1024; ++i)
+        ASSERT_EQ(frame->GetCellByte(i), i % 97 == 0 ? uint8_t(i / 97 + 0x30) : 0xFF) << i;
+    EXPECT_TRUE(hook.shown().empty());
+}
+
+TEST_F(TargetWindow, McNineS12CycleWithItsReport) {
+    Open("virtual:quartz=4");
+    ChooseModel("MC9S12DT128");
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    const ShownDialog report = hook.LastMessage();
+    EXPECT_EQ(report.caption, "Parametry");
+    EXPECT_EQ(report.text, "RAM: 8 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000");
+    EXPECT_EQ(Utf8(frame->startField()->GetValue()), "2000");
+    EXPECT_EQ(Utf8(frame->countField()->GetValue()), "2048");
+    EXPECT_EQ(Utf8(frame->quartzCombo()->GetValue()), "4MHz");
+    EXPECT_FALSE(frame->selectionCheckBox()->IsEnabled());
+    EXPECT_FALSE(frame->selectionCheckBox()->GetValue());
+
+    Event(wxEVT_BUTTON, ID_READ_EEPROM);
+    EXPECT_EQ(Status(0), "Przeczytano  2048  bajtów.");
+    for (uint32_t i = 0; i < 2048; ++i) frame->SetCellByte(i, uint8_t(i * 5 + 1));
+    Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+    EXPECT_EQ(Status(0), "Zapisano  2048  bajtów.");
+
+    Event(wxEVT_MENU, ID_NEW_BUFFER);
+    Event(wxEVT_BUTTON, ID_READ_EEPROM);
+    for (uint32_t i = 0; i < 2048; ++i) ASSERT_EQ(frame->GetCellByte(i), uint8_t(i * 5 + 1)) << i;
+}
+
+TEST_F(TargetWindow, LinkLostDuringAReadLocksTheCommands) {
+    // Replies: the presence read, then the read's own first byte and 20 words.
+    Open("virtual:quartz=8,fail-after=82");
+    ChooseModel("HC912D60x");
+    frame->quartzCombo()->SetSelection(2);
+    Event(wxEVT_COMBOBOX, ID_QUARTZ, 2);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    ASSERT_TRUE(frame->readButton()->IsEnabled());
+
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_READ_EEPROM);
+    const ShownDialog box = hook.LastMessage();
+    EXPECT_EQ(box.text, "Utracono połącznie z interfejsem! ");
+    EXPECT_EQ(box.caption, "Błąd");
+    EXPECT_EQ(Status(0), "Przeczytano  40  bajtów.");
+    EXPECT_EQ(Status(3), "Brak połączenia.");
+    EXPECT_FALSE(frame->readButton()->IsEnabled());
+    EXPECT_FALSE(frame->writeButton()->IsEnabled());
+    EXPECT_FALSE(frame->gauge());
+}
+
+TEST_F(TargetWindow, PortThatCannotOpenLeavesTheWindowNotConnected) {
+    Open("/dev/hc12-no-such-port");
+    ChooseModel("HC912D60x");
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    EXPECT_EQ(hook.LastMessage().text, "Niewłaściwa nazwa portu lub port jest aktywny.");
+    EXPECT_EQ(Status(3), "Brak połączenia.");
+    EXPECT_EQ(frame->ConnectionState(), kNotConnected);
+}
+
+}  // namespace
+}  // namespace hc12::testing
