@@ -13,13 +13,21 @@ Frame Make(std::initializer_list<uint8_t> bytes) {
     }
     return frame;
 }
-uint8_t Hi(uint16_t address) { return uint8_t(address >> 8); }
-uint8_t Lo(uint16_t address) { return uint8_t(address & 0xFF); }
+uint8_t Hi(uint16_t address) {
+    return uint8_t(address >> 8);
+}
+uint8_t Lo(uint16_t address) {
+    return uint8_t(address & 0xFF);
+}
 }  // namespace
 
-Frame ReadByteFrame(uint16_t address) { return Make({0x43, Hi(address), Lo(address)}); }
+Frame ReadByteFrame(uint16_t address) {
+    return Make({0x43, Hi(address), Lo(address)});
+}
 
-Frame ReadWordFrame(uint16_t address) { return Make({0x4C, Hi(address), Lo(address)}); }
+Frame ReadWordFrame(uint16_t address) {
+    return Make({0x4C, Hi(address), Lo(address)});
+}
 
 Frame WriteByteFrame(uint16_t address, uint8_t value) {
     return Make({0x7A, Hi(address), Lo(address), value});
@@ -29,9 +37,13 @@ Frame WriteWordFrame(uint16_t address, uint8_t first, uint8_t second) {
     return Make({0x73, Hi(address), Lo(address), first, second});
 }
 
-Frame ConfigureFrame(uint8_t configByte) { return Make({0x55, configByte}); }
+Frame ConfigureFrame(uint8_t configByte) {
+    return Make({0x55, configByte});
+}
 
-Frame RunFrame() { return Make({0x52}); }
+Frame RunFrame() {
+    return Make({0x52});
+}
 
 uint8_t ConfigByteForQuartz(uint8_t configByte, int quartzMhz) {
     const uint8_t others = configByte & 0xFC;

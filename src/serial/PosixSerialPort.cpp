@@ -24,13 +24,17 @@ namespace hc12 {
 namespace {
 
 // The adapter is gone (USB unplugged, device removed).
-bool DeviceGone(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+bool DeviceGone(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV;
+}
 
 // What a terminal without modem lines or counters answers; not an error for us.
-bool NotSupported(int err) { return err == ENOTTY || err == EINVAL; }
+bool NotSupported(int err) {
+    return err == ENOTTY || err == EINVAL;
+}
 
 class PosixSerialPort final : public SerialPort {
-public:
+  public:
     explicit PosixSerialPort(int fd) : fd_(fd) {
         RequestLowLatency();
         ReadCounters(&lastCounters_);
@@ -79,9 +83,13 @@ public:
         return true;
     }
 
-    void ApplyLineSettings() override { Configure(nullptr); }
+    void ApplyLineSettings() override {
+        Configure(nullptr);
+    }
 
-    void SetRts(bool active) override { ModemLine(active ? TIOCMBIS : TIOCMBIC, TIOCM_RTS); }
+    void SetRts(bool active) override {
+        ModemLine(active ? TIOCMBIS : TIOCMBIC, TIOCM_RTS);
+    }
 
     bool Write(const uint8_t* data, size_t size) override {
         size_t done = 0;
@@ -157,7 +165,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Counters {
         bool valid = false;
         unsigned frame = 0, parity = 0, overrun = 0, bufOverrun = 0, brk = 0;
@@ -212,11 +220,16 @@ private:
         ReadCounters(&now);
         uint32_t errors = 0;
         if (now.valid && lastCounters_.valid) {
-            if (now.frame != lastCounters_.frame) errors |= kCeFrame;
-            if (now.parity != lastCounters_.parity) errors |= kCeRxParity;
-            if (now.overrun != lastCounters_.overrun) errors |= kCeOverrun;
-            if (now.bufOverrun != lastCounters_.bufOverrun) errors |= kCeRxOver;
-            if (now.brk != lastCounters_.brk) errors |= kCeBreak;
+            if (now.frame != lastCounters_.frame)
+                errors |= kCeFrame;
+            if (now.parity != lastCounters_.parity)
+                errors |= kCeRxParity;
+            if (now.overrun != lastCounters_.overrun)
+                errors |= kCeOverrun;
+            if (now.bufOverrun != lastCounters_.bufOverrun)
+                errors |= kCeRxOver;
+            if (now.brk != lastCounters_.brk)
+                errors |= kCeBreak;
         }
         if (now.valid) {
             lastCounters_ = now;

@@ -64,7 +64,9 @@ bool SerialLink::OpenPort(int index) {
     return true;
 }
 
-void SerialLink::ApplySettingsToCurrent() { current_->ApplyLineSettings(); }
+void SerialLink::ApplySettingsToCurrent() {
+    current_->ApplyLineSettings();
+}
 
 void SerialLink::ShowPortError() {
     view_.ShowMessage(Message{kPortErrorText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});

@@ -15,7 +15,7 @@
 
 namespace hc12 {
 
-inline constexpr int kPortCount = 4;           // COM1 .. COM4
+inline constexpr int kPortCount = 4;  // COM1 .. COM4
 inline constexpr uint32_t kReplyTimeoutMs = 300;
 inline constexpr int kRxBufferSize = 1024;
 
@@ -31,7 +31,7 @@ inline constexpr int8_t kConnected = 1;
 inline constexpr int8_t kNotConnected = -1;
 
 class SerialLink {
-public:
+  public:
     // Opens the port for a port name ("COM1".."COM4"); nullptr when it cannot be opened.
     using PortOpener = std::function<std::unique_ptr<SerialPort>(const std::string& portName)>;
 
@@ -71,7 +71,7 @@ public:
     // Received bytes not yet returned by Exchange (0 after every flush).
     int32_t RxPending() const { return rxPending_; }
 
-private:
+  private:
     uint8_t Receive();
     void Flush();
     void ApplySettingsToCurrent();

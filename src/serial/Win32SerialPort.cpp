@@ -22,7 +22,7 @@ namespace hc12 {
 namespace {
 
 class Win32SerialPort final : public SerialPort {
-public:
+  public:
     explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
 
     ~Win32SerialPort() override { CloseHandle(handle_); }
@@ -123,7 +123,7 @@ public:
         PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
 
-private:
+  private:
     enum class TimeoutMode { Unknown, Immediate, WaitForByte };
 
     void SetTimeoutMode(TimeoutMode mode, uint32_t timeoutMs) {
@@ -152,13 +152,20 @@ private:
 
     static uint32_t MapErrors(DWORD errors) {
         uint32_t out = 0;
-        if (errors & CE_RXOVER) out |= kCeRxOver;
-        if (errors & CE_OVERRUN) out |= kCeOverrun;
-        if (errors & CE_RXPARITY) out |= kCeRxParity;
-        if (errors & CE_FRAME) out |= kCeFrame;
-        if (errors & CE_BREAK) out |= kCeBreak;
-        if (errors & CE_TXFULL) out |= kCeTxFull;
-        if (errors & CE_IOE) out |= kCeIoe;
+        if (errors & CE_RXOVER)
+            out |= kCeRxOver;
+        if (errors & CE_OVERRUN)
+            out |= kCeOverrun;
+        if (errors & CE_RXPARITY)
+            out |= kCeRxParity;
+        if (errors & CE_FRAME)
+            out |= kCeFrame;
+        if (errors & CE_BREAK)
+            out |= kCeBreak;
+        if (errors & CE_TXFULL)
+            out |= kCeTxFull;
+        if (errors & CE_IOE)
+            out |= kCeIoe;
         return out;
     }
 

@@ -29,9 +29,9 @@ TEST(Frames, ConfigByteForQuartzSetsOnlyTheClockBits) {
         uint8_t after;
     };
     const Case cases[] = {
-        {0x00, 16, 0x00}, {0x00, 8, 0x02}, {0x00, 4, 0x01},
-        {0xFF, 16, 0xFC}, {0xFF, 8, 0xFE}, {0xFE, 4, 0xFD},
-        {0x01, 8, 0x02},  {0x02, 4, 0x01}, {0xA3, 12, 0xA3},  // unknown quartz: unchanged
+        {0x00, 16, 0x00}, {0x00, 8, 0x02}, {0x00, 4, 0x01}, {0xFF, 16, 0xFC}, {0xFF, 8, 0xFE},
+        {0xFE, 4, 0xFD},  {0x01, 8, 0x02}, {0x02, 4, 0x01}, {0xA3, 12, 0xA3},  // unknown quartz:
+                                                                               // unchanged
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ConfigByteForQuartz(c.before, c.mhz), c.after)
@@ -45,9 +45,9 @@ TEST(BitsToByte, FirstCharacterIsBitSevenAndOnlyEightCount) {
         uint8_t value;
     };
     const Case cases[] = {
-        {"11111100", 0xFC}, {"00000001", 0x01}, {"10000000", 0x80}, {"", 0x00},
-        {"1", 0x80},        {"01", 0x40},       {"1x1-1", 0xA8},     // others count as 0
-        {"000000001", 0x00}, {"111111111111", 0xFF},                  // past the eighth
+        {"11111100", 0xFC},  {"00000001", 0x01},     {"10000000", 0x80}, {"", 0x00},
+        {"1", 0x80},         {"01", 0x40},           {"1x1-1", 0xA8},  // others count as 0
+        {"000000001", 0x00}, {"111111111111", 0xFF},                   // past the eighth
         {nullptr, 0x00},
     };
     for (const auto& c : cases) {

@@ -19,7 +19,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 class PosixSerialPortTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master_, 0);
@@ -34,8 +34,10 @@ protected:
         ASSERT_GE(slave_, 0);
     }
     void TearDown() override {
-        if (slave_ >= 0) close(slave_);
-        if (master_ >= 0) close(master_);
+        if (slave_ >= 0)
+            close(slave_);
+        if (master_ >= 0)
+            close(master_);
     }
 
     std::unique_ptr<SerialPort> OpenPort() {
@@ -53,10 +55,12 @@ protected:
         Bytes got;
         while (got.size() < count) {
             pollfd pfd{master_, POLLIN, 0};
-            if (poll(&pfd, 1, 2000) <= 0) break;
+            if (poll(&pfd, 1, 2000) <= 0)
+                break;
             uint8_t buf[64];
             const ssize_t n = read(master_, buf, sizeof buf);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.insert(got.end(), buf, buf + n);
         }
         return got;

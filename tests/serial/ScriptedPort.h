@@ -14,7 +14,7 @@
 namespace hc12::test {
 
 class ScriptedPort final : public SerialPort {
-public:
+  public:
     explicit ScriptedPort(VirtualClock& clock, bool* destroyed = nullptr)
         : clock_(clock), destroyed_(destroyed) {}
     ~ScriptedPort() override {
@@ -42,7 +42,7 @@ public:
     // --- records ---
     std::vector<std::vector<uint8_t>> writes;
     std::vector<uint64_t> writeEndUs;
-    std::vector<size_t> readSizes;      // maxSize of every Read
+    std::vector<size_t> readSizes;       // maxSize of every Read
     std::vector<uint64_t> clearTimesUs;  // when ClearErrors was called
     std::vector<bool> rts;
     int applyCount = 0;
@@ -103,7 +103,7 @@ public:
         return queue_.size();
     }
 
-private:
+  private:
     struct Arrival {
         uint64_t atUs;
         std::vector<uint8_t> bytes;

@@ -16,19 +16,31 @@ using test::ScriptedPort;
 using Bytes = std::vector<uint8_t>;
 
 // The program's texts as UTF-8 bytes.
-const std::string kCaptionError = "B\xC5\x82\xC4\x85" "d";
-const std::string kPortError =
-    "Niew\xC5\x82\x61\xC5\x9B\x63iwa nazwa portu lub port jest aktywny.";
-const std::string kFrameText = "Wykryto b\xC5\x82\xC4\x99" "dy w ramce";
-const std::string kIoText = "Wykryto b\xC5\x82\xC4\x99" "dy I/O";
+const std::string kCaptionError =
+    "B\xC5\x82\xC4\x85"
+    "d";
+const std::string kPortError = "Niew\xC5\x82\x61\xC5\x9B\x63iwa nazwa portu lub port jest aktywny.";
+const std::string kFrameText =
+    "Wykryto b\xC5\x82\xC4\x99"
+    "dy w ramce";
+const std::string kIoText =
+    "Wykryto b\xC5\x82\xC4\x99"
+    "dy I/O";
 const std::string kRxOverText =
-    "Bufor wej\xC5\x9B" "cia przepe\xC5\x82niony. Nas\xC4\x85pi utrata cz\xC4\x99\xC5\x9B" "ci danych";
-const std::string kParityText = "Wykryto b\xC5\x82\xC4\x85" "d parzysto\xC5\x9B" "ci";
+    "Bufor wej\xC5\x9B"
+    "cia przepe\xC5\x82niony. Nas\xC4\x85pi utrata cz\xC4\x99\xC5\x9B"
+    "ci danych";
+const std::string kParityText =
+    "Wykryto b\xC5\x82\xC4\x85"
+    "d parzysto\xC5\x9B"
+    "ci";
 const std::string kTxFullText =
-    "Bufor wyj\xC5\x9B" "cia przepe\xC5\x82niony. Dane nie mog\xC4\x85 zosta\xC4\x87 wys\xC5\x82" "ane";
+    "Bufor wyj\xC5\x9B"
+    "cia przepe\xC5\x82niony. Dane nie mog\xC4\x85 zosta\xC4\x87 wys\xC5\x82"
+    "ane";
 
 class RecordingView final : public LinkView {
-public:
+  public:
     MsgAnswer ShowMessage(const Message& message) override {
         messages.push_back(message);
         return MsgAnswer::Ok;
@@ -48,9 +60,8 @@ public:
 };
 
 class SerialLinkTest : public ::testing::Test {
-protected:
-    SerialLinkTest()
-        : link(clock, view, [this](const std::string& name) { return Open(name); }) {}
+  protected:
+    SerialLinkTest() : link(clock, view, [this](const std::string& name) { return Open(name); }) {}
 
     // Scripts what the next open of `name` yields; nullptr = the open fails.
     ScriptedPort* Offer(const std::string& name, bool* destroyed = nullptr) {
@@ -182,7 +193,8 @@ TEST_F(SerialLinkTest, TimeOutRunsFromWhenTheFrameHasLeft) {
         RecordingView localView;
         auto owned = std::make_unique<ScriptedPort>(localClock);
         ScriptedPort* port = owned.get();
-        SerialLink local(localClock, localView, [&](const std::string&) { return std::move(owned); });
+        SerialLink local(localClock, localView,
+                         [&](const std::string&) { return std::move(owned); });
         ASSERT_TRUE(local.OpenPort(0));
         local.SetConnectionState(kConnected);
         port->writeDurationUs = 50000;
@@ -215,7 +227,8 @@ TEST_F(SerialLinkTest, LineErrorsShowTheirBoxesInOrderThenLoseTheLink) {
         RecordingView localView;
         auto owned = std::make_unique<ScriptedPort>(localClock);
         ScriptedPort* port = owned.get();
-        SerialLink local(localClock, localView, [&](const std::string&) { return std::move(owned); });
+        SerialLink local(localClock, localView,
+                         [&](const std::string&) { return std::move(owned); });
         ASSERT_TRUE(local.OpenPort(0));
         local.SetConnectionState(kConnected);
         // The error comes with a good-looking byte, which must not be returned.
