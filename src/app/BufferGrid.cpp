@@ -1,5 +1,6 @@
 #include "BufferGrid.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include <wx/dc.h>
@@ -23,9 +24,15 @@ public:
         if (text.empty() || rect.width <= 0 || rect.height <= 0) return;
         SetTextColoursAndFont(grid, attr, dc, isSelected);
         const wxFont font = attr.GetFont();
-        if (!(font == font_)) {
+        // The font's own comparison measures text; the same font object, or one of
+        // the same description, keeps the bitmaps.
+        if (font.GetRefData() != font_.GetRefData()) {
+            const wxString desc = font.GetNativeFontInfoDesc();
+            if (desc != fontDesc_) {
+                fontDesc_ = desc;
+                looks_.clear();
+            }
             font_ = font;
-            looks_.clear();
         }
         if (looks_.size() > 8192) looks_.clear();
         const wxColour fg = dc.GetTextForeground();
@@ -70,6 +77,7 @@ private:
     }
 
     wxFont font_;
+    wxString fontDesc_;
     std::unordered_map<std::wstring, wxBitmap> looks_;
 };
 
@@ -112,6 +120,13 @@ BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
 
 BufferGrid::~BufferGrid() = default;
 
+wxGridCellRenderer* BufferGrid::NewCellRenderer() { return new ByteCellRenderer; }
+
+void BufferGrid::UseCellRenderer(wxGridCellRenderer* shared) {
+    shared->IncRef();
+    SetDefaultRenderer(shared);
+}
+
 PageModel& BufferGrid::model() { return table_->model(); }
 const PageModel& BufferGrid::model() const { return table_->model(); }
 
@@ -128,8 +143,15 @@ void BufferGrid::RefreshChanged() {
     uint32_t first = 0;
     uint32_t last = 0;
     if (!model().TakeChanged(first, last)) return;
-    RefreshBlock(int(first / PageModel::kBytesPerRow), 0, int(last / PageModel::kBytesPerRow),
-                 PageModel::kColumns - 1);
+    const int top = int(first / PageModel::kBytesPerRow);
+    const int bottom = int(last / PageModel::kBytesPerRow);
+    // A block taller than the window repaints the window: the grid would otherwise
+    // walk every cell of the block, seen or not.
+    const int shownRows = GetGridWindow()->GetClientSize().GetHeight() / std::max(GetDefaultRowSize(), 1) + 2;
+    if (bottom - top > shownRows)
+        GetGridWindow()->Refresh();
+    else
+        RefreshBlock(top, 0, bottom, PageModel::kColumns - 1);
 }
 
 std::vector<CellBlock> BufferGrid::SelectedBlocks() const {

@@ -22,6 +22,11 @@ public:
                long style, const wxString& name, uint32_t bytes);
     ~BufferGrid() override;
 
+    // The cell renderer the grids share, so that what one page has drawn the
+    // others draw from the same bitmaps. The caller owns one reference.
+    static wxGridCellRenderer* NewCellRenderer();
+    void UseCellRenderer(wxGridCellRenderer* shared);
+
     PageModel& model();
     const PageModel& model() const;
 

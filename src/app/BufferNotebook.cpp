@@ -24,9 +24,15 @@ constexpr long kPageStyle = wxTAB_TRAVERSAL | wxNO_BORDER;
 
 BufferNotebook::BufferNotebook(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                                const wxSize& size, long style, const wxString& name)
-    : wxNotebook(parent, id, pos, size, style, name) {
+    : wxNotebook(parent, id, pos, size, style, name),
+      cellRenderer_(BufferGrid::NewCellRenderer()) {
     gridTable_.fill(nullptr);
     AddBufferPage("Buf");
+}
+
+BufferNotebook::~BufferNotebook() {
+    // The pages' grids hold references of their own; this one is the notebook's.
+    cellRenderer_->DecRef();
 }
 
 void BufferNotebook::SetAddressFields(FilteredTextField* startField, FilteredTextField* countField) {
@@ -127,6 +133,7 @@ void BufferNotebook::BuildPageGrid(uint32_t size, uint32_t capacity) {
     auto* grid = new BufferGrid(page, 0, wxPoint(3, 3),
                                 wxSize(pageSize.GetWidth(), pageSize.GetHeight() - 3), wxWANTS_CHARS,
                                 "Notebook", std::max(size, capacity));
+    grid->UseCellRenderer(cellRenderer_);
     gridTable_[size_t(s)] = grid;
     currentGrid_ = gridTable_[size_t(GetSelection())];
     if (startField_ && countField_) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include <wx/combobox.h>
+#include <wx/grid.h>
 #include <wx/notebook.h>
 
 namespace hc12 {
@@ -19,6 +20,7 @@ public:
     // Comes up holding one page, Buf0.
     BufferNotebook(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                    long style, const wxString& name);
+    ~BufferNotebook() override;
 
     // The frame hands over the controls the pages keep in step with, once they exist.
     void SetAddressFields(FilteredTextField* startField, FilteredTextField* countField);
@@ -55,6 +57,8 @@ private:
     FilteredTextField* startField_ = nullptr;
     FilteredTextField* countField_ = nullptr;
     wxComboBox* compareCombo_ = nullptr;
+    // One renderer for every page's grid (it keeps the drawn cells).
+    wxGridCellRenderer* cellRenderer_ = nullptr;
 };
 
 }  // namespace hc12
