@@ -21,7 +21,8 @@ using WallClock = std::chrono::steady_clock;
 
 const ModelRecord& Model(const std::string& name) {
     for (const auto& m : ModelTable())
-        if (m.name == name) return m;
+        if (m.name == name)
+            return m;
     return ModelTable()[0];
 }
 
@@ -72,15 +73,15 @@ void VirtualClockFigures(const std::string& model) {
         const uint64_t v0 = clock.NowUs();
         const auto w0 = WallClock::now();
         const bool ok = op();
-        const double wall =
-            std::chrono::duration<double>(WallClock::now() - w0).count();
+        const double wall = std::chrono::duration<double>(WallClock::now() - w0).count();
         const double virt = double(clock.NowUs() - v0) / 1e6;
         std::printf("%-12s %-5s 4096 B  virtual %8.3f s  wall %8.4f s  wall/virtual %.5f%s\n",
                     model.c_str(), what, virt, wall, virt > 0 ? wall / virt : 0.0,
                     ok ? "" : "  (operation reported a failure)");
     };
     run("read", [&] { return s.programmer.ReadEeprom(); });
-    for (uint32_t i = 0; i < 4096; ++i) s.view.SetCellByte(i, uint8_t(i * 7 + 1));
+    for (uint32_t i = 0; i < 4096; ++i)
+        s.view.SetCellByte(i, uint8_t(i * 7 + 1));
     run("write", [&] { return s.programmer.WriteEeprom(); });
 }
 
@@ -97,8 +98,8 @@ void RealClockCpuFigure() {
     const bool ok = s.programmer.ReadEeprom();
     const double wall = std::chrono::duration<double>(WallClock::now() - w0).count();
     const double cpu = double(std::clock() - c0) / CLOCKS_PER_SEC;
-    std::printf("real clock   read  2048 B  wall %.3f s  cpu %.3f s  cpu/wall %.4f%s\n", wall,
-                cpu, wall > 0 ? cpu / wall : 0.0, ok ? "" : "  (read failed)");
+    std::printf("real clock   read  2048 B  wall %.3f s  cpu %.3f s  cpu/wall %.4f%s\n", wall, cpu,
+                wall > 0 ? cpu / wall : 0.0, ok ? "" : "  (read failed)");
 }
 
 }  // namespace

@@ -20,16 +20,16 @@ namespace {
 using namespace hc12;
 
 class BenchApp : public wxApp {
-public:
+  public:
     bool OnInit() override { return true; }
 };
 
 // Every modal box (the MC9S12 report) is answered OK at once.
 class AnswerOk : public wxTestingModalHook {
-public:
+  public:
     AnswerOk() : wxTestingModalHook(__FILE__, __LINE__, "bench") {}
 
-protected:
+  protected:
     int Enter(wxDialog*) override { return wxID_OK; }
     void ReportFailure(const wxString&) override {}
 };
@@ -50,7 +50,8 @@ void Measure(const std::string& model) {
     auto* frame = new MainFrame(wxString::FromUTF8("bench"), wxDefaultPosition, wxDefaultSize,
                                 std::move(options));
     frame->Show(true);
-    for (int i = 0; i < 20; ++i) wxTheApp->Yield(true);
+    for (int i = 0; i < 20; ++i)
+        wxTheApp->Yield(true);
 
     for (int row = 0; row < kModelCount; ++row)
         if (ModelTable()[size_t(row)].name == model) {
@@ -69,13 +70,15 @@ void Measure(const std::string& model) {
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         const double virt = double(clock.NowUs() - v0) / 1e6;
-        std::printf("window %-18s %-5s 4096 B  virtual %8.3f s  wall %7.3f s  wall/virtual %.4f"
-                    "  [%s]\n",
-                    model.c_str(), what, virt, wall, virt > 0 ? wall / virt : 0.0,
-                    frame->GetStatusText(0).c_str());
+        std::printf(
+            "window %-18s %-5s 4096 B  virtual %8.3f s  wall %7.3f s  wall/virtual %.4f"
+            "  [%s]\n",
+            model.c_str(), what, virt, wall, virt > 0 ? wall / virt : 0.0,
+            frame->GetStatusText(0).c_str());
     };
     run("read", ID_READ_EEPROM);
-    for (uint32_t i = 0; i < 4096; ++i) frame->SetCellByte(i, uint8_t(i * 7 + 1));
+    for (uint32_t i = 0; i < 4096; ++i)
+        frame->SetCellByte(i, uint8_t(i * 7 + 1));
     run("write", ID_WRITE_EEPROM);
     frame->Destroy();
     wxTheApp->ProcessIdle();

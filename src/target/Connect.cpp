@@ -17,15 +17,16 @@ constexpr uint16_t kMemSize = 0x001C;  // RAM and EEPROM sizes
 
 void Programmer::Connect() {
     if (IsPlaceholderModel(currentModel_)) {
-        view_.ShowMessage({texts::kChooseModel, texts::kCaptionWarning, MsgButtons::Ok,
-                           MsgIcon::Exclamation});
+        view_.ShowMessage(
+            {texts::kChooseModel, texts::kCaptionWarning, MsgButtons::Ok, MsgIcon::Exclamation});
         return;
     }
 
     link_.SetConnectionState(kConnected);
     view_.ShowConnecting();
 
-    if (!link_.PortChosen()) view_.OpenDefaultPort();
+    if (!link_.PortChosen())
+        view_.OpenDefaultPort();
     if (!link_.PortValid()) {
         // The port handler has shown why; the window must not stay "connecting".
         link_.LinkLost();
@@ -40,7 +41,8 @@ void Programmer::Connect() {
     }
     ReadByte(kPresenceRegister);
 
-    if (view_.QuartzText() == kQuartzChoices[0]) DetectQuartz();
+    if (view_.QuartzText() == kQuartzChoices[0])
+        DetectQuartz();
 
     s12Target_ = false;
     if (IsS12Model(currentModel_)) {
@@ -69,7 +71,8 @@ void Programmer::DetectQuartz() {
         Flush();
         ReadByte(kPresenceRegister);
         Pause(10);
-        if (ReadByte(kPresenceRegister) == 0x00) return;
+        if (ReadByte(kPresenceRegister) == 0x00)
+            return;
     }
     view_.ShowMessage(
         {texts::kNoQuartz, texts::kCaptionWarning, MsgButtons::Ok, MsgIcon::Exclamation});

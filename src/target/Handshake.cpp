@@ -40,7 +40,8 @@ bool Programmer::ResetInterface() {
 
 void Programmer::OnQuartzSelected(const std::string& quartzText) {
     const int mhz = QuartzMhzForText(quartzText);
-    if (mhz == 0) return;  // "Auto": detected at the next connect
+    if (mhz == 0)
+        return;  // "Auto": detected at the next connect
     configByte_ = ConfigByteForQuartz(configByte_, mhz);
     SendConfigure();
     quartzMhz_ = mhz;

@@ -6,16 +6,18 @@ namespace hc12 {
 
 namespace {
 
-constexpr uint8_t kEraseLatched = 0xB6;   // erase, latches on
-constexpr uint8_t kEraseVoltage = 0xB7;   // ... with the programming voltage on
+constexpr uint8_t kEraseLatched = 0xB6;  // erase, latches on
+constexpr uint8_t kEraseVoltage = 0xB7;  // ... with the programming voltage on
 constexpr uint8_t kProgramLatched = 0x82;
 constexpr uint8_t kProgramVoltage = 0x83;
 constexpr uint8_t kIdle = 0x80;
 
 // The HC912D EEPROM timer divider: 35 x the quartz in MHz (0x0230, 0x0118, 0x008C).
 uint16_t EepromDividerFor(int quartzMhz) {
-    if (quartzMhz == 16) return 0x0230;
-    if (quartzMhz == 8) return 0x0118;
+    if (quartzMhz == 16)
+        return 0x0230;
+    if (quartzMhz == 8)
+        return 0x0118;
     return 0x008C;
 }
 

@@ -12,14 +12,21 @@ Programmer::Programmer(SerialLink& link, TargetView& view) : link_(link), view_(
 
 void Programmer::SetCurrentModel(const ModelRecord& model) {
     currentModel_ = model;
-    if (SerialPort* port = link_.CurrentPort()) port->HintModel(currentModel_.name);
+    if (SerialPort* port = link_.CurrentPort())
+        port->HintModel(currentModel_.name);
 }
 
-void Programmer::Pause(uint32_t ms) { link_.clock().SleepMs(ms); }
+void Programmer::Pause(uint32_t ms) {
+    link_.clock().SleepMs(ms);
+}
 
-void Programmer::Flush() { link_.Exchange(-1, -1); }
+void Programmer::Flush() {
+    link_.Exchange(-1, -1);
+}
 
-uint8_t Programmer::ReadByte(uint16_t address) { return link_.Exchange(1, address); }
+uint8_t Programmer::ReadByte(uint16_t address) {
+    return link_.Exchange(1, address);
+}
 
 void Programmer::WriteByte(uint16_t address, uint8_t value) {
     link_.SendFrame(WriteByteFrame(address, value));
@@ -29,7 +36,9 @@ void Programmer::WriteWord(uint16_t address, uint8_t first, uint8_t second) {
     link_.SendFrame(WriteWordFrame(address, first, second));
 }
 
-void Programmer::SendConfigure() { link_.SendFrame(ConfigureFrame(configByte_)); }
+void Programmer::SendConfigure() {
+    link_.SendFrame(ConfigureFrame(configByte_));
+}
 
 void Programmer::Error(const std::string& text) {
     view_.ShowMessage({text, texts::kCaptionError, MsgButtons::Ok, MsgIcon::Error});
@@ -37,9 +46,11 @@ void Programmer::Error(const std::string& text) {
 
 void Programmer::EvenAddressWindow() {
     const uint32_t count = view_.PageCount();
-    if (count % 2 != 0) view_.SetCountField(std::to_string(count + 1));
+    if (count % 2 != 0)
+        view_.SetCountField(std::to_string(count + 1));
     const uint32_t start = view_.PageStart();
-    if (start % 2 != 0) view_.SetStartField(targetfmt::Hex4(start + 1));
+    if (start % 2 != 0)
+        view_.SetStartField(targetfmt::Hex4(start + 1));
 }
 
 }  // namespace hc12

@@ -13,7 +13,7 @@
 namespace hc12 {
 
 class Programmer {
-public:
+  public:
     Programmer(SerialLink& link, TargetView& view);
 
     // The chosen model (a copy of the table row; connect may change its start).
@@ -45,7 +45,7 @@ public:
     bool S12Target() const { return s12Target_; }
     uint16_t ControlRegister() const { return controlRegister_; }
 
-private:
+  private:
     // Frames and pauses, all through the link and its clock.
     void Pause(uint32_t ms);
     void Flush();

@@ -9,8 +9,10 @@ namespace hc12 {
 namespace {
 
 const char* ReadUnit(uint32_t n) {
-    if (n == 1) return texts::kUnitOne;
-    if (n >= 2 && n <= 4) return texts::kUnitFew;
+    if (n == 1)
+        return texts::kUnitOne;
+    if (n >= 2 && n <= 4)
+        return texts::kUnitFew;
     return texts::kUnitMany;
 }
 
@@ -22,7 +24,8 @@ bool Programmer::ReadEeprom() {
     const uint32_t count = view_.PageCount();
     const uint32_t start = view_.PageStart();
     view_.BuildPage(count);
-    if (count == 0) return true;
+    if (count == 0)
+        return true;
 
     view_.Progress(int32_t(count));
     Flush();
@@ -42,25 +45,34 @@ bool Programmer::ReadEeprom() {
             a1 = a2 = 0;
             link_.SendFrame(frame);
             a1 = link_.Exchange(1, -1);
-            if (!link_.Connected()) break;
+            if (!link_.Connected())
+                break;
             a2 = link_.Exchange(1, -1);
-            if (!link_.Connected()) break;
+            if (!link_.Connected())
+                break;
             Pause(1);
             link_.SendFrame(frame);
             b1 = link_.Exchange(1, -1);
-            if (!link_.Connected()) break;
+            if (!link_.Connected())
+                break;
             b2 = link_.Exchange(1, -1);
-            if (!link_.Connected()) break;
-            if (a1 == b1 && a2 == b2) break;
+            if (!link_.Connected())
+                break;
+            if (a1 == b1 && a2 == b2)
+                break;
         }
         view_.SetCellByte(offset, a1);
         view_.SetCellByte(offset + 1, a2);
-        if (a1 != b1) view_.MarkCellRed(offset);
-        if (a2 != b2) view_.MarkCellRed(offset + 1);
-        if (!link_.Connected()) break;
+        if (a1 != b1)
+            view_.MarkCellRed(offset);
+        if (a2 != b2)
+            view_.MarkCellRed(offset + 1);
+        if (!link_.Connected())
+            break;
         aborted = false;
 
-        if (offset % 512 == 0 && offset != 0) view_.ScrollGrid(int(offset / 14));
+        if (offset % 512 == 0 && offset != 0)
+            view_.ScrollGrid(int(offset / 14));
         view_.RepaintGrid();
         view_.Progress(0);
         view_.Progress(0);

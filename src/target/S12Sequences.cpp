@@ -28,8 +28,10 @@ constexpr int kCompletePolls = 20;
 // ECLKDIV for an EEPROM clock of 181.8 kHz (the chip wants 150 to 200 kHz):
 // 16 MHz / 88, 8 MHz / 44, 4 MHz / 22.
 uint8_t EclkdivFor(int quartzMhz) {
-    if (quartzMhz > 13) return 0x4A;
-    if (quartzMhz > 6) return 0x2B;
+    if (quartzMhz > 13)
+        return 0x4A;
+    if (quartzMhz > 6)
+        return 0x2B;
     return 0x15;
 }
 

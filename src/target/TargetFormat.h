@@ -12,6 +12,8 @@ inline std::string Hex2(uint32_t value) {
     return {digits[(value >> 4) & 0xF], digits[value & 0xF]};
 }
 
-inline std::string Hex4(uint32_t value) { return Hex2(value >> 8) + Hex2(value); }
+inline std::string Hex4(uint32_t value) {
+    return Hex2(value >> 8) + Hex2(value);
+}
 
 }  // namespace hc12::targetfmt

@@ -10,7 +10,7 @@
 namespace hc12 {
 
 class TargetView : public LinkView {
-public:
+  public:
     // Status bar, fields 0..3; texts are UTF-8.
     virtual void SetStatusText(int field, const std::string& text) = 0;
     virtual std::string GetStatusText(int field) = 0;
@@ -19,8 +19,8 @@ public:
     virtual void Progress(int32_t n) = 0;
 
     // Control-state blocks (ShowNotConnected comes from LinkView).
-    virtual void ShowConnecting() = 0;                // field 3 "Łączenie..."
-    virtual void ShowConnected(bool s12Target) = 0;   // field 3 "Połączony.", commands unlocked
+    virtual void ShowConnecting() = 0;               // field 3 "Łączenie..."
+    virtual void ShowConnected(bool s12Target) = 0;  // field 3 "Połączony.", commands unlocked
 
     // Quartz combo box: its text, and selecting item 0..3 without a selection event.
     virtual std::string QuartzText() = 0;
@@ -40,7 +40,7 @@ public:
     // they read as empty, and marks and selection on them do nothing.
     virtual uint32_t PageCount() = 0;
     virtual uint32_t PageStart() = 0;
-    virtual void BuildPage(uint32_t size) = 0;   // rebuild empty for size bytes
+    virtual void BuildPage(uint32_t size) = 0;  // rebuild empty for size bytes
     virtual bool CellEmpty(uint32_t index) = 0;
     virtual uint8_t GetCellByte(uint32_t index) = 0;
     virtual void SetCellByte(uint32_t index, uint8_t value) = 0;

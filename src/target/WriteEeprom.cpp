@@ -12,15 +12,18 @@ namespace {
 constexpr int kMaxReprogrammings = 4;
 
 const char* WriteUnit(uint32_t n) {
-    if (n == 1) return texts::kUnitOne;
-    if (n == 2 || n == 3) return texts::kUnitFew;
+    if (n == 1)
+        return texts::kUnitOne;
+    if (n == 2 || n == 3)
+        return texts::kUnitFew;
     return texts::kUnitMany;
 }
 
 }  // namespace
 
 bool Programmer::WriteEeprom() {
-    if (view_.PageCount() == 0) return true;
+    if (view_.PageCount() == 0)
+        return true;
     EvenAddressWindow();
     const uint32_t count = view_.PageCount();
     const uint32_t start = view_.PageStart();
@@ -38,9 +41,11 @@ bool Programmer::WriteEeprom() {
     SendConfigure();
     ReadByte(0x0012);
 
-    if (!PrepareEeprom()) return false;
+    if (!PrepareEeprom())
+        return false;
 
-    for (int i = 0; i < 5; ++i) view_.MovePageUp();
+    for (int i = 0; i < 5; ++i)
+        view_.MovePageUp();
     view_.MovePageDown();
     Pause(20);
     Flush();
@@ -50,7 +55,8 @@ bool Programmer::WriteEeprom() {
     if (selectionOnly) {
         steps = 0;
         for (uint32_t i = 0; i < count; ++i)
-            if (view_.CellSelected(i)) ++steps;
+            if (view_.CellSelected(i))
+                ++steps;
     }
     view_.Progress(int32_t(steps));
 
@@ -62,8 +68,7 @@ bool Programmer::WriteEeprom() {
 
         const uint16_t address = uint16_t(start + offset);
         // An empty cell keeps the target's own byte.
-        const uint8_t hi =
-            view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
+        const uint8_t hi = view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
         const uint8_t lo = view_.CellEmpty(offset + 1) ? ReadByte(uint16_t(address + 1))
                                                        : view_.GetCellByte(offset + 1);
 
@@ -113,9 +118,11 @@ bool Programmer::WriteEeprom() {
 
         view_.Progress(0);
         view_.Progress(0);
-        if (offset % 512 == 0 && offset != 0) view_.MovePageDown();
+        if (offset % 512 == 0 && offset != 0)
+            view_.MovePageDown();
         view_.SetStatusText(1, std::to_string(offset + 2));
-        if (!selectionOnly) view_.SelectCell(offset + 1, false);
+        if (!selectionOnly)
+            view_.SelectCell(offset + 1, false);
         view_.RepaintGrid();
 
         if (!link_.Connected()) {
@@ -125,21 +132,26 @@ bool Programmer::WriteEeprom() {
     }
 
     const uint32_t n = offset < count ? offset : count;
-    if (failedCount > 0) failedCount += count - n;
+    if (failedCount > 0)
+        failedCount += count - n;
     view_.SetStatusText(0, texts::kWritePrefix + std::to_string(n) + WriteUnit(n));
     view_.Progress(-1);
     Flush();
 
-    if (failedCount == 0) return link_.Connected();
+    if (failedCount == 0)
+        return link_.Connected();
     view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
     Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
     return false;
 }
 
-bool Programmer::PrepareEeprom() { return s12Target_ ? PrepareS12() : PrepareHc12(); }
+bool Programmer::PrepareEeprom() {
+    return s12Target_ ? PrepareS12() : PrepareHc12();
+}
 
 void Programmer::EraseWord(uint16_t address) {
-    if (!s12Target_) EraseWordHc12(address);
+    if (!s12Target_)
+        EraseWordHc12(address);
 }
 
 bool Programmer::ProgramWord(uint16_t address, uint8_t hi, uint8_t lo) {

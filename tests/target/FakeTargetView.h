@@ -19,10 +19,10 @@
 namespace hc12::testing {
 
 class FakeTargetView final : public TargetView {
-public:
+  public:
     // --- what the test sets up ---
-    SerialLink* link = nullptr;           // OpenDefaultPort opens COM1 on it
-    std::deque<MsgAnswer> answers;        // answers to Yes/No questions, in order
+    SerialLink* link = nullptr;     // OpenDefaultPort opens COM1 on it
+    std::deque<MsgAnswer> answers;  // answers to Yes/No questions, in order
     MsgAnswer defaultAnswer = MsgAnswer::Yes;
     std::string quartzText = "Auto";
     bool selectionOnly = false;
@@ -39,7 +39,8 @@ public:
         std::snprintf(hex, sizeof hex, "%04X", start & 0xFFFF);
         startField = hex;
         countField = std::to_string(count_);
-        for (uint32_t i = 0; i < bytes.size(); ++i) cells_[i] = bytes[i];
+        for (uint32_t i = 0; i < bytes.size(); ++i)
+            cells_[i] = bytes[i];
     }
     void ClearCell(uint32_t index) { cells_.at(index).reset(); }
     void Select(uint32_t index) { selected_.insert(index); }
@@ -69,8 +70,10 @@ public:
     MsgAnswer ShowMessage(const Message& message) override {
         messages.push_back(message);
         events.push_back("box:" + message.text);
-        if (message.buttons == MsgButtons::Ok) return MsgAnswer::Ok;
-        if (answers.empty()) return defaultAnswer;
+        if (message.buttons == MsgButtons::Ok)
+            return MsgAnswer::Ok;
+        if (answers.empty())
+            return defaultAnswer;
         MsgAnswer a = answers.front();
         answers.pop_front();
         return a;
@@ -96,7 +99,8 @@ public:
             gaugeCounter_ = 0;
             events.push_back("gauge:" + std::to_string(n));
         } else if (n == 0) {
-            if (!gaugeRunning_) return;
+            if (!gaugeRunning_)
+                return;
             if (++gaugeCounter_ >= gaugeTotal_) {
                 gaugeRunning_ = false;
                 ++gaugeEndsAtTotal;
@@ -124,7 +128,8 @@ public:
     void SelectQuartz(int index) override {
         static const char* const kItems[] = {"Auto", "16MHz", "8MHz", "4MHz"};
         quartzText = kItems[index];
-        if (onSelectQuartz) onSelectQuartz(index);
+        if (onSelectQuartz)
+            onSelectQuartz(index);
     }
     bool SelectionOnly() override { return selectionOnly; }
 
@@ -143,7 +148,8 @@ public:
     }
     void OpenDefaultPort() override {
         events.push_back("open-default-port");
-        if (link) link->OpenPort(0);
+        if (link)
+            link->OpenPort(0);
     }
 
     uint32_t PageCount() override { return count_; }
@@ -159,19 +165,21 @@ public:
     bool CellEmpty(uint32_t index) override {
         return index >= cells_.size() || !cells_[index].has_value();
     }
-    uint8_t GetCellByte(uint32_t index) override {
-        return CellEmpty(index) ? 0 : *cells_[index];
-    }
+    uint8_t GetCellByte(uint32_t index) override { return CellEmpty(index) ? 0 : *cells_[index]; }
     void SetCellByte(uint32_t index, uint8_t value) override {
-        if (index < cells_.size()) cells_[index] = value;
+        if (index < cells_.size())
+            cells_[index] = value;
     }
     void MarkCellRed(uint32_t index) override {
-        if (index < cells_.size()) red.insert(index);
+        if (index < cells_.size())
+            red.insert(index);
     }
     bool CellSelected(uint32_t index) override { return selected_.count(index) != 0; }
     void SelectCell(uint32_t index, bool add) override {
-        if (index >= cells_.size()) return;
-        if (!add) selected_.clear();
+        if (index >= cells_.size())
+            return;
+        if (!add)
+            selected_.clear();
         selected_.insert(index);
     }
     void ScrollGrid(int verticalPosition) override {
@@ -186,7 +194,7 @@ public:
     bool checkBoxChecked = true;
     int repaints = 0;
 
-private:
+  private:
     std::vector<std::optional<uint8_t>> cells_ = std::vector<std::optional<uint8_t>>(16);
     std::set<uint32_t> selected_;
     uint32_t count_ = 0;

@@ -12,8 +12,7 @@ TEST(ResetInterface, RightGreetingRunsAndConfiguresTheInterface) {
     TargetRig rig(Board("HC912D60x"));
     ASSERT_TRUE(rig.link.OpenPort(0));
     EXPECT_TRUE(rig.programmer.ResetInterface());
-    EXPECT_EQ(rig.view.statusHistory[3],
-              (Frames{"Reset.", "Brak połączenia.", "Połączony."}));
+    EXPECT_EQ(rig.view.statusHistory[3], (Frames{"Reset.", "Brak połączenia.", "Połączony."}));
     EXPECT_EQ(rig.link.ConnectionState(), kConnected);
     EXPECT_EQ(rig.NewFrames(), (Frames{"R", "U 00"}));
     EXPECT_FALSE(rig.view.commandsEnabled);  // only a whole connect unlocks them
@@ -112,7 +111,8 @@ TEST(Connect, AutoQuartzTriesSixteenEightFourInTurn) {
     const Frames a4 = {"R", "U 02", "U 01", "C 000F", "C 000F"};
     auto join = [](std::initializer_list<Frames> parts) {
         Frames all;
-        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        for (const auto& p : parts)
+            all.insert(all.end(), p.begin(), p.end());
         return all;
     };
     const DetectCase cases[] = {
@@ -196,8 +196,7 @@ TEST(Connect, McNineS12ReportsItsMemoryMapAndTakesTheEepromWindow) {
         const Frames frames = rig.NewFrames();
         ASSERT_GE(frames.size(), 6u);
         const Frames tail(frames.end() - 6, frames.end());
-        EXPECT_EQ(tail, (Frames{"z 0012 21", "z 0010 41", "C 001C", "C 0010", "C 001C",
-                                "C 0012"}));
+        EXPECT_EQ(tail, (Frames{"z 0012 21", "z 0010 41", "C 001C", "C 0010", "C 001C", "C 0012"}));
         ASSERT_EQ(rig.view.messages.size(), 1u);
         EXPECT_EQ(rig.view.messages[0].text, c.report);
         EXPECT_EQ(rig.view.messages[0].caption, "Parametry");
@@ -225,10 +224,8 @@ TEST(Connect, McNineS12ReportShowsTheMapTheTargetAlreadyHas) {
     };
     const Case cases[] = {
         {0x05, 0x21, "RAM: 12 KB  Początek: 0x4000 EEPROM: 0 KB  Początek: 0x2000", "0", "2000"},
-        {0x15, 0x21, "RAM: 12 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000", "2048",
-         "2000"},
-        {0x13, 0xF9, "RAM: 8 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0xF800", "2048",
-         "F800"},
+        {0x15, 0x21, "RAM: 12 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000", "2048", "2000"},
+        {0x13, 0xF9, "RAM: 8 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0xF800", "2048", "F800"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.report);

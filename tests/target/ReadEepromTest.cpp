@@ -13,7 +13,8 @@ using Frames = std::vector<std::string>;
 // A connected HC912D60x rig with the EEPROM at 0x0C00 holding address-derived bytes.
 struct ReadRig : TargetRig {
     explicit ReadRig(sim::BoardOptions options = Board("HC912D60x", 8)) : TargetRig(options) {
-        for (uint32_t a = 0x0C00; a < 0x1000; ++a) board.Poke(uint16_t(a), Pattern(a));
+        for (uint32_t a = 0x0C00; a < 0x1000; ++a)
+            board.Poke(uint16_t(a), Pattern(a));
         ChooseQuartz("8MHz");
         Connect("HC912D60x");
         EXPECT_TRUE(view.commandsEnabled);
@@ -37,7 +38,8 @@ TEST(ReadEeprom, FillsThePageWordByWordAndReportsTheCount) {
     EXPECT_EQ(frames[4], "L 0C02");
     EXPECT_EQ(frames.back(), "L 1004");
 
-    for (uint32_t i = 0; i < 1024; ++i) ASSERT_EQ(rig.view.Cell(i), ReadRig::Pattern(0x0C00 + i));
+    for (uint32_t i = 0; i < 1024; ++i)
+        ASSERT_EQ(rig.view.Cell(i), ReadRig::Pattern(0x0C00 + i));
     EXPECT_TRUE(rig.view.red.empty());
     EXPECT_EQ(rig.view.Status(0), "Przeczytano  1030  bajtów.");
     EXPECT_TRUE(rig.view.messages.empty());

@@ -16,8 +16,7 @@ TEST(PrepareEeprom, McNineS12RefusesAProtectedOrUnreadyEeprom) {
     };
     const Case cases[] = {
         {"all protected", 0x7F, {}, {}, "Cały EEPROM jest zabespieczony przed zapisem!"},
-        {"top protected", 0x85, {}, {},
-         "Ostatnie 321bajty EEPROMu są chronione przed zapisem!"},
+        {"top protected", 0x85, {}, {}, "Ostatnie 321bajty EEPROMu są chronione przed zapisem!"},
         {"divider locked", {}, 0x00, {}, "Nie ustawiono ECLKDIV!"},
         {"status", {}, {}, 0xC4, "1: Błędy w rejestrze ESTAT!"},
     };
@@ -111,13 +110,13 @@ TEST(FamilySequences, ClockDividersFollowTheQuartzAndTheWriteHolds) {
         ASSERT_TRUE(rig.connected);
         const uint16_t start = rig.start();
         std::vector<uint8_t> bytes(64);
-        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 37 + 0x5A);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = uint8_t(i * 37 + 0x5A);
         rig.view.LoadPage(start, bytes);
         EXPECT_TRUE(rig.programmer.WriteEeprom());
         Frames dividers;
         for (const auto& f : rig.NewFrames())
-            if (f.rfind("z 0110", 0) == 0 || f.rfind("z 00EE", 0) == 0 ||
-                f.rfind("z 00EF", 0) == 0)
+            if (f.rfind("z 0110", 0) == 0 || f.rfind("z 00EE", 0) == 0 || f.rfind("z 00EF", 0) == 0)
                 dividers.push_back(f);
         EXPECT_EQ(dividers, c.dividerFrames);
         for (uint32_t i = 0; i < bytes.size(); ++i)

@@ -19,7 +19,8 @@ namespace hc12::testing {
 
 // A frame as text: "C 0115", "L 0C00", "z 00F3 B6", "s 0C00 12 34", "U 02", "R".
 inline std::string FrameText(const std::vector<uint8_t>& b) {
-    if (b.empty()) return "";
+    if (b.empty())
+        return "";
     std::string s(1, char(b[0]));
     char buf[8];
     size_t i = 1;
@@ -37,7 +38,8 @@ inline std::string FrameText(const std::vector<uint8_t>& b) {
 
 inline const ModelRecord& Model(const std::string& name) {
     for (const auto& m : ModelTable())
-        if (m.name == name) return m;
+        if (m.name == name)
+            return m;
     throw std::runtime_error("no model " + name);
 }
 
@@ -46,7 +48,8 @@ struct TargetRig {
         : board(clock, std::move(options)),
           link(clock, view,
                [this, portOpens](const std::string& name) -> std::unique_ptr<SerialPort> {
-                   if (!portOpens || name != "COM1") return nullptr;
+                   if (!portOpens || name != "COM1")
+                       return nullptr;
                    return board.OpenPort();
                }),
           programmer(link, view) {
@@ -78,7 +81,8 @@ struct TargetRig {
     std::vector<std::string> NewFrames() {
         std::vector<std::string> out;
         const auto& log = board.FrameLog();
-        for (; seen < log.size(); ++seen) out.push_back(FrameText(log[seen].bytes));
+        for (; seen < log.size(); ++seen)
+            out.push_back(FrameText(log[seen].bytes));
         return out;
     }
     std::vector<sim::FrameRecord> NewRecords() {
@@ -100,8 +104,7 @@ struct TargetRig {
 // A rig connected to `model` with the quartz chosen, frames and boxes of the
 // connect put aside.
 struct WriteRig : TargetRig {
-    explicit WriteRig(const std::string& model, sim::BoardOptions options = {},
-                      int quartzMhz = 8)
+    explicit WriteRig(const std::string& model, sim::BoardOptions options = {}, int quartzMhz = 8)
         : TargetRig(WithModel(options, model, quartzMhz)) {
         ChooseQuartz(std::to_string(quartzMhz) + "MHz");
         Connect(model);

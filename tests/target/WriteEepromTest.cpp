@@ -12,7 +12,8 @@ using Frames = std::vector<std::string>;
 
 std::vector<uint8_t> Bytes(size_t n, uint8_t seed) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(seed + i * 13);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = uint8_t(seed + i * 13);
     return v;
 }
 
@@ -22,7 +23,8 @@ TEST(WriteEeprom, HcTwelveWordIsErasedProgrammedAndVerifiedWithEveryPause) {
     EXPECT_TRUE(rig.programmer.WriteEeprom());
     const auto records = rig.NewRecords();
     Frames frames;
-    for (const auto& r : records) frames.push_back(FrameText(r.bytes));
+    for (const auto& r : records)
+        frames.push_back(FrameText(r.bytes));
     EXPECT_EQ(frames, (Frames{"U 02", "C 0012",
                               // preparation, with the 8 MHz divider 35 x 8
                               "z 0012 01", "z 00F0 FC", "z 00F1 00", "z 00EE 01", "z 00EF 18",
@@ -54,11 +56,12 @@ TEST(WriteEeprom, McNineS12WordIsProgrammedAfterTheBulkErase) {
     EXPECT_TRUE(rig.programmer.WriteEeprom());
     const auto records = rig.NewRecords();
     Frames frames;
-    for (const auto& r : records) frames.push_back(FrameText(r.bytes));
+    for (const auto& r : records)
+        frames.push_back(FrameText(r.bytes));
     const std::string s = TargetRig::Hex4(start);
     // Preparation up to the bulk erase, ECLKDIV 0x2B for 8 MHz.
-    const Frames head = {"U 02",      "C 0012",      "z 0114 FF", "C 0114", "C 0110",
-                         "z 0110 2B", "C 0110",      "C 0115"};
+    const Frames head = {"U 02",   "C 0012",    "z 0114 FF", "C 0114",
+                         "C 0110", "z 0110 2B", "C 0110",    "C 0115"};
     ASSERT_GT(frames.size(), head.size());
     EXPECT_EQ(Frames(frames.begin(), frames.begin() + long(head.size())), head);
     EXPECT_EQ(rig.Count(frames, "s " + s + " FF FF"), 3);
@@ -66,9 +69,8 @@ TEST(WriteEeprom, McNineS12WordIsProgrammedAfterTheBulkErase) {
     // The word: data, command, start, wait for completion, check, read back.
     const auto word = std::find(frames.begin(), frames.end(), "s " + s + " 12 34");
     ASSERT_NE(word, frames.end());
-    EXPECT_EQ(Frames(word, frames.end()),
-              (Frames{"s " + s + " 12 34", "z 0116 20", "z 0115 80", "C 0115", "C 0115",
-                      "L " + s}));
+    EXPECT_EQ(Frames(word, frames.end()), (Frames{"s " + s + " 12 34", "z 0116 20", "z 0115 80",
+                                                  "C 0115", "C 0115", "L " + s}));
     EXPECT_EQ(rig.board.Peek(start), 0x12);
     EXPECT_EQ(rig.board.Peek(uint16_t(start + 1)), 0x34);
     EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
@@ -94,7 +96,8 @@ TEST(WriteEeprom, WholePageOnBothFamiliesReadsBackTheSame) {
         EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{255}));
 
         EXPECT_TRUE(rig.programmer.ReadEeprom());
-        for (uint32_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(rig.view.Cell(i), bytes[i]) << i;
+        for (uint32_t i = 0; i < bytes.size(); ++i)
+            ASSERT_EQ(rig.view.Cell(i), bytes[i]) << i;
     }
 }
 
@@ -133,9 +136,9 @@ TEST(WriteEeprom, ByteThatWillNotProgramIsRedSelectedAndCounted) {
 
 TEST(WriteEeprom, QuestionAtATenthOrATwentiethOfTheCount) {
     struct Case {
-        uint32_t count;     // one stuck byte = count / 10 or count / 20
+        uint32_t count;  // one stuck byte = count / 10 or count / 20
         MsgAnswer answer;
-        int questions;      // how often it is asked
+        int questions;  // how often it is asked
         const char* field0;
         const char* field1;
     };
@@ -157,7 +160,8 @@ TEST(WriteEeprom, QuestionAtATenthOrATwentiethOfTheCount) {
         EXPECT_FALSE(rig.programmer.WriteEeprom());
         int questions = 0;
         for (const auto& m : rig.view.messages) {
-            if (m.buttons != MsgButtons::YesNo) continue;
+            if (m.buttons != MsgButtons::YesNo)
+                continue;
             ++questions;
             EXPECT_EQ(m.text, "Nie udało się zapisać 1komórek\nCzy kontynuować?");
             EXPECT_EQ(m.caption, "Błąd");
@@ -175,7 +179,8 @@ TEST(WriteEeprom, QuestionAtATenthOrATwentiethOfTheCount) {
 
 TEST(WriteEeprom, SelectionOnlyWritesTheWordsOfSelectedCells) {
     WriteRig rig("HC912D60x");
-    for (uint32_t a = 0x0C00; a < 0x0C10; ++a) rig.board.Poke(uint16_t(a), 0xEE);
+    for (uint32_t a = 0x0C00; a < 0x0C10; ++a)
+        rig.board.Poke(uint16_t(a), 0xEE);
     rig.view.LoadPage(0x0C00, Bytes(16, 0x40));
     rig.view.selectionOnly = true;
     rig.view.Select(5);
@@ -215,7 +220,8 @@ TEST(WriteEeprom, SelectionOnlyFailedByteJoinsTheSelection) {
 
 TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
     WriteRig rig("HC912D60x");
-    for (uint32_t a = 0x0C00; a < 0x0C40; ++a) rig.board.Poke(uint16_t(a), uint8_t(a));
+    for (uint32_t a = 0x0C00; a < 0x0C40; ++a)
+        rig.board.Poke(uint16_t(a), uint8_t(a));
     // A page of one row (16 cells) with a count of 34: 18 bytes lie beyond it.
     rig.view.LoadPage(0x0C00, std::vector<uint8_t>(16, 0x00), 34);
     rig.view.ClearCell(3);
@@ -225,7 +231,8 @@ TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
     EXPECT_EQ(rig.Count(frames, "C 0C02"), 0);
     EXPECT_EQ(rig.board.Peek(0x0C02), 0x00);
     EXPECT_EQ(rig.board.Peek(0x0C03), 0x03);
-    for (uint32_t a = 0x0C10; a < 0x0C22; ++a) EXPECT_EQ(rig.board.Peek(uint16_t(a)), uint8_t(a));
+    for (uint32_t a = 0x0C10; a < 0x0C22; ++a)
+        EXPECT_EQ(rig.board.Peek(uint16_t(a)), uint8_t(a));
     EXPECT_EQ(rig.board.Peek(0x0C22), 0x22);  // outside the window: untouched
     EXPECT_EQ(rig.view.Status(0), "Zapisano  34  bajtów.");
     EXPECT_TRUE(rig.view.messages.empty());

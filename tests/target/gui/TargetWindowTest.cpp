@@ -16,7 +16,7 @@ namespace hc12::testing {
 namespace {
 
 class TargetWindow : public ::testing::Test {
-protected:
+  protected:
     void Open(const std::string& portValue) {
         AppOptions options;
         options.clock = &clock;
@@ -65,7 +65,8 @@ TEST_F(TargetWindow, HcTwelveCycleOfReadEditWriteAndReadBack) {
     EXPECT_EQ(frame->GetCellByte(0), 0xFF);
     EXPECT_EQ(frame->GetCellByte(1023), 0xFF);
 
-    for (uint32_t i = 0; i < 1024; i += 97) frame->SetCellByte(i, uint8_t(i / 97 + 0x30));
+    for (uint32_t i = 0; i < 1024; i += 97)
+        frame->SetCellByte(i, uint8_t(i / 97 + 0x30));
     Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
     EXPECT_EQ(Status(0), "Zapisano  1024  bajtów.");
     EXPECT_EQ(Status(1), "1024");
@@ -95,13 +96,15 @@ TEST_F(TargetWindow, McNineS12CycleWithItsReport) {
 
     Event(wxEVT_BUTTON, ID_READ_EEPROM);
     EXPECT_EQ(Status(0), "Przeczytano  2048  bajtów.");
-    for (uint32_t i = 0; i < 2048; ++i) frame->SetCellByte(i, uint8_t(i * 5 + 1));
+    for (uint32_t i = 0; i < 2048; ++i)
+        frame->SetCellByte(i, uint8_t(i * 5 + 1));
     Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
     EXPECT_EQ(Status(0), "Zapisano  2048  bajtów.");
 
     Event(wxEVT_MENU, ID_NEW_BUFFER);
     Event(wxEVT_BUTTON, ID_READ_EEPROM);
-    for (uint32_t i = 0; i < 2048; ++i) ASSERT_EQ(frame->GetCellByte(i), uint8_t(i * 5 + 1)) << i;
+    for (uint32_t i = 0; i < 2048; ++i)
+        ASSERT_EQ(frame->GetCellByte(i), uint8_t(i * 5 + 1)) << i;
 }
 
 TEST_F(TargetWindow, LinkLostDuringAReadLocksTheCommands) {
