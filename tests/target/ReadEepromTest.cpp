@@ -142,5 +142,23 @@ TEST(ReadEeprom, InterfaceUnpluggedMidwayStopsAndLocksTheCommands) {
     EXPECT_FALSE(rig.view.Cell(8).has_value());
 }
 
+TEST(ReadEeprom, LineErrorShowsItsBoxBeforeTheLostLinkMessage) {
+    sim::BoardOptions options = Board("HC912D60x", 8);
+    // The second reply byte of the read's third word comes with a framing and a
+    // parity error.
+    options.lineErrorAtReplyByte = 1 + 1 + 2 * 4 + 1;
+    options.lineErrorBits = kCeFrame | kCeRxParity;
+    ReadRig rig(options);
+    rig.view.SetCountField("16");
+    EXPECT_FALSE(rig.programmer.ReadEeprom());
+    std::vector<std::string> texts;
+    for (const auto& m : rig.view.messages)
+        texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Wykryto błędy w ramce", "Wykryto błąd parzystości",
+                                               "Utracono połącznie z interfejsem! "}));
+    EXPECT_EQ(rig.view.Status(0), "Przeczytano  4  bajty.");
+    EXPECT_FALSE(rig.view.commandsEnabled);
+}
+
 }  // namespace
 }  // namespace hc12::testing
