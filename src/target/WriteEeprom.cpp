@@ -1,5 +1,6 @@
 // Write the current page (or its selected words) into the target's EEPROM, verifying
 // and reprogramming every word.
+#include <algorithm>
 #include <string>
 
 #include "Programmer.h"
@@ -62,6 +63,7 @@ bool Programmer::WriteEeprom() {
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
+    bool stoppedAfterWord = false;  // the word at offset was processed before the stop
     for (; offset < count; offset += 2) {
         if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
             continue;
@@ -111,8 +113,10 @@ bool Programmer::WriteEeprom() {
                 const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
                                              texts::kCells + "\n" + texts::kContinue;
                 if (view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
-                                       MsgIcon::Error}) == MsgAnswer::No)
+                                       MsgIcon::Error}) == MsgAnswer::No) {
+                    stoppedAfterWord = true;
                     break;
+                }
             }
         }
 
@@ -127,13 +131,18 @@ bool Programmer::WriteEeprom() {
 
         if (!link_.Connected()) {
             Error(texts::kLinkLostDuring);
+            stoppedAfterWord = true;
             break;
         }
     }
 
     const uint32_t n = offset < count ? offset : count;
+    // Bytes not attempted count as failed. The word the write stopped at was
+    // attempted, and its failed bytes are already counted: counting them again would
+    // report more failed cells than the window holds.
+    const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
     if (failedCount > 0)
-        failedCount += count - n;
+        failedCount += count - attempted;
     view_.SetStatusText(0, texts::kWritePrefix + std::to_string(n) + WriteUnit(n));
     view_.Progress(-1);
     Flush();
