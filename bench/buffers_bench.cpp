@@ -47,7 +47,8 @@ double Median(std::vector<double> v) {
 double Time(const std::function<void()>& prepare, const std::function<void()>& run) {
     std::vector<double> ms;
     for (int i = 0; i < kRuns; ++i) {
-        if (prepare) prepare();
+        if (prepare)
+            prepare();
         const auto t0 = WallClock::now();
         run();
         ms.push_back(std::chrono::duration<double, std::milli>(WallClock::now() - t0).count());
@@ -74,7 +75,8 @@ void ModelFigures() {
     PageModel page;
     const double load = Time({}, [&] {
         page.Build(kMiB);
-        for (uint32_t i = 0; i < kMiB; ++i) page.SetCellByte(i, uint8_t(i * 7));
+        for (uint32_t i = 0; i < kMiB; ++i)
+            page.SetCellByte(i, uint8_t(i * 7));
     });
     std::printf("  build + 1 MiB of SetCellByte   %8.2f\n", load);
     page.set_count(kMiB);
@@ -98,10 +100,10 @@ void ModelFigures() {
 
 // Answers the file dialogs with a path and every question with Yes.
 class BenchHook : public wxModalDialogHook {
-public:
+  public:
     std::string path;
 
-protected:
+  protected:
     int Enter(wxDialog* dialog) override {
         if (auto* files = dynamic_cast<wxFileDialog*>(dialog)) {
             files->SetPath(wxString::FromUTF8(path));
@@ -145,7 +147,8 @@ void WindowFigures(const std::string& dir) {
     const std::string file = dir + "/buffers-bench-1mib.bin";
     {
         std::ofstream out(file, std::ios::binary);
-        for (uint32_t i = 0; i < kMiB; ++i) out.put(char(uint8_t(i * 13)));
+        for (uint32_t i = 0; i < kMiB; ++i)
+            out.put(char(uint8_t(i * 13)));
     }
     hook.path = file;
     const double load = Time([&] { frame->countField()->SetText("512"); },
@@ -178,13 +181,15 @@ void WindowFigures(const std::string& dir) {
     BufferNotebook* nb = frame->notebook();
     frame->countField()->SetText(std::to_string(k64KiB));
     nb->BuildPageGrid(k64KiB);  // page 0: 64 KiB
-    for (uint32_t i = 0; i < k64KiB; ++i) nb->CurrentGrid()->model().SetCellByte(i, uint8_t(i));
+    for (uint32_t i = 0; i < k64KiB; ++i)
+        nb->CurrentGrid()->model().SetCellByte(i, uint8_t(i));
     Command(frame, wxEVT_MENU, ID_NEW_BUFFER);  // page 1: 64 KiB
     for (uint32_t i = 0; i < k64KiB; ++i)
         nb->CurrentGrid()->model().SetCellByte(i, uint8_t(i % 1000 ? i : i + 1));
     const double compare = Time(
         [&] {
-            while (nb->GetPageCount() > 2) nb->CloseCurrentPage();
+            while (nb->GetPageCount() > 2)
+                nb->CloseCurrentPage();
             nb->SetSelection(0);
         },
         [&] {
@@ -192,7 +197,8 @@ void WindowFigures(const std::string& dir) {
             Repaint(frame);
         });
     std::printf("  compare 2 x 64 KiB, repaint    %8.2f\n", compare);
-    while (nb->GetPageCount() > 2) nb->CloseCurrentPage();
+    while (nb->GetPageCount() > 2)
+        nb->CloseCurrentPage();
     nb->SetSelection(0);
 
     BufferGrid* grid = nb->CurrentGrid();
@@ -221,7 +227,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 2;
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit())
+        return 2;
     {
         wxEventLoop loop;
         wxEventLoopActivator active(&loop);

@@ -16,12 +16,13 @@ namespace {
 // laying out text anew for every cell of every repaint made each full repaint cost
 // a fifth of a second.
 class ByteCellRenderer : public wxGridCellStringRenderer {
-public:
+  public:
     void Draw(wxGrid& grid, wxGridCellAttr& attr, wxDC& dc, const wxRect& rect, int row, int col,
               bool isSelected) override {
         wxGridCellRenderer::Draw(grid, attr, dc, rect, row, col, isSelected);
         const wxString text = grid.GetCellValue(row, col);
-        if (text.empty() || rect.width <= 0 || rect.height <= 0) return;
+        if (text.empty() || rect.width <= 0 || rect.height <= 0)
+            return;
         SetTextColoursAndFont(grid, attr, dc, isSelected);
         const wxFont font = attr.GetFont();
         // The font's own comparison measures text; the same font object, or one of
@@ -34,7 +35,8 @@ public:
             }
             font_ = font;
         }
-        if (looks_.size() > 8192) looks_.clear();
+        if (looks_.size() > 8192)
+            looks_.clear();
         const wxColour fg = dc.GetTextForeground();
         const wxColour bg = dc.GetTextBackground();
         int hAlign = wxALIGN_CENTRE, vAlign = wxALIGN_CENTRE;
@@ -45,13 +47,15 @@ public:
                std::to_wstring(rect.width) + L'x' + std::to_wstring(rect.height) + L'/' +
                std::to_wstring(hAlign) + L'/' + std::to_wstring(vAlign);
         auto it = looks_.find(key);
-        if (it == looks_.end()) it = looks_.emplace(key, Render(dc, text, fg, bg, rect.GetSize(), hAlign, vAlign)).first;
+        if (it == looks_.end())
+            it =
+                looks_.emplace(key, Render(dc, text, fg, bg, rect.GetSize(), hAlign, vAlign)).first;
         dc.DrawBitmap(it->second, rect.x, rect.y, false);
     }
 
     wxGridCellRenderer* Clone() const override { return new ByteCellRenderer; }
 
-private:
+  private:
     wxBitmap Render(wxDC& target, const wxString& text, const wxColour& fg, const wxColour& bg,
                     const wxSize& size, int hAlign, int vAlign) {
         wxBitmap bitmap(size, target.GetDepth() > 0 ? target.GetDepth() : -1);
@@ -83,14 +87,13 @@ private:
 
 }  // namespace
 
-wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid)
-    EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
+wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid) EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
     EVT_GRID_CELL_LEFT_CLICK(BufferGrid::OnCellLeftClick)
-    EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange)
-wxEND_EVENT_TABLE()
+        EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange) wxEND_EVENT_TABLE()
 
-BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
-                       long style, const wxString& name, uint32_t bytes)
+            BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos,
+                                   const wxSize& size, long style, const wxString& name,
+                                   uint32_t bytes)
     : wxGrid(parent, id, pos, size, style, name) {
     SetWindowStyle(wxSTATIC_BORDER);
     SetRowLabelSize(42);
@@ -114,21 +117,28 @@ BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     // The separator and the character columns are narrower than the toolkit's
     // smallest default width.
     SetColMinimalAcceptableWidth(1);
-    for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c) SetColSize(c, 12);
+    for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c)
+        SetColSize(c, 12);
     SetColSize(PageModel::kSeparatorColumn, 4);
 }
 
 BufferGrid::~BufferGrid() = default;
 
-wxGridCellRenderer* BufferGrid::NewCellRenderer() { return new ByteCellRenderer; }
+wxGridCellRenderer* BufferGrid::NewCellRenderer() {
+    return new ByteCellRenderer;
+}
 
 void BufferGrid::UseCellRenderer(wxGridCellRenderer* shared) {
     shared->IncRef();
     SetDefaultRenderer(shared);
 }
 
-PageModel& BufferGrid::model() { return table_->model(); }
-const PageModel& BufferGrid::model() const { return table_->model(); }
+PageModel& BufferGrid::model() {
+    return table_->model();
+}
+const PageModel& BufferGrid::model() const {
+    return table_->model();
+}
 
 void BufferGrid::SetStart(uint32_t start) {
     model().set_start(start);
@@ -136,18 +146,21 @@ void BufferGrid::SetStart(uint32_t start) {
 }
 
 void BufferGrid::RelabelRows() {
-    if (wxWindow* labels = GetGridRowLabelWindow()) labels->Refresh();
+    if (wxWindow* labels = GetGridRowLabelWindow())
+        labels->Refresh();
 }
 
 void BufferGrid::RefreshChanged() {
     uint32_t first = 0;
     uint32_t last = 0;
-    if (!model().TakeChanged(first, last)) return;
+    if (!model().TakeChanged(first, last))
+        return;
     const int top = int(first / PageModel::kBytesPerRow);
     const int bottom = int(last / PageModel::kBytesPerRow);
     // A block taller than the window repaints the window: the grid would otherwise
     // walk every cell of the block, seen or not.
-    const int shownRows = GetGridWindow()->GetClientSize().GetHeight() / std::max(GetDefaultRowSize(), 1) + 2;
+    const int shownRows =
+        GetGridWindow()->GetClientSize().GetHeight() / std::max(GetDefaultRowSize(), 1) + 2;
     if (bottom - top > shownRows)
         GetGridWindow()->Refresh();
     else
@@ -162,26 +175,32 @@ std::vector<CellBlock> BufferGrid::SelectedBlocks() const {
 }
 
 bool BufferGrid::ByteSelected(uint32_t index) const {
-    if (index >= model().capacity()) return false;
-    return IsInSelection(int(index / PageModel::kBytesPerRow), int(index % PageModel::kBytesPerRow));
+    if (index >= model().capacity())
+        return false;
+    return IsInSelection(int(index / PageModel::kBytesPerRow),
+                         int(index % PageModel::kBytesPerRow));
 }
 
 void BufferGrid::SelectByte(uint32_t index, bool add) {
-    if (index >= model().capacity()) return;
+    if (index >= model().capacity())
+        return;
     const int row = int(index / PageModel::kBytesPerRow);
     const int col = int(index % PageModel::kBytesPerRow);
     // Selected here with its mirror directly: going through the range event would
     // replace the selection, and a cell added to it must not drop the others.
     mirrorActive_ = true;
-    if (!add) ClearSelection();
-    SelectBlock(row, col + PageModel::kFirstCharColumn, row, col + PageModel::kFirstCharColumn, true);
+    if (!add)
+        ClearSelection();
+    SelectBlock(row, col + PageModel::kFirstCharColumn, row, col + PageModel::kFirstCharColumn,
+                true);
     SelectBlock(row, col, row, col, true);
     mirrorActive_ = false;
 }
 
 void BufferGrid::SelectMirrored(int top, int left, int bottom, int right) {
     const auto blocks = MirroredSelection({top, left, bottom, right});
-    if (!blocks) return;
+    if (!blocks)
+        return;
     mirrorActive_ = true;
     ClearSelection();
     // The mirror goes in first so that the user's block stays the one the grid
@@ -192,8 +211,10 @@ void BufferGrid::SelectMirrored(int top, int left, int bottom, int right) {
 }
 
 void BufferGrid::OnRangeSelect(wxGridRangeSelectEvent& event) {
-    if (!event.Selecting() || mirrorActive_) return;
-    SelectMirrored(event.GetTopRow(), event.GetLeftCol(), event.GetBottomRow(), event.GetRightCol());
+    if (!event.Selecting() || mirrorActive_)
+        return;
+    SelectMirrored(event.GetTopRow(), event.GetLeftCol(), event.GetBottomRow(),
+                   event.GetRightCol());
 }
 
 void BufferGrid::OnCellLeftClick(wxGridEvent& event) {

@@ -16,10 +16,10 @@ namespace hc12 {
 class PageGridTable;
 
 class BufferGrid : public wxGrid {
-public:
+  public:
     // Builds the whole grid for `size` bytes (empty cells, count and start 0).
-    BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
-               long style, const wxString& name, uint32_t bytes);
+    BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
+               const wxString& name, uint32_t bytes);
     ~BufferGrid() override;
 
     // The cell renderer the grids share, so that what one page has drawn the
@@ -51,7 +51,7 @@ public:
     void OnCellLeftClick(wxGridEvent& event);
     void OnCellChange(wxGridEvent& event);
 
-private:
+  private:
     void SelectMirrored(int top, int left, int bottom, int right);
 
     PageGridTable* table_ = nullptr;

@@ -13,8 +13,12 @@
 namespace hc12 {
 namespace {
 
-wxString FromUtf8(const std::string& s) { return wxString::FromUTF8(s.data(), s.size()); }
-wxString FromUtf8(const char* s) { return wxString::FromUTF8(s); }
+wxString FromUtf8(const std::string& s) {
+    return wxString::FromUTF8(s.data(), s.size());
+}
+wxString FromUtf8(const char* s) {
+    return wxString::FromUTF8(s);
+}
 
 constexpr uint32_t kDefaultPageBytes = 512;
 // Page panels: tab traversal, no border.
@@ -24,8 +28,7 @@ constexpr long kPageStyle = wxTAB_TRAVERSAL | wxNO_BORDER;
 
 BufferNotebook::BufferNotebook(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                                const wxSize& size, long style, const wxString& name)
-    : wxNotebook(parent, id, pos, size, style, name),
-      cellRenderer_(BufferGrid::NewCellRenderer()) {
+    : wxNotebook(parent, id, pos, size, style, name), cellRenderer_(BufferGrid::NewCellRenderer()) {
     gridTable_.fill(nullptr);
     AddBufferPage("Buf");
 }
@@ -35,15 +38,19 @@ BufferNotebook::~BufferNotebook() {
     cellRenderer_->DecRef();
 }
 
-void BufferNotebook::SetAddressFields(FilteredTextField* startField, FilteredTextField* countField) {
+void BufferNotebook::SetAddressFields(FilteredTextField* startField,
+                                      FilteredTextField* countField) {
     startField_ = startField;
     countField_ = countField;
 }
 
-void BufferNotebook::SetCompareCombo(wxComboBox* compareCombo) { compareCombo_ = compareCombo; }
+void BufferNotebook::SetCompareCombo(wxComboBox* compareCombo) {
+    compareCombo_ = compareCombo;
+}
 
 void BufferNotebook::UpdateCompareComboState() {
-    if (!compareCombo_) return;
+    if (!compareCombo_)
+        return;
     compareCombo_->Enable(compareCombo_->GetCount() > 1);
 }
 
@@ -55,17 +62,20 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
         start = currentGrid_->start();
     }
     if (GetPageCount() >= size_t(kMaxPages)) {
-        wxMessageBox(FromUtf8(kTooManyPagesText), FromUtf8(kWarningCaption), wxOK | wxICON_EXCLAMATION);
+        wxMessageBox(FromUtf8(kTooManyPagesText), FromUtf8(kWarningCaption),
+                     wxOK | wxICON_EXCLAMATION);
         return wxString();
     }
     currentGrid_ = nullptr;
     wxString name = requested;
-    if (name == "Buf") name = wxString::Format("Buf%u", pageCounter_++);
+    if (name == "Buf")
+        name = wxString::Format("Buf%u", pageCounter_++);
 
     auto* page = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, kPageStyle);
     AddPage(page, name, true);
     // The page is only laid out later on some ports; give it the size it gets.
-    if (page->GetSize().GetWidth() < 50) page->SetSize(PageRectGuess());
+    if (page->GetSize().GetWidth() < 50)
+        page->SetSize(PageRectGuess());
 
     if (compareCombo_) {
         compareCombo_->Append(name);
@@ -73,7 +83,8 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
         UpdateCompareComboState();
     }
     BuildPageGrid(size);
-    if (startField_) startField_->SetText(FromUtf8(FormatHex4(start)));
+    if (startField_)
+        startField_->SetText(FromUtf8(FormatHex4(start)));
     return name;
 }
 
@@ -88,51 +99,63 @@ wxRect BufferNotebook::PageRectGuess() const {
 void BufferNotebook::CloseCurrentPage() {
     const int s = GetSelection();
     const int n = int(GetPageCount());
-    if (s < 0) return;
-    for (int i = s; i < n; ++i) gridTable_[size_t(i)] = gridTable_[size_t(i) + 1];
+    if (s < 0)
+        return;
+    for (int i = s; i < n; ++i)
+        gridTable_[size_t(i)] = gridTable_[size_t(i) + 1];
     gridTable_[size_t(n)] = nullptr;
 
     if (compareCombo_) {
         const int entry = compareCombo_->FindString(GetPageText(size_t(s)), true);
-        if (entry != wxNOT_FOUND) compareCombo_->Delete(unsigned(entry));
+        if (entry != wxNOT_FOUND)
+            compareCombo_->Delete(unsigned(entry));
         UpdateCompareComboState();
-        if (compareCombo_->GetCount() > 0) compareCombo_->SetSelection(int(compareCombo_->GetCount()) - 1);
+        if (compareCombo_->GetCount() > 0)
+            compareCombo_->SetSelection(int(compareCombo_->GetCount()) - 1);
     }
     // No current grid while the page goes: the page change this raises must not
     // store the fields into a grid being destroyed.
     currentGrid_ = nullptr;
     DeletePage(size_t(s));
-    if (GetPageCount() == 0) AddBufferPage("Buf");
+    if (GetPageCount() == 0)
+        AddBufferPage("Buf");
 
     int shown = s == 0 ? 0 : (s == n - 1 ? s - 1 : s);
-    if (n == 1) shown = 0;
-    if (GetSelection() != shown) ChangeSelection(size_t(shown));
+    if (n == 1)
+        shown = 0;
+    if (GetSelection() != shown)
+        ChangeSelection(size_t(shown));
     currentGrid_ = gridTable_[size_t(shown)];
     ShowAddressWindow(currentGrid_);
 }
 
 void BufferNotebook::RenameCurrentPage(const wxString& name) {
     const int s = GetSelection();
-    if (s >= 0) SetPageText(size_t(s), name);
+    if (s >= 0)
+        SetPageText(size_t(s), name);
 }
 
-void BufferNotebook::BuildPageGrid(uint32_t size) { BuildPageGrid(size, size); }
+void BufferNotebook::BuildPageGrid(uint32_t size) {
+    BuildPageGrid(size, size);
+}
 
 void BufferNotebook::BuildPageGrid(uint32_t size, uint32_t capacity) {
     const int s = GetSelection();
-    if (s < 0) return;
+    if (s < 0)
+        return;
     uint32_t start = 0;
     if (BufferGrid* old = gridTable_[size_t(s)]) {
         start = old->start();
         gridTable_[size_t(s)] = nullptr;
-        if (currentGrid_ == old) currentGrid_ = nullptr;
+        if (currentGrid_ == old)
+            currentGrid_ = nullptr;
         old->Destroy();
     }
     wxWindow* page = GetPage(size_t(s));
     const wxSize pageSize = page->GetSize();
     auto* grid = new BufferGrid(page, 0, wxPoint(3, 3),
-                                wxSize(pageSize.GetWidth(), pageSize.GetHeight() - 3), wxWANTS_CHARS,
-                                "Notebook", std::max(size, capacity));
+                                wxSize(pageSize.GetWidth(), pageSize.GetHeight() - 3),
+                                wxWANTS_CHARS, "Notebook", std::max(size, capacity));
     grid->UseCellRenderer(cellRenderer_);
     gridTable_[size_t(s)] = grid;
     currentGrid_ = gridTable_[size_t(GetSelection())];
@@ -144,7 +167,8 @@ void BufferNotebook::BuildPageGrid(uint32_t size, uint32_t capacity) {
 }
 
 void BufferNotebook::ShowAddressWindow(BufferGrid* grid) {
-    if (!startField_ || !countField_ || !currentGrid_ || !grid) return;
+    if (!startField_ || !countField_ || !currentGrid_ || !grid)
+        return;
     const uint32_t start = grid->start();
     countField_->SetText(wxString::Format("%u", grid->count()));
     grid->SetStart(start);
@@ -153,7 +177,8 @@ void BufferNotebook::ShowAddressWindow(BufferGrid* grid) {
 }
 
 void BufferNotebook::StoreAddressWindow() {
-    if (!startField_ || !countField_ || !currentGrid_) return;
+    if (!startField_ || !countField_ || !currentGrid_)
+        return;
     // Copies: a UTF-8 view of a temporary wxString would not outlive it.
     const std::string count = countField_->GetValue().utf8_string();
     const std::string start = startField_->GetValue().utf8_string();
@@ -163,12 +188,14 @@ void BufferNotebook::StoreAddressWindow() {
 
 void BufferNotebook::OnAddressFieldChanged(FilteredTextField& field) {
     const wxString name = field.GetName();
-    if (name != "ile" && name != "start") return;
+    if (name != "ile" && name != "start")
+        return;
     StoreAddressWindow();
 }
 
 void BufferNotebook::OnPageChanged() {
-    if (!startField_ || !countField_ || !currentGrid_) return;
+    if (!startField_ || !countField_ || !currentGrid_)
+        return;
     StoreAddressWindow();
     const int s = GetSelection();
     currentGrid_ = s >= 0 ? gridTable_[size_t(s)] : nullptr;

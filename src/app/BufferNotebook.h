@@ -14,7 +14,7 @@ class BufferGrid;
 class FilteredTextField;
 
 class BufferNotebook : public wxNotebook {
-public:
+  public:
     static constexpr int kMaxPages = 8;
 
     // Comes up holding one page, Buf0.
@@ -43,10 +43,12 @@ public:
     void OnAddressFieldChanged(FilteredTextField& field);
 
     BufferGrid* CurrentGrid() const { return currentGrid_; }
-    BufferGrid* GridAt(size_t index) const { return index < gridTable_.size() ? gridTable_[index] : nullptr; }
+    BufferGrid* GridAt(size_t index) const {
+        return index < gridTable_.size() ? gridTable_[index] : nullptr;
+    }
     unsigned PageCounter() const { return pageCounter_; }
 
-private:
+  private:
     void StoreAddressWindow();
     void UpdateCompareComboState();
     wxRect PageRectGuess() const;

@@ -8,7 +8,7 @@
 namespace hc12 {
 
 class FilteredTextField : public wxTextCtrl {
-public:
+  public:
     enum Kind { kDecimal = 1, kHex = 2 };
 
     FilteredTextField(wxWindow* parent, wxWindowID id, int kind, int maxLength,
@@ -28,7 +28,7 @@ public:
         onChange_ = std::move(handler);
     }
 
-private:
+  private:
     void OnTextUpdated(wxCommandEvent& event);
     // Filter, write back, run the change handler, put the caret back.
     void HandleChange();

@@ -18,9 +18,13 @@
 namespace hc12 {
 namespace {
 
-wxString FromUtf8(const char* s) { return wxString::FromUTF8(s); }
+wxString FromUtf8(const char* s) {
+    return wxString::FromUTF8(s);
+}
 
-std::string Utf8(const wxString& s) { return s.utf8_string(); }
+std::string Utf8(const wxString& s) {
+    return s.utf8_string();
+}
 
 Message ErrorBox(const char* text, MsgIcon icon) {
     return Message{text, kErrorCaption, MsgButtons::Ok, icon};
@@ -29,9 +33,11 @@ Message ErrorBox(const char* text, MsgIcon icon) {
 // The chosen path of a file dialog that was closed with OK, else empty. The GTK
 // chooser reports a path set by the program only through the dialog's own copy.
 wxString ChosenPath(wxFileDialog& dialog) {
-    if (dialog.ShowModal() != wxID_OK) return wxString();
+    if (dialog.ShowModal() != wxID_OK)
+        return wxString();
     wxString path = dialog.GetPath();
-    if (path.empty()) path = dialog.wxFileDialogBase::GetPath();
+    if (path.empty())
+        path = dialog.wxFileDialogBase::GetPath();
     return path;
 }
 
@@ -40,7 +46,8 @@ bool ReadWhole(wxFile& file, std::vector<uint8_t>& block) {
     size_t done = 0;
     while (done < block.size()) {
         const ssize_t got = file.Read(block.data() + done, block.size() - done);
-        if (got == wxInvalidOffset || got <= 0) return false;
+        if (got == wxInvalidOffset || got <= 0)
+            return false;
         done += size_t(got);
     }
     return true;
@@ -50,12 +57,17 @@ bool ReadWhole(wxFile& file, std::vector<uint8_t>& block) {
 
 // --- commands ---
 
-void MainFrame::OnNewBuffer(wxCommandEvent&) { notebook_->AddBufferPage("Buf"); }
+void MainFrame::OnNewBuffer(wxCommandEvent&) {
+    notebook_->AddBufferPage("Buf");
+}
 
-void MainFrame::OnCloseBuffer(wxCommandEvent&) { notebook_->CloseCurrentPage(); }
+void MainFrame::OnCloseBuffer(wxCommandEvent&) {
+    notebook_->CloseCurrentPage();
+}
 
 void MainFrame::OnPageChanged(wxNotebookEvent& event) {
-    if (event.GetEventObject() == notebook_) notebook_->OnPageChanged();
+    if (event.GetEventObject() == notebook_)
+        notebook_->OnPageChanged();
 }
 
 void MainFrame::OnAddressFieldChanged(FilteredTextField& field) {
@@ -69,9 +81,11 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
                             wxFD_OPEN);
         path = ChosenPath(dialog);
     }
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     BufferGrid* grid = notebook_->CurrentGrid();
-    if (!grid) return;
+    if (!grid)
+        return;
 
     wxLogNull noLogBoxes;
     wxFile file;
@@ -88,7 +102,8 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     for (const std::string& question : LoadQuestions(uint64_t(length), grid->count())) {
         const MsgAnswer answer =
             ShowMessage(Message{question, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question});
-        if (answer == MsgAnswer::No) return;
+        if (answer == MsgAnswer::No)
+            return;
     }
     // The whole file is read and checked before the page is touched: a short read
     // leaves the page as it was.
@@ -106,16 +121,19 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     const wxString oldName = notebook_->GetPageText(size_t(notebook_->GetSelection()));
     if (compareCombo_) {
         const int entry = compareCombo_->FindString(oldName, true);
-        if (entry != wxNOT_FOUND) compareCombo_->SetString(unsigned(entry), name);
+        if (entry != wxNOT_FOUND)
+            compareCombo_->SetString(unsigned(entry), name);
         const int selected = compareCombo_->GetSelection();
         const int next = selected == wxNOT_FOUND ? 0 : selected + 1;
         // The last entry has nothing after it and stays selected.
-        if (next < int(compareCombo_->GetCount())) compareCombo_->SetSelection(next);
+        if (next < int(compareCombo_->GetCount()))
+            compareCombo_->SetSelection(next);
     }
     notebook_->RenameCurrentPage(name);
 
     PageModel& page = grid->model();
-    if (size > 0) Progress(int32_t(size));
+    if (size > 0)
+        Progress(int32_t(size));
     for (uint32_t i = 0; i < size; ++i) {
         page.SetCellByte(i, block[i]);
         Progress(0);
@@ -133,9 +151,11 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
                             wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         path = ChosenPath(dialog);
     }
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     BufferGrid* grid = notebook_->CurrentGrid();
-    if (!grid) return;
+    if (!grid)
+        return;
 
     wxLogNull noLogBoxes;
     // Written beside the chosen file and put in its place only when complete, so a
@@ -148,7 +168,8 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
     const uint32_t count = grid->count();
     const PageModel& page = grid->model();
     std::vector<uint8_t> image(count);
-    if (count > 0) Progress(int32_t(count));
+    if (count > 0)
+        Progress(int32_t(count));
     for (uint32_t i = 0; i < count; ++i) {
         image[i] = page.GetCellByte(i);
         Progress(0);
@@ -162,7 +183,8 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
 
 void MainFrame::OnFill(wxCommandEvent&) {
     BufferGrid* grid = notebook_->CurrentGrid();
-    if (!grid || !fillValueField_) return;
+    if (!grid || !fillValueField_)
+        return;
     const uint8_t value = FillValue(Utf8(fillValueField_->GetValue()));
     FillSelected(grid->model(), value, grid->SelectedBlocks());
     grid->RefreshChanged();
@@ -171,20 +193,23 @@ void MainFrame::OnFill(wxCommandEvent&) {
 void MainFrame::OnCompareWith(wxCommandEvent& event) {
     const int chosen = event.GetSelection();
     BufferGrid* gridA = notebook_->CurrentGrid();
-    if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount()) return;
+    if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount())
+        return;
     const std::string nameA = Utf8(notebook_->GetPageText(size_t(notebook_->GetSelection())));
 
     if (notebook_->GetSelection() != chosen) {
         notebook_->SetSelection(size_t(chosen));
         // Ports that deliver the page change later get it here, once.
-        if (notebook_->CurrentGrid() != notebook_->GridAt(size_t(chosen))) notebook_->OnPageChanged();
+        if (notebook_->CurrentGrid() != notebook_->GridAt(size_t(chosen)))
+            notebook_->OnPageChanged();
     }
     BufferGrid* gridB = notebook_->GridAt(size_t(chosen));
     const std::string nameB = Utf8(notebook_->GetPageText(size_t(chosen)));
 
     const wxString resultName =
         notebook_->AddBufferPage(wxString::FromUTF8(CompareResultName(nameA, nameB)));
-    if (resultName.empty()) return;
+    if (resultName.empty())
+        return;
     BufferGrid* result = notebook_->CurrentGrid();
     const uint32_t n = CompareLength(gridA->model(), gridB->model());
     // The result holds a cell for every compared index even when B's count is
@@ -204,7 +229,8 @@ void MainFrame::OnCompareWith(wxCommandEvent& event) {
         SetStatusText(1, summary);
     } else {
         notebook_->CloseCurrentPage();
-        ShowMessage(Message{kIdenticalBuffersText, kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        ShowMessage(
+            Message{kIdenticalBuffersText, kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
     }
 }
 
@@ -220,7 +246,9 @@ uint32_t MainFrame::PageStart() {
     return grid ? grid->start() : 0;
 }
 
-void MainFrame::BuildPage(uint32_t size) { notebook_->BuildPageGrid(size); }
+void MainFrame::BuildPage(uint32_t size) {
+    notebook_->BuildPageGrid(size);
+}
 
 bool MainFrame::CellEmpty(uint32_t index) {
     BufferGrid* grid = notebook_->CurrentGrid();
@@ -233,11 +261,13 @@ uint8_t MainFrame::GetCellByte(uint32_t index) {
 }
 
 void MainFrame::SetCellByte(uint32_t index, uint8_t value) {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->model().SetCellByte(index, value);
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->model().SetCellByte(index, value);
 }
 
 void MainFrame::MarkCellRed(uint32_t index) {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->model().MarkRed(index);
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->model().MarkRed(index);
 }
 
 bool MainFrame::CellSelected(uint32_t index) {
@@ -246,33 +276,41 @@ bool MainFrame::CellSelected(uint32_t index) {
 }
 
 void MainFrame::SelectCell(uint32_t index, bool add) {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->SelectByte(index, add);
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->SelectByte(index, add);
 }
 
 void MainFrame::ScrollGrid(int verticalPosition) {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->Scroll(-1, verticalPosition);
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->Scroll(-1, verticalPosition);
 }
 
 void MainFrame::MovePageUp() {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->MovePageUp();
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->MovePageUp();
 }
 
 void MainFrame::MovePageDown() {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->MovePageDown();
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->MovePageDown();
 }
 
 void MainFrame::RepaintGrid() {
-    if (BufferGrid* grid = notebook_->CurrentGrid()) grid->RefreshChanged();
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->RefreshChanged();
     // Paint and other window events only: input waits until the operation ends.
-    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->YieldFor(wxEVT_CATEGORY_UI);
+    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
+        loop->YieldFor(wxEVT_CATEGORY_UI);
 }
 
 void MainFrame::SetStartField(const std::string& text) {
-    if (startField_) startField_->SetText(wxString::FromUTF8(text.data(), text.size()));
+    if (startField_)
+        startField_->SetText(wxString::FromUTF8(text.data(), text.size()));
 }
 
 void MainFrame::SetCountField(const std::string& text) {
-    if (countField_) countField_->SetText(wxString::FromUTF8(text.data(), text.size()));
+    if (countField_)
+        countField_->SetText(wxString::FromUTF8(text.data(), text.size()));
 }
 
 }  // namespace hc12

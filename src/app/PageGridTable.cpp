@@ -3,7 +3,9 @@
 namespace hc12 {
 namespace {
 
-wxString FromUtf8(const std::string& s) { return wxString::FromUTF8(s.data(), s.size()); }
+wxString FromUtf8(const std::string& s) {
+    return wxString::FromUTF8(s.data(), s.size());
+}
 
 }  // namespace
 
@@ -11,7 +13,8 @@ PageGridTable::PageGridTable(uint32_t size) : model_(size) {
     separatorAttr_ = new wxGridCellAttr;
     separatorAttr_->SetTextColour(*wxBLACK);
     separatorAttr_->SetBackgroundColour(wxColour(131, 129, 238));
-    separatorAttr_->SetFont(wxFont(10, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
+    separatorAttr_->SetFont(
+        wxFont(10, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
     separatorAttr_->SetAlignment(wxALIGN_LEFT, wxALIGN_TOP);
     separatorAttr_->SetReadOnly(true);
     redAttr_ = new wxGridCellAttr;
@@ -37,9 +40,13 @@ void PageGridTable::SetValue(int row, int col, const wxString& value) {
     model_.EditCell(uint32_t(row), col, value.utf8_string());
 }
 
-wxString PageGridTable::GetRowLabelValue(int row) { return FromUtf8(model_.RowLabel(uint32_t(row))); }
+wxString PageGridTable::GetRowLabelValue(int row) {
+    return FromUtf8(model_.RowLabel(uint32_t(row)));
+}
 
-wxString PageGridTable::GetColLabelValue(int col) { return FromUtf8(PageModel::ColumnLabel(col)); }
+wxString PageGridTable::GetColLabelValue(int col) {
+    return FromUtf8(PageModel::ColumnLabel(col));
+}
 
 wxGridCellAttr* PageGridTable::GetAttr(int row, int col, wxGridCellAttr::wxAttrKind) {
     wxGridCellAttr* attr = nullptr;
@@ -48,7 +55,8 @@ wxGridCellAttr* PageGridTable::GetAttr(int row, int col, wxGridCellAttr::wxAttrK
     else if (PageModel::IsHexColumn(col) &&
              model_.IsRed(uint32_t(row) * PageModel::kBytesPerRow + uint32_t(col)))
         attr = redAttr_;
-    if (attr) attr->IncRef();
+    if (attr)
+        attr->IncRef();
     return attr;
 }
 

@@ -9,7 +9,7 @@
 namespace hc12 {
 
 class PageGridTable : public wxGridTableBase {
-public:
+  public:
     explicit PageGridTable(uint32_t size);
     ~PageGridTable() override;
 
@@ -28,7 +28,7 @@ public:
     bool CanHaveAttributes() override { return true; }
     wxGridCellAttr* GetAttr(int row, int col, wxGridCellAttr::wxAttrKind kind) override;
 
-private:
+  private:
     PageModel model_;
     wxGridCellAttr* separatorAttr_;
     wxGridCellAttr* redAttr_;

@@ -8,10 +8,12 @@ namespace hc12 {
 namespace {
 
 bool SameUpper(const std::string& x, const std::string& y) {
-    if (x.size() != y.size()) return false;
+    if (x.size() != y.size())
+        return false;
     for (size_t i = 0; i < x.size(); ++i) {
         auto up = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; };
-        if (up(x[i]) != up(y[i])) return false;
+        if (up(x[i]) != up(y[i]))
+            return false;
     }
     return true;
 }
@@ -28,9 +30,11 @@ int32_t ComparePages(const PageModel& a, const PageModel& b, PageModel& result,
     int32_t differences = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const std::string ta = a.HexText(i);
-        if (step) step();
+        if (step)
+            step();
         const bool emptyA = a.CellEmpty(i);
-        if (emptyA && b.CellEmpty(i)) continue;
+        if (emptyA && b.CellEmpty(i))
+            continue;
         result.SetCellByte(i, uint8_t(ParseHex(ta)));
         if (!SameUpper(ta, b.HexText(i))) {
             result.MarkRed(i);
@@ -41,8 +45,10 @@ int32_t ComparePages(const PageModel& a, const PageModel& b, PageModel& result,
 }
 
 std::string DifferenceNoun(int32_t d) {
-    if (d == 1) return "różnica";
-    if (d >= 2 && d <= 4) return "różnice";
+    if (d == 1)
+        return "różnica";
+    if (d >= 2 && d <= 4)
+        return "różnice";
     return "różnic";
 }
 

@@ -12,10 +12,13 @@ FilteredField FilterFieldText(const std::u32string& in, int caret, int kind, int
         const bool hexUpper = c >= U'A' && c <= U'F';
         const bool hexLower = c >= U'a' && c <= U'f';
         if (kind == kDecimalField) {
-            if (dec) t += c;
+            if (dec)
+                t += c;
         } else if (kind == kHexField) {
-            if (dec || hexUpper) t += c;
-            if (hexLower) t += char32_t(c - U'a' + U'A');
+            if (dec || hexUpper)
+                t += c;
+            if (hexLower)
+                t += char32_t(c - U'a' + U'A');
         } else {
             t += c;
         }

@@ -5,8 +5,10 @@
 namespace hc12 {
 
 std::string ByteNoun(uint32_t length) {
-    if (length == 1) return "bajt";
-    if (length == 2 || length == 3) return "bajty";
+    if (length == 1)
+        return "bajt";
+    if (length == 2 || length == 3)
+        return "bajty";
     return "bajtów";
 }
 
@@ -18,21 +20,28 @@ std::string LoadedSizeText(uint32_t length) {
     std::string t(buf, res.ptr);
     const auto point = t.find('.');
     if (point != std::string::npos) {
-        while (t.back() == '0') t.pop_back();
-        if (t.back() == '.') t.pop_back();
-        if (t.find('.') != std::string::npos && t.size() > point + 3) t.resize(point + 3);
+        while (t.back() == '0')
+            t.pop_back();
+        if (t.back() == '.')
+            t.pop_back();
+        if (t.find('.') != std::string::npos && t.size() > point + 3)
+            t.resize(point + 3);
     }
-    if (length >= 1024) return t + "  KB";
+    if (length >= 1024)
+        return t + "  KB";
     return t + "  " + ByteNoun(length) + ".";
 }
 
-std::string LoadedStatusText(uint32_t length) { return "Wczytano " + LoadedSizeText(length); }
+std::string LoadedStatusText(uint32_t length) {
+    return "Wczytano " + LoadedSizeText(length);
+}
 
 std::vector<std::string> LoadQuestions(uint64_t length, uint32_t pageCount) {
     std::vector<std::string> out;
     if (length > pageCount) {
         out.emplace_back(kLargerThanPageText);
-        if (length >= kLargeFileLength) out.emplace_back(kVeryLargeText);
+        if (length >= kLargeFileLength)
+            out.emplace_back(kVeryLargeText);
     }
     return out;
 }

@@ -6,7 +6,9 @@
 
 namespace hc12 {
 
-uint8_t FillValue(std::string_view fieldText) { return uint8_t(ParseHex(fieldText)); }
+uint8_t FillValue(std::string_view fieldText) {
+    return uint8_t(ParseHex(fieldText));
+}
 
 uint32_t FillSelected(PageModel& page, uint8_t value, const std::vector<CellBlock>& blocks) {
     // Overlapping blocks would write a cell twice; count each cell once.
@@ -18,13 +20,16 @@ uint32_t FillSelected(PageModel& page, uint8_t value, const std::vector<CellBloc
         const int32_t right = std::min(b.right, int32_t(PageModel::kBytesPerRow - 1));
         const int32_t top = std::max(b.top, 0);
         const int32_t bottom = std::min(b.bottom, lastRow);
-        if (left > right || top > bottom) continue;
-        if (done.empty() && blocks.size() > 1) done.assign(page.capacity(), false);
+        if (left > right || top > bottom)
+            continue;
+        if (done.empty() && blocks.size() > 1)
+            done.assign(page.capacity(), false);
         for (int32_t r = top; r <= bottom; ++r)
             for (int32_t c = left; c <= right; ++c) {
                 const uint32_t i = uint32_t(r) * PageModel::kBytesPerRow + uint32_t(c);
                 if (!done.empty()) {
-                    if (done[i]) continue;
+                    if (done[i])
+                        continue;
                     done[i] = true;
                 }
                 page.SetCellByte(i, value);

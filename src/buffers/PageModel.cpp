@@ -7,7 +7,8 @@
 namespace hc12 {
 
 uint32_t PageModel::RowsFor(uint32_t size) {
-    if (size < uint32_t(kBytesPerRow)) return 1;
+    if (size < uint32_t(kBytesPerRow))
+        return 1;
     return size / kBytesPerRow + (size % kBytesPerRow != 0 ? 1 : 0);
 }
 
@@ -29,8 +30,10 @@ std::string PageModel::RowLabel(uint32_t row) const {
 
 std::string PageModel::ColumnLabel(int col) {
     static constexpr const char* kAscii[] = {"A", "S", "C", "I", "I"};
-    if (IsHexColumn(col)) return FormatHex2(uint32_t(col));
-    if (col >= kFirstCharColumn && col < kFirstCharColumn + 5) return kAscii[col - kFirstCharColumn];
+    if (IsHexColumn(col))
+        return FormatHex2(uint32_t(col));
+    if (col >= kFirstCharColumn && col < kFirstCharColumn + 5)
+        return kAscii[col - kFirstCharColumn];
     return {};
 }
 
@@ -45,7 +48,8 @@ void PageModel::Touch(uint32_t index) {
 }
 
 bool PageModel::TakeChanged(uint32_t& first, uint32_t& last) {
-    if (!changed_) return false;
+    if (!changed_)
+        return false;
     first = changedFirst_;
     last = changedLast_;
     changed_ = false;
@@ -53,7 +57,8 @@ bool PageModel::TakeChanged(uint32_t& first, uint32_t& last) {
 }
 
 uint8_t PageModel::GetCellByte(uint32_t index) const {
-    if (index >= capacity() || !(flags_[index] & kHexSet)) return 0;
+    if (index >= capacity() || !(flags_[index] & kHexSet))
+        return 0;
     return bytes_[index];
 }
 
@@ -62,17 +67,21 @@ bool PageModel::CellEmpty(uint32_t index) const {
 }
 
 void PageModel::SetCellByte(uint32_t index, uint8_t value) {
-    if (index >= capacity()) return;
+    if (index >= capacity())
+        return;
     uint8_t& f = flags_[index];
-    if (f & kHexTyped) hexTexts_.erase(index);
-    if (f & kCharTyped) charTexts_.erase(index);
+    if (f & kHexTyped)
+        hexTexts_.erase(index);
+    if (f & kCharTyped)
+        charTexts_.erase(index);
     f = uint8_t((f & kRed) | kHexSet | kCharSet);
     bytes_[index] = value;
     Touch(index);
 }
 
 void PageModel::MarkRed(uint32_t index) {
-    if (index >= capacity()) return;
+    if (index >= capacity())
+        return;
     flags_[index] |= kRed;
     Touch(index);
 }
@@ -82,25 +91,33 @@ bool PageModel::IsRed(uint32_t index) const {
 }
 
 std::string PageModel::HexText(uint32_t index) const {
-    if (index >= capacity()) return {};
+    if (index >= capacity())
+        return {};
     const uint8_t f = flags_[index];
-    if (!(f & kHexSet)) return {};
-    if (f & kHexTyped) return hexTexts_.at(index);
+    if (!(f & kHexSet))
+        return {};
+    if (f & kHexTyped)
+        return hexTexts_.at(index);
     return FormatHex2(bytes_[index]);
 }
 
 std::string PageModel::CharText(uint32_t index) const {
-    if (index >= capacity()) return {};
+    if (index >= capacity())
+        return {};
     const uint8_t f = flags_[index];
-    if (!(f & kCharSet)) return {};
-    if (f & kCharTyped) return charTexts_.at(index);
+    if (!(f & kCharSet))
+        return {};
+    if (f & kCharTyped)
+        return charTexts_.at(index);
     return CharacterText(bytes_[index]);
 }
 
 std::string PageModel::CellText(uint32_t row, int col) const {
     const uint32_t base = row * uint32_t(kBytesPerRow);
-    if (IsHexColumn(col)) return HexText(base + uint32_t(col));
-    if (IsCharColumn(col)) return CharText(base + uint32_t(col - kFirstCharColumn));
+    if (IsHexColumn(col))
+        return HexText(base + uint32_t(col));
+    if (IsCharColumn(col))
+        return CharText(base + uint32_t(col - kFirstCharColumn));
     return {};
 }
 
@@ -108,10 +125,12 @@ std::string PageModel::CellText(uint32_t row, int col) const {
 // it is not the byte's own two digits.
 void PageModel::SetHexText(uint32_t index, const std::string& text) {
     uint8_t& f = flags_[index];
-    if (f & kHexTyped) hexTexts_.erase(index);
+    if (f & kHexTyped)
+        hexTexts_.erase(index);
     f = uint8_t(f & ~(kHexSet | kHexTyped));
     bytes_[index] = uint8_t(ParseHex(text));
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     f |= kHexSet;
     if (text != FormatHex2(bytes_[index])) {
         hexTexts_[index] = text;
@@ -121,9 +140,11 @@ void PageModel::SetHexText(uint32_t index, const std::string& text) {
 
 void PageModel::SetCharText(uint32_t index, const std::string& text) {
     uint8_t& f = flags_[index];
-    if (f & kCharTyped) charTexts_.erase(index);
+    if (f & kCharTyped)
+        charTexts_.erase(index);
     f = uint8_t(f & ~(kCharSet | kCharTyped));
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     f |= kCharSet;
     if (text != CharacterText(bytes_[index])) {
         charTexts_[index] = text;
@@ -132,7 +153,8 @@ void PageModel::SetCharText(uint32_t index, const std::string& text) {
 }
 
 void PageModel::EditCell(uint32_t row, int col, std::string_view typed) {
-    if (row >= rows_) return;
+    if (row >= rows_)
+        return;
     const uint32_t base = row * uint32_t(kBytesPerRow);
     if (IsCharColumn(col)) {
         const uint32_t index = base + uint32_t(col - kFirstCharColumn);
@@ -142,12 +164,15 @@ void PageModel::EditCell(uint32_t row, int col, std::string_view typed) {
         Touch(index);
         return;
     }
-    if (!IsHexColumn(col)) return;  // the separator is read-only
+    if (!IsHexColumn(col))
+        return;  // the separator is read-only
     const uint32_t index = base + uint32_t(col);
     std::string t(typed);
-    if (!std::all_of(t.begin(), t.end(), IsHexDigit)) t = "00";
+    if (!std::all_of(t.begin(), t.end(), IsHexDigit))
+        t = "00";
     const uint32_t v = ParseHex(t);
-    if (t.size() == 1) t = "0" + t;
+    if (t.size() == 1)
+        t = "0" + t;
     std::transform(t.begin(), t.end(), t.begin(),
                    [](char c) { return (c >= 'a' && c <= 'f') ? char(c - 'a' + 'A') : c; });
     SetHexText(index, t);
@@ -157,7 +182,8 @@ void PageModel::EditCell(uint32_t row, int col, std::string_view typed) {
         ch = ".";
     } else {
         const char32_t cp = CodePointForByte(uint8_t(v));
-        if (cp != 0) ch = Utf8FromCodePoint(cp);
+        if (cp != 0)
+            ch = Utf8FromCodePoint(cp);
     }
     SetCharText(index, ch);
     Touch(index);
@@ -167,7 +193,8 @@ std::vector<uint8_t> PageModel::Image(uint32_t count) const {
     std::vector<uint8_t> out(count, 0);
     const uint32_t n = std::min(count, capacity());
     for (uint32_t i = 0; i < n; ++i)
-        if (flags_[i] & kHexSet) out[i] = bytes_[i];
+        if (flags_[i] & kHexSet)
+            out[i] = bytes_[i];
     return out;
 }
 

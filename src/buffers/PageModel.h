@@ -15,7 +15,7 @@
 namespace hc12 {
 
 class PageModel {
-public:
+  public:
     static constexpr int kBytesPerRow = 16;
     static constexpr int kSeparatorColumn = 16;
     static constexpr int kFirstCharColumn = 17;
@@ -72,7 +72,7 @@ public:
     // Bytes kept for typed texts (for the memory figures).
     size_t TypedTextCount() const { return hexTexts_.size() + charTexts_.size(); }
 
-private:
+  private:
     enum Flag : uint8_t {
         kHexSet = 1,     // hexadecimal cell not empty
         kHexTyped = 2,   // its text is in hexTexts_

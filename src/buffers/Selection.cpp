@@ -16,7 +16,8 @@ std::optional<CellBlock> MirrorBlock(const CellBlock& b) {
         m.left = std::max(b.left - kShift, 0);
         m.right = std::min(b.right - kShift, int32_t(PageModel::kBytesPerRow - 1));
     }
-    if (m.left > m.right) return std::nullopt;
+    if (m.left > m.right)
+        return std::nullopt;
     return m;
 }
 
@@ -24,7 +25,8 @@ std::optional<std::vector<CellBlock>> MirroredSelection(const CellBlock& b) {
     if (b.left < PageModel::kSeparatorColumn && b.right > PageModel::kSeparatorColumn)
         return std::nullopt;
     std::vector<CellBlock> out{b};
-    if (auto m = MirrorBlock(b)) out.push_back(*m);
+    if (auto m = MirrorBlock(b))
+        out.push_back(*m);
     return out;
 }
 

@@ -22,11 +22,20 @@ TEST(HexText, CharacterRule) {
         const char* text;
     };
     const Case cases[] = {
-        {0x00, "."},        {0x1F, "."},        {0x7F, "."},  {0xFF, "."},
-        {0x20, " "},        {0x2E, "."},        {0x41, "A"},  {0x7E, "~"},
-        {0xB9, "\xC4\x85"} /* ą */, {0xA3, "\xC5\x81"} /* Ł */, {0x80, "\xE2\x82\xAC"} /* € */,
+        {0x00, "."},
+        {0x1F, "."},
+        {0x7F, "."},
+        {0xFF, "."},
+        {0x20, " "},
+        {0x2E, "."},
+        {0x41, "A"},
+        {0x7E, "~"},
+        {0xB9, "\xC4\x85"} /* ą */,
+        {0xA3, "\xC5\x81"} /* Ł */,
+        {0x80, "\xE2\x82\xAC"} /* € */,
     };
-    for (const Case& c : cases) EXPECT_EQ(CharacterText(c.byte), c.text) << int(c.byte);
+    for (const Case& c : cases)
+        EXPECT_EQ(CharacterText(c.byte), c.text) << int(c.byte);
 }
 
 TEST(HexText, CodePageRoundTripsEveryByte) {

@@ -7,8 +7,10 @@ namespace {
 
 TEST(PageModel, RowsForSize) {
     const std::pair<uint32_t, uint32_t> cases[] = {
-        {0, 1}, {1, 1}, {15, 1}, {16, 1}, {17, 2}, {512, 32}, {1024, 64}, {0xFFFFFFFFu, 0x10000000u}};
-    for (auto [size, rows] : cases) EXPECT_EQ(PageModel::RowsFor(size), rows) << size;
+        {0, 1},  {1, 1},    {15, 1},    {16, 1},
+        {17, 2}, {512, 32}, {1024, 64}, {0xFFFFFFFFu, 0x10000000u}};
+    for (auto [size, rows] : cases)
+        EXPECT_EQ(PageModel::RowsFor(size), rows) << size;
     PageModel page(100);
     EXPECT_EQ(page.rows(), 7u);
     EXPECT_EQ(page.capacity(), 112u);
@@ -49,8 +51,8 @@ TEST(PageModel, BeyondTheCapacityNothingIsStoredOrRead) {
     EXPECT_FALSE(page.IsRed(16));
     EXPECT_EQ(page.HexText(1000000), "");
     page.SetCellByte(1, 0xAB);
-    EXPECT_EQ(page.Image(20), (std::vector<uint8_t>{0, 0xAB, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                     0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(page.Image(20), (std::vector<uint8_t>{0, 0xAB, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                    0, 0,    0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 // Typing into cells: (column typed into, text) -> hex cell, character cell, byte.
@@ -140,7 +142,8 @@ TEST(PageModel, ChangedRangeCoversEveryWrite) {
 
 TEST(PageModel, AMebibytePageStaysCompact) {
     PageModel page(1u << 20);
-    for (uint32_t i = 0; i < page.capacity(); ++i) page.SetCellByte(i, uint8_t(i));
+    for (uint32_t i = 0; i < page.capacity(); ++i)
+        page.SetCellByte(i, uint8_t(i));
     EXPECT_EQ(page.TypedTextCount(), 0u);
     EXPECT_EQ(page.GetCellByte(0xFFFFF), 0xFF);
     EXPECT_EQ(page.HexText(0x12345), "45");

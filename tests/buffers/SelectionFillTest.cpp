@@ -42,7 +42,8 @@ TEST(Selection, ABlockAcrossTheSeparatorStaysAsDragged) {
 
 TEST(Fill, RectangularSelectionFillsExactlyItsHexCells) {
     PageModel page(128);
-    for (uint32_t i = 0; i < 128; ++i) page.SetCellByte(i, 0x11);
+    for (uint32_t i = 0; i < 128; ++i)
+        page.SetCellByte(i, 0x11);
     const std::vector<CellBlock> blocks{{1, 2, 3, 5}, {1, 19, 3, 22}};
     EXPECT_EQ(FillSelected(page, 0x41, blocks), 12u);
     for (uint32_t i = 0; i < 128; ++i) {

@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class BufferCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         frame = CreateMainFrame();
         dir = fs::temp_directory_path() /
@@ -66,7 +66,8 @@ protected:
     fs::path WriteFile(const std::string& name, size_t size, uint8_t seed = 0) {
         const fs::path p = dir / name;
         std::ofstream out(p, std::ios::binary);
-        for (size_t i = 0; i < size; ++i) out.put(char(uint8_t(i * 7 + seed)));
+        for (size_t i = 0; i < size; ++i)
+            out.put(char(uint8_t(i * 7 + seed)));
         return p;
     }
     static std::vector<uint8_t> ReadFile(const fs::path& p) {
@@ -75,7 +76,8 @@ protected:
     }
     void Load(const fs::path& p, std::initializer_list<int> answers = {}) {
         hook.AnswerFile(p.string());
-        for (int a : answers) hook.AnswerMessage(a);
+        for (int a : answers)
+            hook.AnswerMessage(a);
         Command(ID_OPEN_FILE);
     }
     void Save(const fs::path& p) {
@@ -116,7 +118,8 @@ TEST_F(BufferCommands, NewAndCloseKeepTheCompareComboInStep) {
     Command(ID_CLOSE_BUFFER);
     EXPECT_EQ(ComboEntries(), std::vector<std::string>{"Buf0"});
     EXPECT_FALSE(frame->compareCombo()->IsEnabled());
-    for (int i = 0; i < 7; ++i) Command(ID_NEW_BUFFER);
+    for (int i = 0; i < 7; ++i)
+        Command(ID_NEW_BUFFER);
     EXPECT_EQ(Notebook()->GetPageCount(), 8u);
     hook.AnswerMessage(wxID_OK);
     Command(ID_NEW_BUFFER);
@@ -148,7 +151,8 @@ TEST_F(BufferCommands, LoadWithoutQuestionsRenamesAndReports) {
 
 TEST_F(BufferCommands, LoadAsksAboutLargerFiles) {
     Load(WriteFile("a.bin", 600), {wxID_YES});
-    EXPECT_EQ(hook.LastMessage().text, "Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?");
+    EXPECT_EQ(hook.LastMessage().text,
+              "Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?");
     EXPECT_EQ(hook.LastMessage().caption, "Ostrzeżenie");
     EXPECT_TRUE(hook.LastMessage().style & wxYES_NO);
     EXPECT_EQ(Grid()->GetNumberRows(), 38);
@@ -219,7 +223,8 @@ TEST_F(BufferCommands, UnreadableFilesLeaveThePageAsItWas) {
 
 TEST_F(BufferCommands, SaveWritesCountBytesAndReplacesOldFiles) {
     BufferGrid* g = Grid();
-    for (uint8_t i = 0; i < 6; ++i) g->model().SetCellByte(i, uint8_t(i + 1));
+    for (uint8_t i = 0; i < 6; ++i)
+        g->model().SetCellByte(i, uint8_t(i + 1));
     g->SetCellValue(0, 3, "123");  // typed: saved as its low byte
     g->SetCellValue(0, 4, "");     // emptied: saved as 00
     frame->countField()->SetText("5");
@@ -289,10 +294,11 @@ TEST_F(BufferCommands, FillRectangleAndCharacterArea) {
 }
 
 class CompareCommand : public BufferCommands {
-protected:
+  protected:
     // Page A (Buf0) and B (Buf1) with `differences` differing bytes among 40.
     void MakePages(int differences) {
-        for (uint32_t i = 0; i < 40; ++i) Grid()->model().SetCellByte(i, uint8_t(i));
+        for (uint32_t i = 0; i < 40; ++i)
+            Grid()->model().SetCellByte(i, uint8_t(i));
         Command(ID_NEW_BUFFER);
         for (uint32_t i = 0; i < 40; ++i)
             Grid()->model().SetCellByte(i, uint8_t(int(i) < differences ? i + 100 : i));
@@ -327,7 +333,8 @@ TEST_F(CompareCommand, DifferencesAndTheirPluralForms) {
         EXPECT_EQ(r->model().IsRed(uint32_t(n)), false);
         EXPECT_EQ(ComboEntries().back(), name);
         // Back to one fresh page for the next case.
-        while (Notebook()->GetPageCount() > 1) Command(ID_CLOSE_BUFFER);
+        while (Notebook()->GetPageCount() > 1)
+            Command(ID_CLOSE_BUFFER);
         Command(ID_CLOSE_BUFFER);
     }
 }
@@ -355,7 +362,8 @@ TEST_F(CompareCommand, ResultHoldsEveryComparedCell) {
     Notebook()->SetSelection(0);
     frame->countField()->SetText("32");
     Command(ID_NEW_BUFFER);  // Buf2: 32 bytes, 2 rows
-    for (uint32_t i = 0; i < 32; ++i) Grid()->model().SetCellByte(i, 1);
+    for (uint32_t i = 0; i < 32; ++i)
+        Grid()->model().SetCellByte(i, 1);
     Notebook()->SetSelection(1);
     frame->countField()->SetText("16");
     Notebook()->SetSelection(2);
@@ -369,7 +377,8 @@ TEST_F(CompareCommand, ResultHoldsEveryComparedCell) {
 }
 
 TEST_F(CompareCommand, PageLimitStopsBeforeComparing) {
-    for (int i = 0; i < 7; ++i) Command(ID_NEW_BUFFER);
+    for (int i = 0; i < 7; ++i)
+        Command(ID_NEW_BUFFER);
     Notebook()->SetSelection(0);
     hook.AnswerMessage(wxID_OK);
     Combo(ID_COMPARE, 3);

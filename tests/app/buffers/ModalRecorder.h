@@ -16,17 +16,17 @@ struct ShownBox {
 };
 
 class ExpectBox : public wxExpectModalBase<wxMessageDialog> {
-public:
+  public:
     ExpectBox(std::vector<ShownBox>* log, int answer) : log_(log), answer_(answer) {}
 
-protected:
+  protected:
     int OnInvoked(wxMessageDialog* dlg) const override {
         log_->push_back({dlg->GetMessage().utf8_string(), dlg->GetCaption().utf8_string(),
                          dlg->GetMessageDialogStyle()});
         return answer_;
     }
 
-private:
+  private:
     std::vector<ShownBox>* log_;
     int answer_;
 };

@@ -12,7 +12,7 @@ namespace hc12::testing {
 namespace {
 
 class NotebookView : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { frame = new ViewsFrame; }
     void TearDown() override {
         frame->Destroy();
@@ -87,14 +87,16 @@ TEST_F(NotebookView, RedMarksComeFromTheTable) {
 
 TEST_F(NotebookView, PagesAreNumberedAndLimited) {
     BufferNotebook* nb = frame->notebook;
-    for (int i = 0; i < 3; ++i) nb->AddBufferPage("Buf");
+    for (int i = 0; i < 3; ++i)
+        nb->AddBufferPage("Buf");
     EXPECT_EQ(PageName(3), "Buf3");
     EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"Buf0", "Buf1", "Buf2", "Buf3"}));
     EXPECT_TRUE(frame->compareCombo->IsEnabled());
     EXPECT_EQ(frame->compareCombo->GetSelection(), 3);
     nb->CloseCurrentPage();
     EXPECT_EQ(nb->AddBufferPage("Buf"), "Buf4");
-    while (nb->GetPageCount() < 8) nb->AddBufferPage("Buf");
+    while (nb->GetPageCount() < 8)
+        nb->AddBufferPage("Buf");
     const int selected = frame->compareCombo->GetSelection();
     BufferGrid* current = Grid();
 

@@ -14,7 +14,7 @@
 namespace hc12::testing {
 
 class ViewsFrame : public wxFrame {
-public:
+  public:
     ViewsFrame() : wxFrame(nullptr, wxID_ANY, "views", wxPoint(100, 20), wxSize(705, 660)) {
         panel = new wxPanel(this, wxID_ANY);
         notebook = new BufferNotebook(panel, ID_NOTEBOOK, wxDefaultPosition, wxSize(602, 576),
@@ -30,17 +30,19 @@ public:
                                           wxDefaultValidator, "ile");
         notebook->SetAddressFields(startField, countField);
         for (FilteredTextField* f : {startField, countField, fillField})
-            f->SetChangeHandler([this](FilteredTextField& field) { notebook->OnAddressFieldChanged(field); });
+            f->SetChangeHandler(
+                [this](FilteredTextField& field) { notebook->OnAddressFieldChanged(field); });
         startField->SetText("0000");
         countField->SetText("512");
-        compareCombo = new wxComboBox(panel, ID_COMPARE, wxString(), wxPoint(620, 300), wxSize(87, 16),
-                                      0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+        compareCombo = new wxComboBox(panel, ID_COMPARE, wxString(), wxPoint(620, 300),
+                                      wxSize(87, 16), 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
         compareCombo->Append(notebook->GetPageText(size_t(notebook->GetSelection())));
         compareCombo->Disable();
         compareCombo->SetSelection(0);
         notebook->SetCompareCombo(compareCombo);
         Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this](wxBookCtrlEvent& e) {
-            if (e.GetEventObject() == notebook) notebook->OnPageChanged();
+            if (e.GetEventObject() == notebook)
+                notebook->OnPageChanged();
         });
         Show();
     }

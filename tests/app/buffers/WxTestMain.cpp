@@ -8,7 +8,8 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 2;
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit())
+        return 2;
     int rc = 0;
     {
         wxEventLoop loop;
