@@ -416,5 +416,17 @@ TEST_F(BufferCommands, TargetViewPageAccessStaysInsideThePage) {
     EXPECT_EQ(view.PageStart(), 0xC00u);
 }
 
+TEST_F(BufferCommands, RepaintDuringAnOperationLeavesCommandsWaiting) {
+    // A command that arrives while an operation repaints must not run in the middle.
+    wxCommandEvent newBuffer(wxEVT_MENU, ID_NEW_BUFFER);
+    wxPostEvent(frame, newBuffer);
+    frame->SetCellByte(0, 0x12);
+    frame->RepaintGrid();
+    EXPECT_EQ(Notebook()->GetPageCount(), 1u);
+    EXPECT_EQ(Grid()->GetCellValue(0, 0), "12");
+    Pump();
+    EXPECT_EQ(Notebook()->GetPageCount(), 2u);
+}
+
 }  // namespace
 }  // namespace hc12::testing
