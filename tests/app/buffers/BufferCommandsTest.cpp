@@ -2,9 +2,12 @@
 // compare, with every message box and file dialog answered by the hook.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/resource.h>
 
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
@@ -260,6 +263,28 @@ TEST_F(BufferCommands, SaveThatCannotOpenTellsAndChangesNothing) {
     EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
     hook.AnswerFile("", wxID_CANCEL);
     Command(ID_SAVE_FILE);
+}
+
+TEST_F(BufferCommands, AShortWriteLeavesTheOldFileAndTells) {
+    const fs::path p = dir / "old.bin";
+    { std::ofstream(p, std::ios::binary) << "old"; }
+    // Files may grow to 100 bytes only: the 512-byte image cannot be written whole.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    hook.AnswerFile(p.string());
+    hook.AnswerMessage(wxID_OK);
+    Command(ID_SAVE_FILE);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(hook.LastMessage().text, "Nie moge zapisac pliku");
+    EXPECT_EQ(hook.LastMessage().caption, "Błąd");
+    EXPECT_EQ(ReadFile(p), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(BufferCommands, SaveLoadRoundTrip) {
