@@ -347,7 +347,8 @@ void MainFrame::BuildRightColumn() {
     compareCombo_->Disable();
     compareCombo_->SetSelection(0);
     notebook_->SetCompareCombo(compareCombo_);
-    auto* picture = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
+    picture_ = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
+    pictureBitmap_ = chipBmp;
 
     // Where the theme's controls are larger than the column was drawn for, the
     // column moves left (the notebook gives up the width) and down the column
@@ -386,7 +387,7 @@ void MainFrame::BuildRightColumn() {
                         std::max(40, comboOffset + comboSize.y + otherBorder + 4));
     compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
-    picture->Move(combo.x, std::max(combo.y + 30, compareBox->GetRect().GetBottom() + 1 + 4));
+    picture_->Move(combo.x, std::max(combo.y + 30, compareBox->GetRect().GetBottom() + 1 + 4));
 }
 
 // --- shell commands ---
@@ -427,6 +428,31 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     for (size_t i = 0; i <= size_t(BufferNotebook::kMaxPages); ++i)
         if (BufferGrid* grid = notebook_->GridAt(i))
             grid->SetSize(gridWidth, pageHeight - 4);
+    FitPicture(panelHeight);
+}
+
+void MainFrame::FitPicture(int panelHeight) {
+    if (picture_ == nullptr || !pictureBitmap_.IsOk())
+        return;
+    // GTK's taller toolbar leaves less room under the column than the picture was
+    // drawn for; scale it down (keeping its proportions) rather than cut it off.
+    const int room = panelHeight - picture_->GetPosition().y - 2;
+    const int fullHeight = pictureBitmap_.GetHeight();
+    // Below a quarter of its height it would only be a smudge: leave it out.
+    picture_->Show(room >= fullHeight / 4);
+    if (!picture_->IsShown())
+        return;
+    const int height = std::min(room, fullHeight);
+    if (picture_->GetSize().y == height)
+        return;
+    if (height == fullHeight) {
+        picture_->SetBitmap(pictureBitmap_);
+    } else {
+        const int width = std::max(1, pictureBitmap_.GetWidth() * height / fullHeight);
+        picture_->SetBitmap(
+            wxBitmap(pictureBitmap_.ConvertToImage().Scale(width, height, wxIMAGE_QUALITY_HIGH)));
+    }
+    picture_->SetSize(picture_->GetBestSize());
 }
 
 void MainFrame::OnModelSelected(wxCommandEvent& event) {

@@ -10,6 +10,7 @@
 #include <wx/gauge.h>
 #include <wx/notebook.h>
 #include <wx/panel.h>
+#include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/toolbar.h>
 
@@ -108,6 +109,7 @@ class MainFrame : public wxFrame, public TargetView {
     FilteredTextField* countField() const { return countField_; }
     FilteredTextField* fillValueField() const { return fillValueField_; }
     wxGauge* gauge() const { return gauge_; }
+    wxStaticBitmap* picture() const { return picture_; }
     const ProgressCounter& progressCounter() const { return progress_; }
     wxToolBar* mainToolBar() const { return toolBar_; }
     // The panel on the toolbar that carries the toolbar's small controls.
@@ -165,6 +167,10 @@ class MainFrame : public wxFrame, public TargetView {
     int toolWidth_ = 0;
     // Frame height minus the panel's height: menu bar, toolbar, status bar, borders.
     int chromeHeight_ = 0;
+    // The chip picture, shown whole: scaled down when the column runs out of height.
+    wxStaticBitmap* picture_ = nullptr;
+    wxBitmap pictureBitmap_;
+    void FitPicture(int panelHeight);
 
     ProgressCounter progress_;
     wxGauge* gauge_ = nullptr;

@@ -204,6 +204,18 @@ TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
         EXPECT_EQ(frame->GetSize(), c.got);
         EXPECT_EQ(gridMargins(), before);  // every grid grows and shrinks with the frame
         EXPECT_EQ(frame->notebook()->GetSize().x, notebookWidth);
+        // The chip picture is never cut off by the panel's bottom edge; with room
+        // enough it is shown at its own size.
+        const wxRect picture = ScreenRect(frame->picture());
+        if (frame->picture()->IsShown()) {
+            EXPECT_LE(picture.GetBottom(), ScreenRect(frame->panel()).GetBottom());
+        }
+        if (c.got.y >= 660) {
+            EXPECT_TRUE(frame->picture()->IsShown());
+        }
+        if (c.got.y == 900) {
+            EXPECT_EQ(picture.height, 178);
+        }
     }
 }
 
