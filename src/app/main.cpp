@@ -1,4 +1,29 @@
-// Process entry: the toolkit creates the application object and runs its loop.
+// Process entry: --version and --help are answered before the toolkit starts (it
+// would need a display); everything else goes to the application object.
+#include <cstdio>
+#include <cstring>
+
+#include <wx/app.h>
+
 #include "ProgrammerApp.h"
 
-wxIMPLEMENT_APP(hc12::ProgrammerApp);
+wxIMPLEMENT_APP_NO_MAIN(hc12::ProgrammerApp);
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("hc12prog 3.0\n");
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf(
+                "usage: hc12prog [--port COMn=VALUE]...\n"
+                "  --port COMn=VALUE  map a port of the menu (COM1..COM4) to a device path,\n"
+                "                     or to \"virtual[:options]\" for the built-in virtual board\n"
+                "                     (also HC12_PORT_COM1..HC12_PORT_COM4 in the environment)\n"
+                "  --version          print the version and exit\n");
+            return 0;
+        }
+    }
+    return wxEntry(argc, argv);
+}
