@@ -170,6 +170,9 @@ class MainFrame : public wxFrame, public TargetView {
     // The chip picture, shown whole: scaled down when the column runs out of height.
     wxStaticBitmap* picture_ = nullptr;
     wxBitmap pictureBitmap_;
+    // Repaints during long operations are limited to a screen's pace.
+    wxLongLong lastRepaintMs_ = 0;
+    bool repaintPending_ = false;
     void FitPicture(int panelHeight);
 
     ProgressCounter progress_;

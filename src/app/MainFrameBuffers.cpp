@@ -6,6 +6,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/log.h>
+#include <wx/time.h>
 
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
@@ -296,6 +297,23 @@ void MainFrame::MovePageDown() {
 }
 
 void MainFrame::RepaintGrid() {
+    // A word takes a few milliseconds on the line; painting after every one would
+    // cost more than the protocol itself. Paint at most about 60 times a second;
+    // the changes gathered meanwhile are painted with the next repaint, or once
+    // the operation has returned to the event loop.
+    const wxLongLong now = wxGetUTCTimeMillis();
+    if (now - lastRepaintMs_ < 16) {
+        if (!repaintPending_) {
+            repaintPending_ = true;
+            CallAfter([this] {
+                repaintPending_ = false;
+                if (BufferGrid* grid = notebook_->CurrentGrid())
+                    grid->RefreshChanged();
+            });
+        }
+        return;
+    }
+    lastRepaintMs_ = now;
     if (BufferGrid* grid = notebook_->CurrentGrid())
         grid->RefreshChanged();
     // Paint and other window events only: input waits until the operation ends.
