@@ -71,7 +71,9 @@ void Programmer::DetectQuartz() {
         Flush();
         ReadByte(kPresenceRegister);
         Pause(10);
-        if (ReadByte(kPresenceRegister) == 0x00)
+        // A time-out also returns 0, but says nothing about the clock: only a real
+        // 0x00 reply counts, otherwise the next clock is tried.
+        if (ReadByte(kPresenceRegister) == 0x00 && link_.Connected())
             return;
     }
     view_.ShowMessage(

@@ -138,6 +138,19 @@ TEST(Connect, AutoQuartzTriesSixteenEightFourInTurn) {
     }
 }
 
+TEST(Connect, AutoQuartzTakesNoTimeOutForTheClock) {
+    // A stray byte after each greeting shifts the replies so that one presence read
+    // of an attempt times out; its 0 must not pass for the clock.
+    sim::BoardOptions options = Board("HC912D60x", 8);
+    options.strayBytes = {0x5A};
+    TargetRig rig(options);
+    rig.Connect("HC912D60x");
+    EXPECT_EQ(rig.view.quartzText, "8MHz");
+    EXPECT_EQ(rig.programmer.QuartzMhz(), 8);
+    EXPECT_TRUE(rig.view.messages.empty());
+    EXPECT_TRUE(rig.view.commandsEnabled);
+}
+
 TEST(Connect, NoQuartzFoundWarnsOnceAndGoesOnWithFourMegahertz) {
     // A board whose quartz is none of the three choices.
     TargetRig rig(Board("HC912D60x", 12));
