@@ -26,10 +26,10 @@ NAME = "hc12prog"
 
 def load_window_icon():
     """The window icon as rows of (r, g, b, a) bytes, drawn by make_images.icon()."""
-    spec = importlib.util.spec_from_file_location(
+    module_spec = importlib.util.spec_from_file_location(
         "make_images", os.path.join(ROOT, "resources", "make_images.py"))
-    images = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(images)
+    images = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(images)
     drawn = []
     # Take the canvas instead of letting it write the window's XPM file.
     images.Canvas.write_xpm = lambda canvas, name: drawn.append(canvas)

@@ -138,11 +138,11 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
 
 }  // namespace
 
-std::optional<BoardOptions> ParseBoardOptions(const std::string& spec, std::string* error) {
+std::optional<BoardOptions> ParseBoardOptions(const std::string& portValue, std::string* error) {
     std::string scratch;
     if (!error)
         error = &scratch;
-    std::string_view rest = spec;
+    std::string_view rest = portValue;
     constexpr std::string_view kPrefix = "virtual";
     if (rest.substr(0, kPrefix.size()) == kPrefix &&
         (rest.size() == kPrefix.size() || rest[kPrefix.size()] == ':')) {

@@ -39,7 +39,7 @@ struct BoardOptions {
 // Parse a port value such as "virtual:model=MC9S12DT128,quartz=4,fail-after=900"
 // (or only its options part); the syntax is described in BoardOptions.cpp.
 // Unknown keys and bad values give nullopt with an error text.
-std::optional<BoardOptions> ParseBoardOptions(const std::string& spec, std::string* error);
+std::optional<BoardOptions> ParseBoardOptions(const std::string& portValue, std::string* error);
 
 struct FrameRecord {
     std::vector<uint8_t> bytes;  // one whole frame as the PC sent it
