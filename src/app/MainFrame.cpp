@@ -338,9 +338,9 @@ void MainFrame::BuildRightColumn() {
     writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
                                       wxDefaultSize, wxBU_AUTODRAW);
     selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8("Zaznaczenie"));
-    auto* readWriteBox = new wxStaticBox(panel_, 0, wxEmptyString);
-    auto* connectBox = new wxStaticBox(panel_, 0, wxEmptyString);
-    auto* compareBox = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
+    readWriteBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
+    connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
+    compareBox_ = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
                                    wxSize(87, 16), 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
@@ -351,43 +351,59 @@ void MainFrame::BuildRightColumn() {
     pictureBitmap_ = chipBmp;
 
     // Where the theme's controls are larger than the column was drawn for, the
-    // column moves left (the notebook gives up the width) and down the column
-    // every control keeps clear of the one above it.
+    // column moves left (the notebook gives up the width).
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
     const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
-    const int columnWidth =
+    columnWidth_ =
         std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
-    const int columnX = std::min(kColumnX, clientWidth - columnWidth - 4);
-    notebook_->SetSize(std::min(kNotebookWidth, columnX - 5), kNotebookHeight);
+    columnX_ = std::min(kColumnX, clientWidth - columnWidth_ - 4);
+    notebook_->SetSize(std::min(kNotebookWidth, columnX_ - 5), kNotebookHeight);
+    LayOutRightColumn(false);
+}
+
+int MainFrame::LayOutRightColumn(bool compact) {
+    // Down the column every control keeps clear of the one above it. The drawn
+    // positions (read at 135, write at 255) leave wide gaps; when the window is too
+    // short for them with this theme's controls, the column closes the gaps so the
+    // compare box stays on screen.
+    const int columnX = columnX_;
+    const int columnWidth = columnWidth_;
+    const wxSize buttonSize = connectButton_->GetSize();
+    const wxSize checkSize = selectionCheckBox_->GetBestSize();
+    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
 
     connectButton_->Move(columnX, 20);
     const int connectH = connectButton_->GetSize().y;
-    connectBox->SetSize(columnX, 20 - 7, std::max(92, buttonSize.x + 4), connectH + 12);
+    connectBox_->SetSize(columnX, 20 - 7, std::max(92, buttonSize.x + 4), connectH + 12);
 
-    const int readY = std::max(135, connectBox->GetRect().GetBottom() + 1 + 9 + 4);
+    const int readMin = connectBox_->GetRect().GetBottom() + 1 + 9 + 4;
+    const int readY = compact ? readMin : std::max(135, readMin);
     readButton_->Move(columnX, readY);
-    const int writeY = std::max(255, readButton_->GetRect().GetBottom() + 1 + 10);
+    const int writeMin = readButton_->GetRect().GetBottom() + 1 + 10;
+    const int writeY = compact ? writeMin : std::max(255, writeMin);
     writeButton_->Move(columnX, writeY);
     const wxRect write = writeButton_->GetRect();
     selectionCheckBox_->SetSize(write.x + 3, write.y + write.height + 1, checkSize.x, checkSize.y);
     const wxRect check = selectionCheckBox_->GetRect();
 
     const int groupTop = readY - 9;
-    readWriteBox->SetSize(columnX, groupTop, std::max(90, columnWidth),
-                          std::max(194, check.GetBottom() + 1 + 6 - groupTop));
+    const int groupMin = check.GetBottom() + 1 + 6 - groupTop;
+    readWriteBox_->SetSize(columnX, groupTop, std::max(90, columnWidth),
+                           compact ? groupMin : std::max(194, groupMin));
 
     int labelTop = 0, otherBorder = 0;
-    compareBox->GetBordersForSizer(&labelTop, &otherBorder);
-    const int compareY =
-        std::max(check.GetBottom() + 1 + 30, readWriteBox->GetRect().GetBottom() + 1 + 6);
+    compareBox_->GetBordersForSizer(&labelTop, &otherBorder);
+    const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + 6;
+    const int compareY = compact ? compareMin : std::max(check.GetBottom() + 1 + 30, compareMin);
     const int comboOffset = std::max(17, labelTop + 1);
-    compareBox->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
-                        std::max(40, comboOffset + comboSize.y + otherBorder + 4));
+    compareBox_->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
+                         std::max(40, comboOffset + comboSize.y + otherBorder + 4));
     compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
-    picture_->Move(combo.x, std::max(combo.y + 30, compareBox->GetRect().GetBottom() + 1 + 4));
+    picture_->Move(combo.x, std::max(combo.y + 30, compareBox_->GetRect().GetBottom() + 1 + 4));
+    return compareBox_->GetRect().GetBottom() + 1;
 }
 
 // --- shell commands ---
@@ -428,6 +444,9 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     for (size_t i = 0; i <= size_t(BufferNotebook::kMaxPages); ++i)
         if (BufferGrid* grid = notebook_->GridAt(i))
             grid->SetSize(gridWidth, pageHeight - 4);
+    // The drawn column when it fits, the closed-up one when it does not.
+    if (LayOutRightColumn(false) + 2 > panelHeight)
+        LayOutRightColumn(true);
     FitPicture(panelHeight);
 }
 

@@ -11,6 +11,7 @@
 #include <wx/notebook.h>
 #include <wx/panel.h>
 #include <wx/statbmp.h>
+#include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/toolbar.h>
 
@@ -169,6 +170,13 @@ class MainFrame : public wxFrame, public TargetView {
     int chromeHeight_ = 0;
     // The chip picture, shown whole: scaled down when the column runs out of height.
     wxStaticBitmap* picture_ = nullptr;
+    wxStaticBox* connectBox_ = nullptr;
+    wxStaticBox* readWriteBox_ = nullptr;
+    wxStaticBox* compareBox_ = nullptr;
+    int columnX_ = 0;
+    int columnWidth_ = 0;
+    // Places the right-hand column; returns the bottom of the compare box.
+    int LayOutRightColumn(bool compact);
     wxBitmap pictureBitmap_;
     // Repaints during long operations are limited to a screen's pace.
     wxLongLong lastRepaintMs_ = 0;

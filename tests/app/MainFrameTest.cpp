@@ -204,6 +204,12 @@ TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
         EXPECT_EQ(frame->GetSize(), c.got);
         EXPECT_EQ(gridMargins(), before);  // every grid grows and shrinks with the frame
         EXPECT_EQ(frame->notebook()->GetSize().x, notebookWidth);
+        // The compare box stays on screen down to the smallest height (the column
+        // closes its gaps), and keeps clear of the check box above it.
+        const wxRect panelRect = ScreenRect(frame->panel());
+        EXPECT_LE(ScreenRect(frame->compareCombo()).GetBottom(), panelRect.GetBottom());
+        EXPECT_GT(ScreenRect(frame->compareCombo()).y,
+                  ScreenRect(frame->selectionCheckBox()).GetBottom());
         // The chip picture is never cut off by the panel's bottom edge; with room
         // enough it is shown at its own size.
         const wxRect picture = ScreenRect(frame->picture());
