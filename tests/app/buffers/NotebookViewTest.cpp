@@ -4,7 +4,7 @@
 #include <wx/app.h>
 
 #include "FileTexts.h"
-#include "ModalRecorder.h"
+#include "GuiTestSupport.h"
 #include "PageGridTable.h"
 #include "ViewsFrame.h"
 
@@ -100,9 +100,15 @@ TEST_F(NotebookView, PagesAreNumberedAndLimited) {
     const int selected = frame->compareCombo->GetSelection();
     BufferGrid* current = Grid();
 
-    std::vector<ShownBox> shown;
+    std::vector<ShownDialog> shown;
     wxString refused = "x";
-    wxTEST_DIALOG(refused = nb->AddBufferPage("Buf"), ExpectBox(&shown, wxID_OK));
+    {
+        DialogHook hook;
+        hook.AnswerMessage(wxID_OK);
+        refused = nb->AddBufferPage("Buf");
+        hook.ExpectAllAnswersUsed();
+        shown = hook.shown();
+    }
     EXPECT_TRUE(refused.empty());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "Osiągnięto maksimum zakładek!");
