@@ -61,6 +61,11 @@ void Rfc2217Server::DropClient() {
     client_.Close();
 }
 
+void Rfc2217Server::Close() {
+    client_.Close();
+    listener_.Close();
+}
+
 void Rfc2217Server::Send(const uint8_t* data, size_t size) {
     std::vector<uint8_t> out;
     telnet::AppendEscaped(out, data, size);

@@ -49,6 +49,8 @@ class Rfc2217Server : private telnet::Decoder::Sink {
     bool HasClient() const { return client_.Valid(); }
     // Closes the client's connection (the board going away, in tests).
     void DropClient();
+    // Stops listening and drops the client.
+    void Close();
 
     // The device's output to the client.
     void Send(const uint8_t* data, size_t size);

@@ -36,6 +36,7 @@ void SerialPortServer::Stop() {
         return;
     stop_ = true;
     thread_.join();
+    server_.Close();
 }
 
 void SerialPortServer::Run() {

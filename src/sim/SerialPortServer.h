@@ -25,7 +25,7 @@ class SerialPortServer {
     // `error` when the address cannot be taken.
     bool Start(uint16_t port, std::string* error);
     uint16_t Port() const { return listenPort_; }
-    // Stops serving; the port may be used by its owner again afterwards.
+    // Stops serving and listening; the port may be used by its owner again.
     void Stop();
 
     // The line settings the client asked for (read after Stop).
