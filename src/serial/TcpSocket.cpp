@@ -132,6 +132,23 @@ int WaitOne(Native s, short events, int timeoutMs) {
     }
 }
 
+// Waits for a connect in progress to end, either way. 1 ended, 0 time-out.
+int WaitConnected(Native s, int timeoutMs) {
+#ifdef _WIN32
+    // WSAPoll does not report a refused connect on many Windows versions (it
+    // waits out the time-out); select reports it among the exceptions.
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    return select(0, nullptr, &writable, &failed, &tv) > 0 ? 1 : 0;
+#else
+    return WaitOne(s, POLLOUT, timeoutMs);
+#endif
+}
+
 // One attempt on one address; the socket on success.
 Native TryConnect(const addrinfo* ai, int timeoutMs, int* err) {
     Native s = Native(socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol));
@@ -146,7 +163,7 @@ Native TryConnect(const addrinfo* ai, int timeoutMs, int* err) {
             CloseNative(s);
             return ToNative(-1);
         }
-        const int n = WaitOne(s, POLLOUT, timeoutMs);
+        const int n = WaitConnected(s, timeoutMs);
         if (n <= 0) {
 #ifdef _WIN32
             *err = n == 0 ? WSAETIMEDOUT : LastError();
