@@ -1,11 +1,10 @@
 // The buffer commands of the main window and the page access of the target view.
+#include <filesystem>
 #include <vector>
 
 #include <wx/evtloop.h>
-#include <wx/file.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
-#include <wx/log.h>
 #include <wx/time.h>
 
 #include "BufferGrid.h"
@@ -14,7 +13,9 @@
 #include "FileTexts.h"
 #include "Fill.h"
 #include "FilteredTextField.h"
+#include "InputFile.h"
 #include "MainFrame.h"
+#include "ReplacingFile.h"
 
 namespace hc12 {
 namespace {
@@ -42,16 +43,9 @@ wxString ChosenPath(wxFileDialog& dialog) {
     return path;
 }
 
-// Reads exactly `length` bytes, or reports failure.
-bool ReadWhole(wxFile& file, std::vector<uint8_t>& block) {
-    size_t done = 0;
-    while (done < block.size()) {
-        const ssize_t got = file.Read(block.data() + done, block.size() - done);
-        if (got == wxInvalidOffset || got <= 0)
-            return false;
-        done += size_t(got);
-    }
-    return true;
+// The chosen path as the file system names it.
+std::filesystem::path FsPath(const wxString& path) {
+    return std::filesystem::path(path.fn_str().data());
 }
 
 }  // namespace
@@ -88,33 +82,34 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     if (!grid)
         return;
 
-    wxLogNull noLogBoxes;
-    wxFile file;
-    if (!file.Open(path, wxFile::read)) {
+    // Regular files only: a FIFO or a device is refused before it is read.
+    InputFile file;
+    std::string error;
+    if (!file.Open(FsPath(path), &error)) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
     // A length that does not fit the page's 32-bit count is refused, never cut.
-    const wxFileOffset length = file.Length();
-    if (length < 0 || uint64_t(length) > kMaxFileLength) {
+    const uint64_t length = file.size();
+    if (length > kMaxFileLength) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
-    for (const std::string& question : LoadQuestions(uint64_t(length), grid->count())) {
+    for (const std::string& question : LoadQuestions(length, grid->count())) {
         const MsgAnswer answer =
             ShowMessage(Message{question, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question});
         if (answer == MsgAnswer::No)
             return;
     }
-    // The whole file is read and checked before the page is touched: a short read
-    // leaves the page as it was.
-    const uint32_t size = uint32_t(length);
-    std::vector<uint8_t> block(size);
-    if (!ReadWhole(file, block)) {
+    // The whole file is read and checked before the page is touched: a file that
+    // changed its length since the questions leaves the page as it was.
+    std::vector<uint8_t> block;
+    if (!file.ReadAll(length, &block, &error) || block.size() != length) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
     file.Close();
+    const uint32_t size = uint32_t(length);
 
     notebook_->BuildPageGrid(size);
     grid = notebook_->CurrentGrid();
@@ -158,11 +153,11 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
     if (!grid)
         return;
 
-    wxLogNull noLogBoxes;
-    // Written beside the chosen file and put in its place only when complete, so a
-    // failed write leaves an old file as it was.
-    wxTempFile file;
-    if (!file.Open(path)) {
+    // Written beside the chosen file (or the file its link leads to) and put in its
+    // place only when complete, so a failed write leaves an old file as it was.
+    ReplacingFile file;
+    std::string error;
+    if (!file.Open(FsPath(path), &error)) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::None));
         return;
     }
@@ -176,7 +171,7 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
         Progress(0);
     }
     Progress(-1);
-    if (!file.Write(image.data(), image.size()) || !file.Commit()) {
+    if (!file.Write(image, &error) || !file.Commit(&error)) {
         file.Discard();
         ShowMessage(ErrorBox(kCannotSaveText, MsgIcon::None));
     }

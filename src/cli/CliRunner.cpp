@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
@@ -10,6 +11,7 @@
 #include "PortFactory.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
+#include "ReplacingFile.h"
 #include "SerialLink.h"
 #include "VirtualBoard.h"
 
@@ -55,6 +57,7 @@ class Session {
     // The image of write and verify, fitted into the page.
     int LoadImage();
     int ResultOfOperation(bool ok);
+    std::string CommandName() const;
     void NoteUnstableBytes();
 
     const CliOptions& options_;
@@ -104,14 +107,31 @@ int Session::Prepare() {
         return kExitUsage;
     }
 
-    // A file that cannot be read is found before the target is touched.
+    // Files and windows that cannot work are found before the target is touched.
+    if (options_.command != Command::Connect && options_.count == 0u) {
+        view_.Note("hc12prog-cli: --count 0: the address window is empty, nothing to " +
+                   CommandName());
+        return kExitUsage;
+    }
     if (options_.command == Command::Write || options_.command == Command::Verify) {
         std::string error;
-        const bool read = ReadRawImage(options_.file, &image_, &error);
-        if (read && image_.size() > kMaxFileLength)
-            error = "file too large for a page";
-        if (!read || !error.empty()) {
+        if (!ReadRawImage(options_.file, &image_, &error)) {
             view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            view_.Note("hc12prog-cli: " + options_.file + ": " + error);
+            return kExitUsage;
+        }
+        if (image_.empty()) {
+            view_.Note("hc12prog-cli: " + options_.file + ": the image is empty, nothing to " +
+                       CommandName());
+            return kExitUsage;
+        }
+    }
+    if (options_.command == Command::Read) {
+        // Only a regular file (or a link to one) is replaced by the image.
+        std::filesystem::path target;
+        std::string error;
+        if (!ResolveSaveTarget(options_.file, &target, &error)) {
+            view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
@@ -154,7 +174,25 @@ int Session::Connect() {
         view_.page().set_start(*options_.start);
     if (options_.count)
         view_.page().set_count(*options_.count);
+    if (options_.command != Command::Connect && view_.page().count() == 0) {
+        view_.Note("hc12prog-cli: the address window is empty, nothing to " + CommandName());
+        return kExitUsage;
+    }
     return kExitOk;
+}
+
+std::string Session::CommandName() const {
+    switch (options_.command) {
+        case Command::Read:
+            return "read";
+        case Command::Write:
+            return "write";
+        case Command::Verify:
+            return "verify";
+        case Command::Connect:
+            break;
+    }
+    return "do";
 }
 
 int Session::ResultOfOperation(bool ok) {

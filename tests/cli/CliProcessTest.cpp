@@ -2,6 +2,8 @@
 // input not a terminal, both outputs captured, the exit status checked.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -50,11 +52,12 @@ class CliProcess : public ::testing::Test {
 
     // `args` is given to the shell as it stands (quote what needs it). The port map
     // of the environment is cleared so that COM1 means the default device.
-    Outcome Run(const std::string& args) const {
+    // `wrapper` goes before the program (a time or memory bound).
+    Outcome Run(const std::string& args, const std::string& wrapper = "") const {
         const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 '" HC12PROG_CLI "' " +
-                                    args + " </dev/null >'" + out.string() + "' 2>'" +
-                                    err.string() + "'";
+        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 " + wrapper +
+                                    "'" HC12PROG_CLI "' " + args + " </dev/null >'" + out.string() +
+                                    "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         Outcome o;
         o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -378,6 +381,105 @@ TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
     EXPECT_NE(terminal.find("[t]ak/[n]ie? ", prompt + 1), std::string::npos) << terminal;
     EXPECT_FALSE(Has(terminal, "give --yes or --no")) << terminal;
     EXPECT_TRUE(Has(terminal, "Nieudanych zapisów:  11")) << terminal;
+}
+
+// What the program does with files that are no images: it refuses them before the
+// target is touched, quickly, and replaces nothing that is not a regular file.
+TEST_F(CliProcess, InputsThatAreNoRegularFilesAreRefusedWithoutHanging) {
+    const fs::path fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path sparse = File("sparse.bin");
+    WriteBytes(sparse, {});
+    fs::resize_file(sparse, 3ull << 30);
+    for (const std::string& input :
+         {fifo.string(), std::string("/dev/zero"), dir_.string(), sparse.string()}) {
+        SCOPED_TRACE(input);
+        // Bounded in time and memory: a hang or a read of gigabytes fails here.
+        const Outcome o = Run("--port /nonexistent/tty --model HC12B write '" + input + "'",
+                              "timeout 60 sh -c 'ulimit -v 400000; exec \"$0\" \"$@\"' ");
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, "Błąd: Nie moge otworzyc pliku\n")) << o.err;
+        EXPECT_TRUE(Has(o.err, "hc12prog-cli: " + input + ": ")) << o.err;
+        EXPECT_FALSE(Has(o.err, "portu")) << "refused before the port is opened";
+    }
+}
+
+TEST_F(CliProcess, ReadReplacesOnlyRegularFilesAndWritesThroughLinks) {
+    const fs::path fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("fifo", File("to-fifo"));
+    fs::create_directory(File("folder"));
+    std::vector<fs::path> outputs = {fifo, File("to-fifo"), File("folder")};
+    // A device of our own (as root): a faulty program must not replace /dev/null.
+    if (mknod(File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        outputs.push_back(File("null"));
+    for (const fs::path& output : outputs) {
+        SCOPED_TRACE(output.string());
+        const Outcome o =
+            Run(std::string(kHc12) + "--port virtual --count 16 read '" + output.string() + "'");
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, "Błąd: Nie moge zapisac pliku\n")) << o.err;
+        EXPECT_FALSE(Has(o.err, "Połączony.")) << "refused before the target is touched";
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    if (fs::exists(File("null"))) {
+        EXPECT_TRUE(fs::is_character_file(File("null")));
+    }
+    EXPECT_TRUE(fs::is_symlink(File("to-fifo")));
+
+    // A link: the file it leads to takes the image and keeps its mode.
+    fs::create_directory(File("images"));
+    const fs::path real = File("images/real.bin");
+    WriteBytes(real, {1, 2, 3});
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    fs::create_symlink("images/real.bin", File("link.bin"));
+    const Outcome o = Run(std::string(kHc12) + "--port virtual --count 16 read '" +
+                          File("link.bin").string() + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(fs::is_symlink(File("link.bin")));
+    EXPECT_EQ(Bytes(real), std::vector<uint8_t>(16, 0xFF));
+    struct stat st {};
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(File("images")), fs::directory_iterator()), 1);
+}
+
+TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
+    const fs::path empty = File("empty.bin");
+    WriteBytes(empty, {});
+    const fs::path image = File("image.bin");
+    WriteBytes(image, {1, 2, 3, 4});
+    struct Case {
+        std::string args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"write '" + empty.string() + "'", ": the image is empty, nothing to write\n"},
+        {"verify '" + empty.string() + "'", ": the image is empty, nothing to verify\n"},
+        {"--count 0 read '" + File("out.bin").string() + "'",
+         "--count 0: the address window is empty, nothing to read\n"},
+        {"--count 0 --yes write '" + image.string() + "'",
+         "--count 0: the address window is empty, nothing to write\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome o = Run(std::string(kHc12) + "--port virtual " + c.args);
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+        EXPECT_FALSE(Has(o.err, "Zapisano")) << o.err;
+        EXPECT_FALSE(Has(o.err, "identyczne")) << o.err;
+    }
+    EXPECT_FALSE(fs::exists(File("out.bin")));
+}
+
+TEST_F(CliProcess, AnOutputNameAtTheLengthLimitIsWritten) {
+    const long nameMax = pathconf(dir_.c_str(), _PC_NAME_MAX);
+    const fs::path output =
+        File(std::string(nameMax > 0 && nameMax < 255 ? nameMax - 1 : 254, 'n'));
+    const Outcome o =
+        Run(std::string(kHc12) + "--port virtual --count 16 read '" + output.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(Bytes(output), std::vector<uint8_t>(16, 0xFF));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
@@ -285,6 +287,40 @@ TEST_F(BufferCommands, AShortWriteLeavesTheOldFileAndTells) {
     EXPECT_EQ(ReadFile(p), (std::vector<uint8_t>{'o', 'l', 'd'}));
     // No temporary file is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(BufferCommands, OnlyRegularFilesAreLoadedOrReplacedAndLinksAreWrittenThrough) {
+    alarm(60);  // a FIFO that held the open would hang here
+    Grid()->model().SetCellByte(5, 0x42);
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& p : {fifo, fs::path("/dev/zero")}) {
+        SCOPED_TRACE(p.string());
+        Load(p, {wxID_OK});
+        EXPECT_EQ(hook.LastMessage().text, "Nie moge otworzyc pliku");
+        EXPECT_EQ(Grid()->count(), 512u);
+        EXPECT_EQ(Grid()->model().GetCellByte(5), 0x42);
+    }
+    hook.AnswerFile(fifo.string());
+    hook.AnswerMessage(wxID_OK);
+    Command(ID_SAVE_FILE);
+    EXPECT_EQ(hook.LastMessage().text, "Nie moge otworzyc pliku");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    alarm(0);
+
+    fs::create_directory(dir / "images");
+    const fs::path real = dir / "images" / "real.bin";
+    { std::ofstream(real, std::ios::binary) << "old"; }
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    fs::create_symlink("images/real.bin", dir / "link.bin");
+    frame->countField()->SetText("8");
+    Save(dir / "link.bin");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.bin"));
+    EXPECT_EQ(ReadFile(real), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0x42, 0, 0}));
+    struct stat st {};
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "images"), fs::directory_iterator()), 1);
 }
 
 TEST_F(BufferCommands, SaveLoadRoundTrip) {
