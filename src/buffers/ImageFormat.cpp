@@ -14,7 +14,9 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
-std::string AddressText(uint32_t address) {
+}  // namespace
+
+std::string FormatAddress(uint32_t address) {
     std::string digits;
     do {
         digits.insert(digits.begin(), "0123456789ABCDEF"[address & 0xF]);
@@ -22,8 +24,6 @@ std::string AddressText(uint32_t address) {
     } while (address != 0);
     return std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits;
 }
-
-}  // namespace
 
 ImageFormat FormatFromFileName(std::string_view name) {
     const size_t dot = name.rfind('.');
@@ -71,7 +71,7 @@ std::string ImageErrorText(const ImageError& error) {
             what = "liczba rekordów danych się nie zgadza";
             break;
         case ImageFault::Conflict:
-            what = "adres " + AddressText(error.address) + " ma już inną wartość";
+            what = "adres " + FormatAddress(error.address) + " ma już inną wartość";
             break;
         case ImageFault::AfterEnd:
             what = "rekord po rekordzie końcowym";

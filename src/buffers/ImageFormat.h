@@ -40,6 +40,7 @@ struct ImageError {
 };
 
 // Lines may end in LF or CRLF; blank lines are skipped. false with the first fault.
+// An S-record file may end without S7/S8/S9; an Intel HEX file needs its 01.
 bool ParseSRecords(std::string_view text, AddressedImage* image, ImageError* error);
 bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* error);
 
@@ -48,6 +49,9 @@ bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* err
 std::string WriteSRecords(const AddressedImage& image, std::string_view name);
 // 16-byte data records, 04 before every 64 KiB segment other than the first, 01.
 std::string WriteIntelHex(const AddressedImage& image);
+
+// At least four upper-case hexadecimal digits: "0C00", "10000".
+std::string FormatAddress(uint32_t address);
 
 // The error box text: "Niepoprawny plik, linia 12: zła suma kontrolna".
 std::string ImageErrorText(const ImageError& error);

@@ -482,4 +482,90 @@ TEST_F(CliProcess, AnOutputNameAtTheLengthLimitIsWritten) {
     EXPECT_EQ(Bytes(output), std::vector<uint8_t>(16, 0xFF));
 }
 
+TEST_F(CliProcess, ReadSavesTheFormatOfTheExtensionOrOfFormat) {
+    struct Case {
+        const char* name;
+        const char* option;
+        const char* srecCatFormat;  // nullptr: raw
+    };
+    const Case cases[] = {
+        {"image.s19", "", "-Motorola"},
+        {"IMAGE.HEX", "", "-Intel"},
+        {"image.bin", "--format srec ", "-Motorola"},
+        {"image.mot", "--format raw ", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path image = File(c.name);
+        const Outcome o = Run(std::string(kHc12) + "--port virtual --count 32 " + c.option +
+                              "read '" + image.string() + "'");
+        ASSERT_EQ(o.status, 0) << o.err;
+        if (!c.srecCatFormat) {
+            EXPECT_EQ(Bytes(image), std::vector<uint8_t>(32, 0xFF));
+            continue;
+        }
+        // srec_cat takes the file back (checksums and all) to the bytes read.
+        const fs::path back = File("back.bin");
+        ASSERT_EQ(std::system(("srec_cat '" + image.string() + "' " + c.srecCatFormat +
+                               " -offset -0x0C00 -o '" + back.string() + "' -binary")
+                                  .c_str()),
+                  0);
+        EXPECT_EQ(Bytes(back), std::vector<uint8_t>(32, 0xFF));
+    }
+}
+
+TEST_F(CliProcess, AddressedImagesGoWhereTheirAddressesSayAndVerifyOnlyTheirBytes) {
+    // 16 bytes at 0C10 and one at 0C31, made by srec_cat, in both formats.
+    std::vector<uint8_t> sixteen(16);
+    for (uint8_t i = 0; i < 16; ++i)
+        sixteen[i] = i;
+    WriteBytes(File("a.bin"), sixteen);
+    WriteBytes(File("b.bin"), {0x5A});
+    for (const char* name : {"image.s19", "image.hex"}) {
+        SCOPED_TRACE(name);
+        const fs::path image = File(name);
+        ASSERT_EQ(
+            std::system(("srec_cat '" + File("a.bin").string() + "' -binary -offset 0x0C10 '" +
+                         File("b.bin").string() + "' -binary -offset 0x0C31 -o '" + image.string() +
+                         "' " + (name[6] == 's' ? "-Motorola" : "-Intel"))
+                            .c_str()),
+            0);
+        const std::string common = std::string(kHc12) + "--port virtual ";
+        Outcome o = Run(common + "write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Wczytano 17  bajtów.\n")) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  1024  bajtów.\n")) << o.err;
+
+        // A fresh (erased) board: the file's 17 bytes differ, nothing else is compared.
+        o = Run(common + "verify '" + image.string() + "'");
+        EXPECT_EQ(o.status, 1) << o.err;
+        std::string expected;
+        for (int i = 0; i < 16; ++i) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%04X: expected %02X, actual FF\n", 0x0C10 + i, i);
+            expected += line;
+        }
+        EXPECT_EQ(o.out, expected + "0C31: expected 5A, actual FF\n");
+
+        // Outside the window: refused, unless --start/--count make it fit.
+        o = Run(common + "--count 16 write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, "addresses 0C10..0C31 lie outside the address window 0C00..0C0F"))
+            << o.err;
+        EXPECT_FALSE(Has(o.err, "Zapisano")) << o.err;
+        o = Run(common + "--start 0C10 --count 34 write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  34  bajtów.\n")) << o.err;
+    }
+
+    // A damaged record is named before the port is opened.
+    const fs::path bad = File("bad.s19");
+    { std::ofstream(bad, std::ios::binary) << "S00600004844521B\nS1050C100001EE\nS9030000FC\n"; }
+    const Outcome o = Run("--port /nonexistent/tty --model HC12B write '" + bad.string() + "'");
+    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_TRUE(Has(o.err, "Błąd: Niepoprawny plik, linia 2: zła suma kontrolna\n")) << o.err;
+    EXPECT_FALSE(Has(o.err, "portu")) << o.err;
+    EXPECT_EQ(Run("--format elf --model HC12B write x").status, 2);
+}
+
 }  // namespace
