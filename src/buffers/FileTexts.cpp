@@ -61,7 +61,12 @@ ImageFormat FormatForFileType(int typeIndex, std::string_view fileName) {
 
 namespace {
 std::string Range(uint32_t first, uint32_t last) {
-    return "(" + FormatAddress(first) + " - " + FormatAddress(last) + ")";
+    std::string range = "(";
+    range += FormatAddress(first);
+    range += " - ";
+    range += FormatAddress(last);
+    range += ")";
+    return range;
 }
 }  // namespace
 

@@ -71,8 +71,8 @@ class Session {
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
     ImageFormat format_ = ImageFormat::Raw;
-    std::vector<uint8_t> image_;   // a raw image
-    AddressedImage addressed_;     // an image of the other formats
+    std::vector<uint8_t> image_;  // a raw image
+    AddressedImage addressed_;    // an image of the other formats
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<Programmer> programmer_;
@@ -179,13 +179,12 @@ int Session::ReadImage() {
             case ImageReadResult::Ok:
                 break;
             case ImageReadResult::Unreadable:
-                view_.ShowMessage(
-                    {kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
                 view_.Note("hc12prog-cli: " + options_.file + ": " + error);
                 return kExitUsage;
             case ImageReadResult::BadRecord:
-                view_.ShowMessage({ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok,
-                                   MsgIcon::Error});
+                view_.ShowMessage(
+                    {ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
                 return kExitUsage;
         }
         empty = addressed_.empty();
@@ -273,9 +272,8 @@ int Session::LoadImage() {
         // Addressed bytes go where they belong, or nowhere.
         if (!FitsWindow(addressed_, page.start(), page.count())) {
             view_.Note("hc12prog-cli: " + options_.file + ": its addresses " +
-                       FormatAddress(addressed_.first()) + ".." +
-                       FormatAddress(addressed_.last()) + " lie outside the address window " +
-                       FormatAddress(page.start()) + ".." +
+                       FormatAddress(addressed_.first()) + ".." + FormatAddress(addressed_.last()) +
+                       " lie outside the address window " + FormatAddress(page.start()) + ".." +
                        FormatAddress(page.start() + page.count() - 1) +
                        "; --start and --count can move the window");
             return kExitUsage;
