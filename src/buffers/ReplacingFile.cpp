@@ -26,6 +26,9 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 
 #ifdef _WIN32
+bool Writable(const fs::path& path) {
+    return _waccess(path.c_str(), 2) == 0;
+}
 int CreateExclusive(const fs::path& path) {
     return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
@@ -39,6 +42,9 @@ int CloseFd(int fd) {
     return _close(fd);
 }
 #else
+bool Writable(const fs::path& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
 int CreateExclusive(const fs::path& path) {
     // 0666: the user's umask decides, as for any new file.
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
@@ -101,6 +107,11 @@ bool ReplacingFile::Open(const fs::path& path, std::string* error) {
     const fs::file_status st = fs::status(target, ec);
     keepMode_ = !ec && st.type() == fs::file_type::regular;
     mode_ = st.permissions();
+    // A file we may not write is not ours to replace, though its folder may let us.
+    if (keepMode_ && !Writable(target)) {
+        *error = std::strerror(errno);
+        return false;
+    }
 
     // A short name of its own, so that a name near the length limit still leaves
     // room for it.

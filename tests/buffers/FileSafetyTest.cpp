@@ -174,6 +174,18 @@ TEST_F(FileSafety, WhatIsNotARegularFileIsNeverReplaced) {
     EXPECT_EQ(Entries(dir_), before);
 }
 
+TEST_F(FileSafety, AFileWeMayNotWriteIsNotReplaced) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write any file";
+    const fs::path p = Put("read-only.bin", "old");
+    ASSERT_EQ(chmod(p.c_str(), 0444), 0);
+    std::string error;
+    EXPECT_FALSE(ReplaceFile(p, kImage, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(Text(p), "old");
+    EXPECT_EQ(Entries(dir_), 1u);
+}
+
 TEST_F(FileSafety, ANameAtTheLengthLimitIsSaved) {
     const long nameMax = pathconf(dir_.c_str(), _PC_NAME_MAX);
     const fs::path p = dir_ / std::string(nameMax > 0 && nameMax < 255 ? nameMax - 1 : 254, 'n');
