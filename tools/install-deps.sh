@@ -8,6 +8,7 @@ packages=(
   xvfb xauth adwaita-icon-theme
   g++-mingw-w64-x86-64
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
+  srecord binutils
 )
 missing=()
 for p in "${packages[@]}"; do
