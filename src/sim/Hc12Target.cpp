@@ -125,7 +125,7 @@ class Hc12Target final : public Target {
             // While the high voltage is on, only EEPGM itself can change.
             if (!(value & kEepgm)) {
                 regs_[kEeprog] = uint8_t(old & ~kEepgm);
-                EndPulse(old, nowUs);
+                EndPulse(old, frameStartUs_);
             }
             return;
         }
@@ -147,8 +147,10 @@ class Hc12Target final : public Target {
         return divider == uint32_t(quartzMhz_) * 35;
     }
 
-    void EndPulse(uint8_t mode, uint64_t nowUs) {
-        if (nowUs - pulseStartUs_ < kMinHighVoltageUs)
+    void EndPulse(uint8_t mode, uint64_t endUs) {
+        if (!latch_.empty())
+            commands_.push_back({mode, latch_.front().address, pulseStartUs_, endUs});
+        if (endUs < pulseStartUs_ + kMinHighVoltageUs)
             return;
         if (regs_[kEeprot] != 0 || latch_.empty())
             return;
