@@ -373,6 +373,25 @@ const std::vector<CommandRecord>& VirtualBoard::CommandLog() const {
 uint64_t VirtualBoard::OutputDoneUs() const {
     return impl_->boardLineFreeUs;
 }
+std::optional<uint64_t> VirtualBoard::NextOutputUs() const {
+    if (impl_->inFlight.empty())
+        return std::nullopt;
+    return impl_->inFlight.front().readyUs;
+}
+std::vector<uint8_t> VirtualBoard::EepromImage() const {
+    impl_->target->Advance(impl_->clock.NowUs());
+    std::vector<uint8_t> image(EepromSize());
+    for (uint32_t i = 0; i < image.size(); ++i)
+        image[i] = impl_->target->Peek(uint16_t(EepromStart() + i));
+    return image;
+}
+bool VirtualBoard::LoadEepromImage(const std::vector<uint8_t>& image) {
+    if (image.size() > EepromSize())
+        return false;
+    for (uint32_t i = 0; i < image.size(); ++i)
+        impl_->target->Poke(uint16_t(EepromStart() + i), image[i]);
+    return true;
+}
 void VirtualBoard::SendUnasked(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes)
         impl_->Send(b, impl_->clock.NowUs());

@@ -81,8 +81,14 @@ class VirtualBoard {
     const std::vector<uint64_t>& PurgeLog() const;
     // EEPROM commands launched on the target, in order.
     const std::vector<CommandRecord>& CommandLog() const;
-    // When the interface's last byte towards the PC is through the wire.
+    // When the interface's last byte towards the PC is through the wire, and when
+    // the next one is (nullopt: nothing on the way).
     uint64_t OutputDoneUs() const;
+    std::optional<uint64_t> NextOutputUs() const;
+    // The EEPROM's bytes, and a preloaded image (at most EepromSize() bytes; the
+    // rest stays erased). false when the image is larger than the EEPROM.
+    std::vector<uint8_t> EepromImage() const;
+    bool LoadEepromImage(const std::vector<uint8_t>& image);
     // Bytes put on the line towards the PC now, unasked (a board switched on greets).
     void SendUnasked(const std::vector<uint8_t>& bytes);
     // For a line without RTS: greet as after a reset pulse. The interface takes it as
