@@ -132,7 +132,9 @@ int main(int argc, char** argv) {
         return Fail(error, 2);
 
     hc12::SteadyClock clock;
-    hc12::sim::BoardSession session(clock, *options);
+    hc12::sim::BoardOptions boardOptions = *options;
+    boardOptions.pulseSlackUs = hc12::sim::kRealLinePulseSlackUs;
+    hc12::sim::BoardSession session(clock, boardOptions);
     if (!args->image.empty() && !hc12::board::LoadImage(args->image, session.board(), &error))
         return Fail(error, 2);
 
