@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
 
     hc12::SteadyClock clock;
     hc12::sim::BoardOptions boardOptions = *options;
-    boardOptions.pulseSlackUs = hc12::sim::kRealLinePulseSlackUs;
+    boardOptions.timePulses = false;  // see BoardOptions: a pty carries no timing
     hc12::sim::BoardSession session(clock, boardOptions);
     if (!args->image.empty() && !hc12::board::LoadImage(args->image, session.board(), &error))
         return Fail(error, 2);

@@ -19,15 +19,10 @@ namespace hc12::sim {
 // lies in between with room on both sides.
 inline constexpr uint64_t kQuietResetUs = 400000;
 
-// A line on the real clock: the program's write returns before the bytes would have
-// crossed a wire (1.3 ms for a five-byte frame), and both ends wait for the
-// scheduler. A programming pulse may measure this much short of its minimum.
-inline constexpr uint64_t kRealLinePulseSlackUs = 5000;
-
 class BoardSession {
   public:
-    // options.pulseSlackUs as the line needs it (kRealLinePulseSlackUs on the real
-    // clock, 0 on the virtual one).
+    // options.timePulses as the line allows (off for a pseudo-terminal on the real
+    // clock).
     BoardSession(Clock& clock, BoardOptions options);
 
     VirtualBoard& board() { return board_; }

@@ -36,7 +36,7 @@ class Hc12Target final : public Target {
           cells_(size, o.stuckAddress),
           lockedEeprot_(o.eprot),
           quartzMhz_(o.quartzMhz),
-          pulseSlackUs_(o.pulseSlackUs),
+          timePulses_(o.timePulses),
           // The divider pair came with the later D parts ("HC912D60x", "HC912Dx128x");
           // the original HC(9)12D60 times its EEPROM without it.
           hasDivider_(model.find("HC912D") != std::string::npos) {
@@ -151,7 +151,7 @@ class Hc12Target final : public Target {
     void EndPulse(uint8_t mode, uint64_t endUs) {
         if (!latch_.empty())
             commands_.push_back({mode, latch_.front().address, pulseStartUs_, endUs});
-        if (endUs + pulseSlackUs_ < pulseStartUs_ + kMinHighVoltageUs)
+        if (timePulses_ && endUs < pulseStartUs_ + kMinHighVoltageUs)
             return;
         if (regs_[kEeprot] != 0 || latch_.empty())
             return;
@@ -185,7 +185,7 @@ class Hc12Target final : public Target {
     EepromCells cells_;
     std::optional<uint8_t> lockedEeprot_;
     int quartzMhz_;
-    uint64_t pulseSlackUs_;
+    bool timePulses_;
     bool hasDivider_;
     std::array<uint8_t, kRegisterBlockEnd> regs_{};
     std::array<uint8_t, 0x10000> memory_{};

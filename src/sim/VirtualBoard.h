@@ -35,11 +35,12 @@ struct BoardOptions {
     std::optional<uint8_t> estat;             // MC9S12: ESTAT reads this always
     std::vector<uint8_t> strayBytes;          // sent unasked right after the greeting
 
-    // Not a port-value option: how much shorter than its minimum a high-voltage pulse
-    // may measure. 0 on the virtual clock, where every time is exact; a line on the
-    // real clock that has no wire time of its own (a pseudo-terminal) and delays the
-    // bytes by scheduling needs some.
-    uint64_t pulseSlackUs = 0;
+    // Not a port-value option: whether the high-voltage pulses are timed. Always on the
+    // virtual clock, where every time is exact. A pseudo-terminal on the real clock
+    // carries no timing the board could trust: the program's write returns before a
+    // wire would have carried the bytes, and under load the scheduler delivers two
+    // frames 10 ms apart in one read.
+    bool timePulses = true;
 };
 
 // Parse a port value such as "virtual:model=MC9S12DT128,quartz=4,fail-after=900"
