@@ -196,5 +196,30 @@ TEST(NoRtsLine, GreetsAfterQuietFollowingAPurgeOrAByteReadOnly) {
     }
 }
 
+// Where the line carries RTS (a network port that forwards it), its pulse resets the
+// board and quiet does not.
+TEST(NoRtsLine, ALineWithRtsResetsOnThePulseOnly) {
+    VirtualClock clock;
+    sim::BoardSession session(clock, Board("HC912D60x"));
+    auto drain = [&] {
+        uint8_t buf[64];
+        std::string got;
+        while (size_t n = session.ToPc(buf, sizeof buf))
+            got.append(reinterpret_cast<char*>(buf), n);
+        return got;
+    };
+    session.SetRts(true);
+    clock.SleepMs(200);
+    session.SetRts(false);
+    clock.SleepMs(20);
+    EXPECT_EQ(drain(), "paww");
+    session.PcPurged();
+    clock.SleepMs(1000);
+    session.Tick();
+    clock.SleepMs(20);
+    EXPECT_EQ(drain(), "");
+    EXPECT_FALSE(session.UsUntilDue().has_value());
+}
+
 }  // namespace
 }  // namespace hc12::testing
