@@ -39,6 +39,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap "exit 130" INT TERM HUP
 
 # Wine's helper processes inherit the descriptors of whoever starts them: every Wine
 # command writes into files, never into this script's output (a test runner would
