@@ -47,14 +47,20 @@ constexpr uint32_t kSectorSize = 4;
 constexpr uint64_t kMinEepromClockHz = 150000;
 constexpr uint64_t kMaxEepromClockHz = 200000;
 
-uint64_t CommandUs(uint8_t command) {
+// How long a command runs: EEPROM clock cycles (erases, the bulk of a program) and
+// bus cycles (the bus clock is half the quartz), as the chips' data sheets give them.
+uint64_t CommandUs(uint8_t command, uint64_t eepromClockHz, uint64_t busHz) {
+    const auto us = [](uint64_t cycles, uint64_t hz) { return (cycles * 1000000 + hz - 1) / hz; };
+    eepromClockHz = std::max<uint64_t>(eepromClockHz, 1);
     switch (command) {
         case kCmdProgram:
-            return 60;
+            return us(9, eepromClockHz) + us(25, busHz);
         case kCmdEraseVerify:
-            return 100;
+            return us(2058, busHz);
+        case kCmdMassErase:
+            return us(20000, eepromClockHz);
         default:
-            return 20000;  // sector and mass erase
+            return us(4000, eepromClockHz);  // sector erase
     }
 }
 
@@ -147,10 +153,13 @@ class S12Target final : public Target {
                address - start < cells_.size();
     }
 
-    bool EepromClockInBand() const {
+    uint64_t EepromClockHz() const {
         const uint8_t div = regs_[kEclkdiv];
         const uint64_t prescaled = (div & kPrdiv8) ? quartzHz_ / 8 : quartzHz_;
-        const uint64_t hz = prescaled / ((div & 0x3F) + 1);
+        return prescaled / ((div & 0x3F) + 1);
+    }
+    bool EepromClockInBand() const {
+        const uint64_t hz = EepromClockHz();
         return hz >= kMinEepromClockHz && hz <= kMaxEepromClockHz;
     }
 
@@ -267,7 +276,8 @@ class S12Target final : public Target {
         busy_ = true;
         cbeif_ = ccif_ = false;
         runningCommand_ = command;
-        doneAtUs_ = nowUs + CommandUs(command);
+        doneAtUs_ = nowUs + CommandUs(command, EepromClockHz(), quartzHz_ / 2);
+        commands_.push_back({command, commandAddress_, nowUs, doneAtUs_});
     }
 
     // Finish the running command once its time is over.
