@@ -41,8 +41,9 @@ std::string AddressOf(const PageModel& page, uint32_t index) {
 
 class Session {
   public:
-    Session(const CliOptions& options, std::ostream& out, const TerminalIo& io)
-        : options_(options), out_(out), view_(io, options.answer) {}
+    Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+            const CliEnvironment& environment)
+        : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
 
     int Run();
 
@@ -59,11 +60,13 @@ class Session {
 
     const CliOptions& options_;
     std::ostream& out_;
+    const CliEnvironment& environment_;
     TerminalView view_;
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
     std::vector<uint8_t> image_;
-    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<Clock> ownClock_;
+    Clock* clock_ = nullptr;
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<Programmer> programmer_;
 };
@@ -117,15 +120,19 @@ int Session::Prepare() {
         }
     }
 
-    if (options_.virtualClock)
-        clock_ = std::make_unique<VirtualClock>();
+    if (environment_.clock != nullptr)
+        clock_ = environment_.clock;
+    else if (options_.virtualClock)
+        clock_ = (ownClock_ = std::make_unique<VirtualClock>()).get();
     else
-        clock_ = std::make_unique<SteadyClock>();
+        clock_ = (ownClock_ = std::make_unique<SteadyClock>()).get();
     link_ = std::make_unique<SerialLink>(
         *clock_, view_, [this](const std::string& portName) -> std::unique_ptr<SerialPort> {
             const int index = MenuPortIndex(portName);
             if (index < 0)
                 return nullptr;
+            if (environment_.openPort)
+                return environment_.openPort(ports_.values[index]);
             return OpenPortValue(ports_.values[index], *clock_);
         });
     programmer_ = std::make_unique<Programmer>(*link_, view_);
@@ -175,12 +182,13 @@ void Session::NoteUnstableBytes() {
 
 int Session::Read() {
     const bool ok = programmer_->ReadEeprom();
-    NoteUnstableBytes();
     PageModel& page = view_.page();
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
     }
+    // Bytes of a read that did not complete were never compared: none are named.
+    NoteUnstableBytes();
     std::string error;
     if (!SaveRawImage(options_.file, page.Image(page.count()), &error)) {
         view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
@@ -217,9 +225,9 @@ int Session::Verify() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
     const bool ok = programmer_->ReadEeprom();
-    NoteUnstableBytes();
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
+    NoteUnstableBytes();
     // Compare as the window compares two pages: the file's bytes against the bytes
     // read, over the file's length.
     const PageModel& actual = view_.page();
@@ -266,8 +274,9 @@ int Session::Run() {
 
 }  // namespace
 
-int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io) {
-    Session session(options, out, io);
+int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+           const CliEnvironment& environment) {
+    Session session(options, out, io, environment);
     return session.Run();
 }
 
