@@ -81,10 +81,10 @@ void Programmer::Connect() {
     }
 }
 
-// A port that is not open (never chosen, failed to open, or dropped after a hang-up)
-// is opened now; a failure shows the port's own message.
+// A port that is not open (never chosen, failed to open, hung up) is opened now; a
+// failure shows the port's own message.
 bool Programmer::OpenPortForConnect() {
-    if (link_.PortValid())
+    if (link_.PortValid() && !link_.CurrentPort()->HungUp())
         return true;
     if (!link_.PortChosen())
         view_.OpenDefaultPort();
