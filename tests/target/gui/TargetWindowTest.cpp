@@ -133,6 +133,33 @@ TEST_F(TargetWindow, LinkLostDuringAReadLocksTheCommands) {
     EXPECT_FALSE(frame->gauge());
 }
 
+// The adapter pulled out during a write: one I/O error box and the lost link, not a
+// box for each reprogramming over the dead link and a failure count after them.
+TEST_F(TargetWindow, AdapterPulledOutDuringAWriteGivesOneBoxOfEachKind) {
+    // Replies: the presence read, the write's read of 0x0012, the first word's
+    // read-back; the adapter is gone when the second word's read-back is due.
+    Open("virtual:quartz=8,unplug=4");
+    ChooseModel("HC912D60x");
+    frame->quartzCombo()->SetSelection(2);
+    Event(wxEVT_COMBOBOX, ID_QUARTZ, 2);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    ASSERT_TRUE(frame->writeButton()->IsEnabled());
+    for (uint32_t i = 0; i < 8; ++i)
+        frame->SetCellByte(i, 0x5A);
+
+    hook.AnswerMessage(wxID_OK);
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+    std::vector<std::string> texts;
+    for (const ShownDialog& shown : hook.shown())
+        texts.push_back(shown.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Wykryto błędy I/O",
+                                               "Utracono połącznie z interfejsem! "}));
+    EXPECT_EQ(Status(0), "Zapisano  2  bajty.");
+    EXPECT_FALSE(frame->writeButton()->IsEnabled());
+    EXPECT_FALSE(frame->gauge());
+}
+
 TEST_F(TargetWindow, PortThatCannotOpenLeavesTheWindowNotConnected) {
     Open("/dev/hc12-no-such-port");
     ChooseModel("HC912D60x");
