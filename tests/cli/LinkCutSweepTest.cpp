@@ -29,6 +29,28 @@ namespace fs = std::filesystem;
 
 enum class Op { Connect, Read, Write };
 
+// What happens to the link at reply byte `at`: the cable is cut (silence from there
+// on), one line error, or the USB adapter is pulled out (I/O errors, hang-up).
+enum class FaultKind { None, Cut, LineError, Unplug };
+struct Fault {
+    FaultKind kind = FaultKind::None;
+    int64_t at = -1;
+};
+
+const char* FaultName(FaultKind kind) {
+    switch (kind) {
+        case FaultKind::Cut:
+            return " cut at ";
+        case FaultKind::LineError:
+            return " line error at ";
+        case FaultKind::Unplug:
+            return " unplugged at ";
+        case FaultKind::None:
+            break;
+    }
+    return " clean ";
+}
+
 const char* OpName(Op op) {
     return op == Op::Connect ? "connect" : op == Op::Read ? "read" : "write";
 }
@@ -77,7 +99,7 @@ class Sweep {
             .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
     }
 
-    Outcome Run(Op op, int64_t silentFrom, int64_t lineErrorAt) {
+    Outcome Run(Op op, Fault fault) {
         const fs::path work = dir_ / "run";
         fs::remove_all(work);
         fs::create_directories(work);
@@ -99,8 +121,9 @@ class Sweep {
         sim::BoardOptions boardOptions;
         boardOptions.model = model_;
         boardOptions.quartzMhz = 8;
-        boardOptions.silentAfterReplyBytes = silentFrom;
-        boardOptions.lineErrorAtReplyByte = lineErrorAt;
+        (fault.kind == FaultKind::Cut         ? boardOptions.silentAfterReplyBytes
+         : fault.kind == FaultKind::LineError ? boardOptions.lineErrorAtReplyByte
+                                              : boardOptions.unplugAtReplyByte) = fault.at;
         std::vector<std::unique_ptr<sim::VirtualBoard>> boards;
         CliEnvironment environment;
         environment.clock = &clock;
@@ -137,12 +160,12 @@ class Sweep {
 
     // The clean runs give the reply bytes of the connect and of the whole command.
     void Measure() {
-        const Outcome connect = Run(Op::Connect, -1, -1);
+        const Outcome connect = Run(Op::Connect, {});
         ASSERT_EQ(connect.status, 0) << connect.err;
         connectReplies_ = connect.replyBytes;
-        const Outcome whole = Run(op_, -1, -1);
+        const Outcome whole = Run(op_, {});
         ASSERT_EQ(whole.status, 0) << whole.err;
-        Judge(whole, -1, false);
+        Judge(whole, {});
         totalReplies_ = whole.replyBytes;
         ASSERT_GE(totalReplies_, connectReplies_);
     }
@@ -151,18 +174,16 @@ class Sweep {
     size_t totalReplies() const { return totalReplies_; }
     const Figures& figures() const { return figures_; }
 
-    // `fault` is the reply byte where the link was cut (or had its line error); -1
-    // for a clean run.
-    void Judge(const Outcome& o, int64_t fault, bool lineError) {
+    void Judge(const Outcome& o, Fault fault) {
         ++figures_.runs;
-        const std::string trace = std::string(OpName(op_)) + " " + model_ +
-                                  (lineError ? " line error at " : " cut at ") +
-                                  std::to_string(fault) + "\n" + o.err;
-        const bool inConnect = fault >= 0 && size_t(fault) < connectReplies_;
+        const std::string trace = std::string(OpName(op_)) + " " + model_ + FaultName(fault.kind) +
+                                  std::to_string(fault.at) + "\n" + o.err;
+        const bool inConnect = fault.at >= 0 && size_t(fault.at) < connectReplies_;
 
-        // Exit status: a cut always loses the link; a single line error may be
-        // recovered from (a detection attempt tried again), and then all must be well.
-        const bool mustFail = fault >= 0 && !lineError;
+        // Exit status: a cut or an unplugged adapter always loses the link; a single
+        // line error may be recovered from (a detection attempt tried again), and
+        // then all must be well.
+        const bool mustFail = fault.kind == FaultKind::Cut || fault.kind == FaultKind::Unplug;
         if ((mustFail && o.status != kExitNoConnection) ||
             (o.status != kExitOk && o.status != kExitNoConnection)) {
             ++figures_.wrongStatuses;
@@ -186,7 +207,7 @@ class Sweep {
         for (size_t at = o.err.find("Wykryto"); at != std::string::npos;
              at = o.err.find("Wykryto", at + 1))
             ++lineErrorBoxes;
-        textsRight &= lineErrorBoxes <= (lineError ? 1u : 0u);
+        textsRight &= lineErrorBoxes <= (fault.kind == FaultKind::Cut ? 0u : 1u);
         if (!textsRight) {
             ++figures_.wrongTexts;
             ADD_FAILURE() << "texts: " << trace;
@@ -299,11 +320,16 @@ TEST_P(LinkCutSweep, EveryCutEndsCleanAndTellsTheTruth) {
     Sweep sweep(c.model, c.op, dir_);
     ASSERT_NO_FATAL_FAILURE(sweep.Measure());
 
-    // Cut at every reply byte, and a line error at every third.
-    for (size_t cut = 0; cut < sweep.totalReplies(); ++cut)
-        sweep.Judge(sweep.Run(c.op, int64_t(cut), -1), int64_t(cut), false);
-    for (size_t at = 0; at < sweep.totalReplies(); at += 3)
-        sweep.Judge(sweep.Run(c.op, -1, int64_t(at)), int64_t(at), true);
+    // Cut at every reply byte; a line error and an unplugged adapter at every third.
+    for (size_t at = 0; at < sweep.totalReplies(); ++at) {
+        std::vector<Fault> faults = {{FaultKind::Cut, int64_t(at)}};
+        if (at % 3 == 0) {
+            faults.push_back({FaultKind::LineError, int64_t(at)});
+            faults.push_back({FaultKind::Unplug, int64_t(at)});
+        }
+        for (const Fault& fault : faults)
+            sweep.Judge(sweep.Run(c.op, fault), fault);
+    }
 
     const Figures& f = sweep.figures();
     // Every run returned here: a crash or a hang would not have.
