@@ -45,8 +45,9 @@ std::string AddressOf(const PageModel& page, uint32_t index) {
 
 class Session {
   public:
-    Session(const CliOptions& options, std::ostream& out, const TerminalIo& io)
-        : options_(options), out_(out), view_(io, options.answer) {}
+    Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+            const CliEnvironment& environment)
+        : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
 
     int Run();
 
@@ -68,13 +69,15 @@ class Session {
 
     const CliOptions& options_;
     std::ostream& out_;
+    const CliEnvironment& environment_;
     TerminalView view_;
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
     ImageFormat format_ = ImageFormat::Raw;
     std::vector<uint8_t> image_;  // a raw image
     AddressedImage addressed_;    // an image of the other formats
-    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<Clock> ownClock_;
+    Clock* clock_ = nullptr;
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<Programmer> programmer_;
 };
@@ -141,15 +144,19 @@ int Session::Prepare() {
         }
     }
 
-    if (options_.virtualClock)
-        clock_ = std::make_unique<VirtualClock>();
+    if (environment_.clock != nullptr)
+        clock_ = environment_.clock;
+    else if (options_.virtualClock)
+        clock_ = (ownClock_ = std::make_unique<VirtualClock>()).get();
     else
-        clock_ = std::make_unique<SteadyClock>();
+        clock_ = (ownClock_ = std::make_unique<SteadyClock>()).get();
     link_ = std::make_unique<SerialLink>(
         *clock_, view_, [this](const std::string& portName) -> std::unique_ptr<SerialPort> {
             const int index = MenuPortIndex(portName);
             if (index < 0)
                 return nullptr;
+            if (environment_.openPort)
+                return environment_.openPort(ports_.values[index]);
             return OpenPortValue(ports_.values[index], *clock_);
         });
     programmer_ = std::make_unique<Programmer>(*link_, view_);
@@ -251,12 +258,13 @@ void Session::NoteUnstableBytes() {
 
 int Session::Read() {
     const bool ok = programmer_->ReadEeprom();
-    NoteUnstableBytes();
     PageModel& page = view_.page();
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
     }
+    // Bytes of a read that did not complete were never compared: none are named.
+    NoteUnstableBytes();
     const std::vector<uint8_t> bytes =
         format_ == ImageFormat::Raw
             ? page.Image(page.count())
@@ -326,9 +334,9 @@ int Session::Verify() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
     const bool ok = programmer_->ReadEeprom();
-    NoteUnstableBytes();
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
+    NoteUnstableBytes();
     // The file's bytes against the bytes read, and only those.
     const PageModel& actual = view_.page();
     int32_t differences = 0;
@@ -369,8 +377,9 @@ int Session::Run() {
 
 }  // namespace
 
-int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io) {
-    Session session(options, out, io);
+int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+           const CliEnvironment& environment) {
+    Session session(options, out, io, environment);
     return session.Run();
 }
 

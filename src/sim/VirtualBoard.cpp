@@ -90,6 +90,7 @@ struct VirtualBoard::Impl {
     uint64_t boardLineFreeUs = 0;  // interface -> PC
     int64_t replyBytes = 0;        // reply bytes produced so far (for the faults)
     bool silent = false;
+    bool unplugged = false;  // the USB adapter is gone: the PC's driver sees a dead device
     int unstableReadsDone = 0;
 
     // The line towards the PC: bytes still on the wire, and the driver's queue.
@@ -151,6 +152,8 @@ struct VirtualBoard::Impl {
         const int64_t index = replyBytes++;
         if (options.silentAfterReplyBytes >= 0 && index >= options.silentAfterReplyBytes)
             silent = true;
+        if (options.unplugAtReplyByte >= 0 && index >= options.unplugAtReplyByte)
+            unplugged = silent = true;
         if (silent)
             return;
         if (index == options.lineErrorAtReplyByte)
@@ -334,12 +337,28 @@ struct VirtualBoard::Impl {
       public:
         explicit Port(Impl& board) : board_(board) {}
         void ApplyLineSettings() override {}
-        void SetRts(bool active) override { board_.SetRts(active); }
-        bool Write(const uint8_t* data, size_t size) override { return board_.Write(data, size); }
-        LineStatus ClearErrors() override { return board_.ClearErrors(); }
-        size_t Read(uint8_t* dest, size_t maxSize) override { return board_.Read(dest, maxSize); }
-        bool WaitForInput(uint32_t timeoutMs) override { return board_.WaitForInput(timeoutMs); }
-        void Purge() override { board_.Purge(); }
+        void SetRts(bool active) override {
+            if (!board_.unplugged)
+                board_.SetRts(active);
+        }
+        bool Write(const uint8_t* data, size_t size) override {
+            return !board_.unplugged && board_.Write(data, size);
+        }
+        // An unplugged adapter: every look at the line finds an I/O error, at once.
+        LineStatus ClearErrors() override {
+            return board_.unplugged ? LineStatus{kCeIoe, 0} : board_.ClearErrors();
+        }
+        size_t Read(uint8_t* dest, size_t maxSize) override {
+            return board_.unplugged ? 0 : board_.Read(dest, maxSize);
+        }
+        bool WaitForInput(uint32_t timeoutMs) override {
+            return board_.unplugged || board_.WaitForInput(timeoutMs);
+        }
+        void Purge() override {
+            if (!board_.unplugged)
+                board_.Purge();
+        }
+        bool HungUp() override { return board_.unplugged; }
         void HintModel(const std::string& modelName) override { board_.HintModel(modelName); }
 
       private:

@@ -26,6 +26,7 @@ struct BoardOptions {
     std::string greeting = "paww";            // what the interface sends after reset
     int64_t silentAfterReplyBytes = -1;       // >= 0: no reply bytes after this many
     int64_t lineErrorAtReplyByte = -1;        // >= 0: a line error when this reply byte is due
+    int64_t unplugAtReplyByte = -1;           // >= 0: the adapter is pulled out then
     uint32_t lineErrorBits = kCeFrame;        // which error bits
     std::optional<uint16_t> unstableAddress;  // this byte reads differently ...
     int unstableReadings = 0;                 // ... for its first N readings

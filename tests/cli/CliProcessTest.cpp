@@ -173,6 +173,27 @@ TEST_F(CliProcess, ConnectDetectsTheQuartzAndReportsTheMemoryMapOfAnS12) {
         << o.err;
 }
 
+// A detection that met a line error tries that clock again and reads the right map;
+// one where no clock gave the right reply (here the presence byte reads wrong at the
+// right clock) is no connection, and nothing is read at a clock nobody confirmed.
+TEST_F(CliProcess, QuartzDetectionThatConfirmsNoClockIsNoConnection) {
+    const fs::path image = File("u.bin");
+    Outcome o = Run("--port virtual:line-error=3 --virtual-clock --model MC9S12DT128 read '" +
+                    image.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Przeczytano  2048  bajtów.")) << o.err;
+    EXPECT_EQ(Bytes(image), std::vector<uint8_t>(2048, 0xFF));  // the board's erased EEPROM
+
+    fs::remove(image);
+    o = Run("--port virtual:unstable=0x000F:5 --virtual-clock --model MC9S12DT128 read '" +
+            image.string() + "'");
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_TRUE(Has(o.err, "Ostrzeżenie: Nie moge rozpoznać kwarcu! Wybierz go ręcznie\n"))
+        << o.err;
+    EXPECT_FALSE(Has(o.err, "Parametry")) << o.err;
+    EXPECT_FALSE(fs::exists(image));
+}
+
 TEST_F(CliProcess, ReadSavesTheWindowOfEitherFamilyAndVerifyComparesIt) {
     struct Case {
         const char* model;
@@ -238,6 +259,8 @@ TEST_F(CliProcess, ALostLinkMidReadIsNoConnectionAndLeavesTheFileAlone) {
         EXPECT_TRUE(Has(o.err, c.lineMessage)) << o.err;
         EXPECT_TRUE(Has(o.err, "Błąd: Utracono połącznie z interfejsem! \n")) << o.err;
         EXPECT_TRUE(Has(o.err, "Przeczytano  ")) << o.err;
+        // A reading cut short is no instability.
+        EXPECT_FALSE(Has(o.err, "unstable")) << o.err;
         EXPECT_EQ(Bytes(image), (std::vector<uint8_t>{1, 2, 3}));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
             << "no temporary file left behind";
