@@ -182,6 +182,8 @@ class MainFrame : public wxFrame, public TargetView {
     wxLongLong lastRepaintMs_ = 0;
     bool repaintPending_ = false;
     void FitPicture(int panelHeight);
+    // The bars appear once the window is on the screen.
+    void OnShown(wxShowEvent& event);
 
     ProgressCounter progress_;
     wxGauge* gauge_ = nullptr;

@@ -11,6 +11,10 @@
 #include <wx/init.h>
 #include <wx/msgdlg.h>
 
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
 namespace hc12::testing {
 namespace {
 
@@ -126,11 +130,25 @@ bool PumpUntil(const std::function<bool()>& done, int rounds) {
     return done();
 }
 
+bool IsMapped(wxWindow* window) {
+#ifdef __WXGTK__
+    GtkWidget* widget = window->GetHandle();
+    return widget && gtk_widget_get_mapped(widget) && gtk_widget_get_window(widget) &&
+           gdk_window_is_viewable(gtk_widget_get_window(widget));
+#else
+    return window->IsShownOnScreen();
+#endif
+}
+
 MainFrame* CreateMainFrame(AppOptions options) {
     auto* frame = new MainFrame(wxString::FromUTF8("Motorola HC9(S)12 ver.3.0  by Harnvale"),
                                 wxDefaultPosition, wxDefaultSize, std::move(options));
+    const wxSize asked = frame->GetSize();
     frame->Show(true);
-    PumpUntil([frame] { return frame->IsShownOnScreen(); });
+    // Under a window manager the window is mapped only once the manager has told
+    // its frame's size, and it passes through other sizes on the way; positions on
+    // the screen mean something only after that.
+    PumpUntil([frame, asked] { return IsMapped(frame) && frame->GetSize() == asked; });
     Pump();
     return frame;
 }

@@ -65,6 +65,8 @@ class DialogHook : public wxTestingModalHook {
 
 // Creates and shows the real main window and lets it settle.
 MainFrame* CreateMainFrame(AppOptions options = {});
+// Whether the window is on the screen (mapped), not only marked as shown.
+bool IsMapped(wxWindow* window);
 // Destroys a frame and runs the pending deletions.
 void DestroyFrame(wxWindow* frame);
 // Processes pending events of every kind a few times over.
