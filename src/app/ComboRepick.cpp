@@ -19,8 +19,11 @@ struct RepickWatch {
 void OnPopupShown(GObject* object, GParamSpec*, gpointer data) {
     gboolean shown = FALSE;
     g_object_get(object, "popup-shown", &shown, nullptr);
-    auto* watch = static_cast<RepickWatch*>(data);
-    watch->shownWhenOpened = shown ? watch->combo->GetSelection() : wxNOT_FOUND;
+    // The list closes before it reports the activated entry: keep what it was
+    // opened on until then.
+    if (shown)
+        static_cast<RepickWatch*>(data)->shownWhenOpened =
+            static_cast<RepickWatch*>(data)->combo->GetSelection();
 }
 
 // The popup list reports every entry the user activates, the shown one included
