@@ -106,9 +106,9 @@ void BufferNotebook::CloseCurrentPage() {
     gridTable_[size_t(n)] = nullptr;
 
     if (compareCombo_) {
-        const int entry = compareCombo_->FindString(GetPageText(size_t(s)), true);
-        if (entry != wxNOT_FOUND)
-            compareCombo_->Delete(unsigned(entry));
+        // Entries follow the pages by index: two pages may carry the same name.
+        if (s < int(compareCombo_->GetCount()))
+            compareCombo_->Delete(unsigned(s));
         UpdateCompareComboState();
         if (compareCombo_->GetCount() > 0)
             compareCombo_->SetSelection(int(compareCombo_->GetCount()) - 1);
@@ -131,8 +131,17 @@ void BufferNotebook::CloseCurrentPage() {
 
 void BufferNotebook::RenameCurrentPage(const wxString& name) {
     const int s = GetSelection();
-    if (s >= 0)
-        SetPageText(size_t(s), name);
+    if (s < 0)
+        return;
+    SetPageText(size_t(s), name);
+    if (compareCombo_ && s < int(compareCombo_->GetCount())) {
+        compareCombo_->SetString(unsigned(s), name);
+        // The box shows its own copy of the chosen entry's text.
+        if (compareCombo_->GetSelection() == s) {
+            compareCombo_->SetSelection(wxNOT_FOUND);
+            compareCombo_->SetSelection(s);
+        }
+    }
 }
 
 void BufferNotebook::BuildPageGrid(uint32_t size) {

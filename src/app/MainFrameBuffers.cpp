@@ -119,18 +119,15 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     notebook_->BuildPageGrid(size);
     grid = notebook_->CurrentGrid();
     const wxString name = wxFileName(path).GetFullName();
-    const wxString oldName = notebook_->GetPageText(size_t(notebook_->GetSelection()));
+    // The tab and the page's entry in the compare box take the file's name.
+    notebook_->RenameCurrentPage(name);
     if (compareCombo_) {
-        const int entry = compareCombo_->FindString(oldName, true);
-        if (entry != wxNOT_FOUND)
-            compareCombo_->SetString(unsigned(entry), name);
         const int selected = compareCombo_->GetSelection();
         const int next = selected == wxNOT_FOUND ? 0 : selected + 1;
         // The last entry has nothing after it and stays selected.
         if (next < int(compareCombo_->GetCount()))
             compareCombo_->SetSelection(next);
     }
-    notebook_->RenameCurrentPage(name);
 
     PageModel& page = grid->model();
     if (size > 0)

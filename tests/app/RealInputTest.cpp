@@ -4,6 +4,9 @@
 
 #include <gtk/gtk.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <wx/uiaction.h>
 
 #include "BufferGrid.h"
@@ -64,6 +67,30 @@ class RealInput : public ::testing::Test {
         return shown;
     }
 
+    void Load(const std::string& name, uint8_t fill) {
+        const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / name;
+        {
+            std::ofstream out(path, std::ios::binary);
+            for (int i = 0; i < 512; ++i)
+                out.put(char(fill));
+        }
+        hook.AnswerFile(path.string());
+        Command(ID_OPEN_FILE);
+        std::filesystem::remove(path);
+    }
+    std::vector<std::string> PageNames() {
+        std::vector<std::string> out;
+        for (size_t i = 0; i < frame->notebook()->GetPageCount(); ++i)
+            out.push_back(Utf8(frame->notebook()->GetPageText(i)));
+        return out;
+    }
+    std::vector<std::string> ComboEntries() {
+        std::vector<std::string> out;
+        for (unsigned i = 0; i < frame->compareCombo()->GetCount(); ++i)
+            out.push_back(Utf8(frame->compareCombo()->GetString(i)));
+        return out;
+    }
+
     DialogHook hook;
     MainFrame* frame = nullptr;
     wxUIActionSimulator sim;
@@ -91,6 +118,30 @@ TEST_F(RealInput, ModelChosenAgainResetsTheAddressFields) {
     Choose(frame->modelCombo(), 2);
     EXPECT_EQ(Utf8(frame->startField()->GetValue()), "F000");
     EXPECT_EQ(Utf8(frame->countField()->GetValue()), "4096");
+}
+
+TEST_F(RealInput, CompareBoxEntriesFollowThePagesWhenNamesRepeat) {
+    Load("x.bin", 0x11);  // Buf0 -> x.bin
+    Command(ID_NEW_BUFFER);
+    Command(ID_NEW_BUFFER);
+    Load("x.bin", 0x22);  // Buf2 -> x.bin
+    Command(ID_CLOSE_BUFFER);
+    ASSERT_EQ(PageNames(), (std::vector<std::string>{"x.bin", "Buf1"}));
+    EXPECT_EQ(ComboEntries(), PageNames());
+    ASSERT_EQ(frame->notebook()->GetSelection(), 1);
+    // "Buf1" against itself: identical.
+    hook.AnswerMessage(wxID_OK);
+    Choose(frame->compareCombo(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return hook.shown().size() == 3; }));
+    EXPECT_EQ(hook.LastMessage().text, "Bufory są identyczne!");
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"x.bin", "Buf1"}));
+}
+
+TEST_F(RealInput, CompareBoxShowsTheNewNameOfTheShownPage) {
+    Command(ID_NEW_BUFFER);  // Buf1, current and shown in the box (its last entry)
+    Load("dane.bin", 0x33);
+    EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"Buf0", "dane.bin"}));
+    EXPECT_EQ(Utf8(frame->compareCombo()->GetValue()), "dane.bin");
 }
 
 }  // namespace
