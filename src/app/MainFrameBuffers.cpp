@@ -15,6 +15,7 @@
 #include "Fill.h"
 #include "FilteredTextField.h"
 #include "MainFrame.h"
+#include "OperationGuard.h"
 
 namespace hc12 {
 namespace {
@@ -189,6 +190,7 @@ void MainFrame::OnFill(wxCommandEvent&) {
 }
 
 void MainFrame::OnCompareWith(wxCommandEvent& event) {
+    const OperationGuard guard(*this);
     const int chosen = event.GetSelection();
     BufferGrid* gridA = notebook_->CurrentGrid();
     if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount())

@@ -4,9 +4,13 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
+#include <wx/app.h>
 #include <wx/uiaction.h>
 
 #include "BufferGrid.h"
@@ -14,6 +18,7 @@
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
+#include "VirtualBoard.h"
 
 namespace hc12::testing {
 namespace {
@@ -142,6 +147,119 @@ TEST_F(RealInput, CompareBoxShowsTheNewNameOfTheShownPage) {
     Load("dane.bin", 0x33);
     EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"Buf0", "dane.bin"}));
     EXPECT_EQ(Utf8(frame->compareCombo()->GetValue()), "dane.bin");
+}
+
+// A virtual clock that lets the test act in the middle of an operation.
+class HookedClock final : public Clock {
+  public:
+    void SleepMs(uint32_t ms) override {
+        inner_.SleepMs(ms);
+        Hook();
+    }
+    uint32_t TickMs() override { return inner_.TickMs(); }
+    uint64_t NowUs() override { return inner_.NowUs(); }
+    void SleepUs(uint64_t us) override { inner_.SleepUs(us); }
+    // Runs `action` once, at the `after`-th pause from now.
+    void Once(int after, std::function<void()> action) {
+        countdown_ = after;
+        action_ = std::move(action);
+    }
+
+  private:
+    void Hook() {
+        if (action_ && --countdown_ <= 0) {
+            auto action = std::move(action_);
+            action_ = nullptr;
+            action();
+        }
+    }
+    VirtualClock inner_;
+    int countdown_ = 0;
+    std::function<void()> action_;
+};
+
+// The window on a virtual board the test watches.
+class InputDuringOperation : public RealInput {
+  protected:
+    void SetUp() override {
+        AppOptions options;
+        options.ports.values = {"virtual", "virtual", "virtual", "virtual"};
+        options.clock = &clock;
+        options.openPort = [this](const std::string&, Clock&) { return board.OpenPort(); };
+        frame = CreateMainFrame(std::move(options));
+        frame->Raise();
+        frame->modelCombo()->SetSelection(4);  // HC912D60x: 0C00, 1024 bytes
+        wxCommandEvent chosen(wxEVT_COMBOBOX, ID_MODEL);
+        chosen.SetInt(4);
+        chosen.SetEventObject(frame->modelCombo());
+        frame->modelCombo()->ProcessWindowEvent(chosen);
+        Command(ID_CONNECT);
+        ASSERT_TRUE(frame->readButton()->IsEnabled());
+        Pump();
+    }
+    int OperationsSeen() const {
+        // Every read and every write begins with one clock configuration frame.
+        int n = 0;
+        for (const sim::FrameRecord& f : board.FrameLog())
+            n += !f.bytes.empty() && f.bytes[0] == 'U';
+        return n;
+    }
+    void ClickButton(wxWindow* button) {
+        sim.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
+        sim.MouseClick();
+    }
+
+    HookedClock clock;
+    sim::VirtualBoard board{clock};
+};
+
+TEST_F(InputDuringOperation, ClicksOnTheRunningCommandAreDroppedNotReplayed) {
+    for (wxWindow* button : {frame->readButton(), frame->writeButton()}) {
+        SCOPED_TRACE(Utf8(button->GetName()) + " " + std::to_string(button->GetId()));
+        board.ClearFrameLog();
+        // Three more clicks on the same button while the operation runs; they reach
+        // the window before it ends.
+        clock.Once(20, [&] {
+            for (int i = 0; i < 3; ++i)
+                ClickButton(button);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            gdk_display_sync(gdk_display_get_default());
+        });
+        sim.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
+        Pump();
+        sim.MouseClick();
+        ASSERT_TRUE(PumpUntil([&] { return OperationsSeen() >= 1 && frame->gauge() == nullptr; }));
+        PumpUntil([] { return false; }, 30);  // time for any replayed click to run
+        EXPECT_EQ(OperationsSeen(), 1);
+        EXPECT_TRUE(frame->panel()->IsEnabled());
+        EXPECT_TRUE(frame->readButton()->IsEnabled());
+    }
+    EXPECT_EQ(frame->GetStatusText(0), "Zapisano  1024  bajtów.");
+}
+
+TEST_F(InputDuringOperation, ClosingDuringAnOperationClosesOnceItEnds) {
+    board.ClearFrameLog();
+    // The window manager's close request, in the middle of a read.
+    clock.Once(20, [&] {
+        GdkEvent* request = gdk_event_new(GDK_DELETE);
+        request->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(frame->GetHandle())));
+        request->any.send_event = TRUE;
+        gdk_event_put(request);
+        gdk_event_free(request);
+    });
+    Command(ID_READ_EEPROM);
+    // The whole window was read, every word twice.
+    int wordReads = 0;
+    for (const sim::FrameRecord& f : board.FrameLog())
+        wordReads += !f.bytes.empty() && f.bytes[0] == 'L';
+    EXPECT_EQ(wordReads, 1024);
+    EXPECT_EQ(frame->GetStatusText(0), "Przeczytano  1024  bajtów.");
+    // Then the window goes.
+    EXPECT_TRUE(PumpUntil([] {
+        wxTheApp->ProcessIdle();  // runs the pending deletions
+        return wxTopLevelWindows.GetCount() == 0;
+    }));
+    frame = nullptr;
 }
 
 }  // namespace
