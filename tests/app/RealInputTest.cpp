@@ -125,6 +125,37 @@ TEST_F(RealInput, ModelChosenAgainResetsTheAddressFields) {
     EXPECT_EQ(Utf8(frame->countField()->GetValue()), "4096");
 }
 
+TEST_F(RealInput, DragAcrossTheSeparatorFillsOnlyWhatItCovers) {
+    BufferGrid* grid = frame->notebook()->CurrentGrid();
+    auto cellCentre = [grid](int row, int col) {
+        const wxRect r = grid->CellToRect(row, col);
+        const wxPoint shown = grid->CalcScrolledPosition(r.GetPosition());
+        return grid->GetGridWindow()->ClientToScreen(shown + r.GetSize() / 2);
+    };
+    // Row 0020: from the character of byte 3 left to the hexadecimal cell of byte 10.
+    sim.MouseMove(cellCentre(2, 20));
+    Pump();
+    sim.MouseDown();
+    Pump();
+    for (int col = 19; col >= 10; --col) {
+        sim.MouseMove(cellCentre(2, col));
+        Pump();
+    }
+    sim.MouseUp();
+    Pump();
+    frame->fillValueField()->SetText("AA");
+    Click(frame->fillButton(), wxPoint(frame->fillButton()->GetSize().x / 2, 5));
+    ASSERT_TRUE(PumpUntil([&] { return !grid->model().CellEmpty(0x2A); }));
+    for (uint32_t i = 0x20; i < 0x30; ++i) {
+        SCOPED_TRACE(i);
+        if (i >= 0x2A) {
+            EXPECT_EQ(grid->model().GetCellByte(i), 0xAA);
+        } else {
+            EXPECT_TRUE(grid->model().CellEmpty(i));  // byte 0x23 among them
+        }
+    }
+}
+
 TEST_F(RealInput, CompareBoxEntriesFollowThePagesWhenNamesRepeat) {
     Load("x.bin", 0x11);  // Buf0 -> x.bin
     Command(ID_NEW_BUFFER);
