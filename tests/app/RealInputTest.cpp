@@ -156,6 +156,30 @@ TEST_F(RealInput, DragAcrossTheSeparatorFillsOnlyWhatItCovers) {
     }
 }
 
+TEST_F(RealInput, FirstPageScrollsWithItsScrollbar) {
+    BufferGrid* grid = frame->notebook()->GridAt(0);
+    wxWindow* page = frame->notebook()->GetPage(0);
+    const wxRect pageRect(page->GetScreenPosition(), page->GetClientSize());
+    const wxRect gridRect = grid->GetScreenRect();
+    EXPECT_LE(gridRect.GetRight(), pageRect.GetRight());
+    // A drag down the grid's right edge, where its scrollbar is, scrolls the rows
+    // and selects nothing.
+    const int x = std::min(gridRect.GetRight(), pageRect.GetRight()) - 3;
+    sim.MouseMove(wxPoint(x - 20, gridRect.y + 30));
+    Pump();
+    sim.MouseMove(wxPoint(x, gridRect.y + 30));
+    PumpUntil([] { return false; }, 20);  // GTK shows the scrollbar under the pointer
+    sim.MouseDown();
+    Pump();
+    for (int dy = 40; dy <= 200; dy += 40) {
+        sim.MouseMove(wxPoint(x, gridRect.y + 30 + dy));
+        Pump();
+    }
+    sim.MouseUp();
+    ASSERT_TRUE(PumpUntil([&] { return grid->GetViewStart().y > 0; }));
+    EXPECT_TRUE(grid->SelectedBlocks().empty());
+}
+
 TEST_F(RealInput, CompareBoxEntriesFollowThePagesWhenNamesRepeat) {
     Load("x.bin", 0x11);  // Buf0 -> x.bin
     Command(ID_NEW_BUFFER);
