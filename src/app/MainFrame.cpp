@@ -23,6 +23,7 @@
 #include "Resources.h"
 #include "SerialLink.h"
 #include "Speaker.h"
+#include "StatusFields.h"
 
 namespace hc12 {
 namespace {
@@ -144,6 +145,12 @@ void MainFrame::BuildWindow() {
 
     CreateStatusBar(4, wxST_SIZEGRIP, 0);
     SetStatusBarPane(3);  // help texts of menu items and tools
+    // Equal quarters cut the longer results (a read of a large window, a compare
+    // summary) at GTK's font; each text field gets the room its texts need.
+    wxStatusBar* bar = GetStatusBar();
+    const std::vector<int> widths = StatusFieldWidths(
+        [bar](const std::string& text) { return bar->GetTextExtent(U8(text.c_str())).x; });
+    bar->SetStatusWidths(int(widths.size()), widths.data());
 
     SetSizeHints(kFrameWidth, kMinHeight, kFrameWidth, kMaxHeight);
     SetSize(100, 20, kFrameWidth, 660);

@@ -8,6 +8,8 @@
 
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
+#include "Compare.h"
+#include "FileTexts.h"
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
@@ -77,6 +79,38 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_EQ(frame->GetDefaultItem(), frame->connectButton());
     EXPECT_TRUE(frame->connectionMenu()->IsChecked(ID_COM1));
     EXPECT_TRUE(frame->GetIcon().IsOk());
+}
+
+TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
+    // The longest texts each field gets: read and write of a seven-digit window,
+    // the largest load, the failed-write count, the compare summary, the states.
+    const std::pair<int, std::string> texts[] = {
+        {0, "Przeczytano  9999999  bajtów."},
+        {0, "Zapisano  9999999  bajtów."},
+        {0, LoadedStatusText(0x7FFFFFFF)},
+        {0, LoadedStatusText(1000)},
+        {1, "Nieudanych zapisów:  9999999"},
+        {1, CompareSummary(2147483647)},
+        {1, CompareSummary(3)},
+        {3, "Brak połączenia."},
+        {3, "Łączenie..."},
+        {3, "Połączony."},
+        {3, "Zapisz do pliku"},
+    };
+    wxStatusBar* bar = frame->GetStatusBar();
+    ASSERT_EQ(bar->GetFieldsCount(), 4);
+    for (const auto& [field, text] : texts) {
+        SCOPED_TRACE(text);
+        frame->SetStatusText(field, text);
+        EXPECT_EQ(frame->GetStatusText(field), text);
+        wxRect rect;
+        ASSERT_TRUE(bar->GetFieldRect(field, rect));
+        EXPECT_LE(bar->GetTextExtent(wxString::FromUTF8(text)).x + 4, rect.width);
+    }
+    // The gauge's field keeps a usable width between them.
+    wxRect gaugeField;
+    bar->GetFieldRect(2, gaugeField);
+    EXPECT_GE(gaugeField.width, 100);
 }
 
 TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
