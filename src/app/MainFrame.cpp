@@ -19,6 +19,7 @@
 #include "FilteredTextField.h"
 #include "HexText.h"
 #include "Ids.h"
+#include "ProgramMessageDialog.h"
 #include "Programmer.h"
 #include "Resources.h"
 #include "SerialLink.h"
@@ -572,9 +573,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
             style |= wxICON_QUESTION;
             break;
     }
-    // Without a parent, as every box of the program.
-    wxMessageDialog dialog(nullptr, wxString::FromUTF8(message.text),
-                           wxString::FromUTF8(message.caption), style);
+    ProgramMessageDialog dialog(wxString::FromUTF8(message.text),
+                                wxString::FromUTF8(message.caption), style);
     const int answer = dialog.ShowModal();
     if (message.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;

@@ -57,11 +57,15 @@ DialogHook::DialogHook() : wxTestingModalHook(__FILE__, __LINE__, "DialogHook") 
 DialogHook::~DialogHook() = default;
 
 void DialogHook::AnswerMessage(int id) {
-    answers_.push_back({ShownDialog::Kind::Message, id, {}});
+    answers_.push_back({ShownDialog::Kind::Message, id, {}, {}});
+}
+
+void DialogHook::ShowMessage(std::function<void(wxDialog*)> inspect) {
+    answers_.push_back({ShownDialog::Kind::Message, wxID_OK, {}, std::move(inspect)});
 }
 
 void DialogHook::AnswerFile(const std::string& path, int id) {
-    answers_.push_back({ShownDialog::Kind::File, id, path});
+    answers_.push_back({ShownDialog::Kind::File, id, path, {}});
 }
 
 ShownDialog DialogHook::LastMessage() const {
@@ -78,8 +82,11 @@ void DialogHook::ExpectAllAnswersUsed() {
 }
 
 int DialogHook::Enter(wxDialog* dialog) {
+    // A box let through shows through its base class, which asks again.
+    if (dialog == showing_)
+        return wxID_NONE;
     ShownDialog shown;
-    if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
+    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
         shown.kind = ShownDialog::Kind::Message;
         shown.text = Utf8(box->GetMessage());
         shown.caption = Utf8(box->GetTitle());
@@ -102,6 +109,22 @@ int DialogHook::Enter(wxDialog* dialog) {
     }
     const Answer answer = answers_.front();
     answers_.pop_front();
+    if (answer.inspect) {
+        // Only the program's own boxes can be closed from here; GTK's native box
+        // would wait for a person.
+        if (!dynamic_cast<wxGenericMessageDialog*>(dialog)) {
+            ADD_FAILURE() << "a native message box: nothing to look at";
+            return wxID_OK;
+        }
+        // Shown for real; looked at once it is up, then closed.
+        showing_ = dialog;
+        wxTheApp->CallAfter([this, dialog, inspect = answer.inspect] {
+            inspect(dialog);
+            dialog->EndModal(wxID_OK);
+            showing_ = nullptr;
+        });
+        return wxID_NONE;
+    }
     if (shown.kind == ShownDialog::Kind::File)
         static_cast<wxFileDialog*>(dialog)->SetPath(wxString::FromUTF8(answer.path));
     return answer.id;

@@ -39,6 +39,9 @@ class DialogHook : public wxTestingModalHook {
 
     // Queue the answers of the next message boxes: wxID_OK, wxID_YES, wxID_NO.
     void AnswerMessage(int id);
+    // Let the next message box really show; `inspect` looks at it before it is
+    // closed with OK.
+    void ShowMessage(std::function<void(wxDialog*)> inspect);
     // Queue the answer of the next file dialog: the chosen path (or a cancel).
     void AnswerFile(const std::string& path, int id = wxID_OK);
 
@@ -58,9 +61,11 @@ class DialogHook : public wxTestingModalHook {
         ShownDialog::Kind kind;
         int id;
         std::string path;
+        std::function<void(wxDialog*)> inspect;
     };
     std::deque<Answer> answers_;
     std::vector<ShownDialog> shown_;
+    wxDialog* showing_ = nullptr;
 };
 
 // Creates and shows the real main window and lets it settle.

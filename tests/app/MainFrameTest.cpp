@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/menu.h>
+#include <wx/statbmp.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
@@ -318,6 +319,22 @@ TEST_F(MainFrameTest, HelpToolShowsTheAboutBox) {
     EXPECT_EQ(box.caption, "Informacja:");
     EXPECT_EQ(box.style & (wxOK | wxYES_NO | wxCANCEL), wxOK);
     EXPECT_TRUE(box.style & wxICON_INFORMATION);
+}
+
+TEST_F(MainFrameTest, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
+    int width = 0, captionWidth = 0;
+    bool icon = false;
+    hook.ShowMessage([&](wxDialog* box) {
+        width = box->GetSize().x;
+        captionWidth = box->GetTextExtent(box->GetTitle()).x;
+        for (wxWindow* child : box->GetChildren())
+            icon = icon || dynamic_cast<wxStaticBitmap*>(child) != nullptr;
+    });
+    Command(ID_ABOUT);
+    EXPECT_EQ(hook.LastMessage().caption, "Informacja:");
+    // The caption, the title bar's buttons and margins.
+    EXPECT_GE(width, captionWidth + 100);
+    EXPECT_TRUE(icon);
 }
 
 TEST_F(MainFrameTest, ClickingConnectWithoutAModelIsRefused) {
