@@ -120,6 +120,8 @@ wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid) EVT_GRID_RANGE_SELECTED(BufferGrid::OnRa
     for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c)
         SetColSize(c, 12);
     SetColSize(PageModel::kSeparatorColumn, 4);
+    // One scroll step is one row, so the top row is always shown whole.
+    SetScrollLineY(GetDefaultRowSize());
 }
 
 BufferGrid::~BufferGrid() = default;

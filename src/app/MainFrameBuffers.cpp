@@ -1,4 +1,5 @@
 // The buffer commands of the main window and the page access of the target view.
+#include <algorithm>
 #include <vector>
 
 #include <wx/evtloop.h>
@@ -281,8 +282,11 @@ void MainFrame::SelectCell(uint32_t index, bool add) {
 }
 
 void MainFrame::ScrollGrid(int verticalPosition) {
+    // The position counts the toolkit's usual 15-pixel lines; the grid scrolls by
+    // whole rows, so it goes to the row at that height.
+    constexpr int kLinePixels = 15;
     if (BufferGrid* grid = notebook_->CurrentGrid())
-        grid->Scroll(-1, verticalPosition);
+        grid->Scroll(-1, verticalPosition * kLinePixels / std::max(grid->GetScrollLineY(), 1));
 }
 
 void MainFrame::MovePageUp() {

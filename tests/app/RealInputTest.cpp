@@ -292,6 +292,15 @@ TEST_F(InputDuringOperation, ClicksOnTheRunningCommandAreDroppedNotReplayed) {
     EXPECT_EQ(frame->GetStatusText(0), "Zapisano  1024  bajtów.");
 }
 
+TEST_F(InputDuringOperation, ReadLeavesTheTopRowWhole) {
+    ClickButton(frame->readButton());
+    ASSERT_TRUE(PumpUntil([&] { return OperationsSeen() >= 1 && frame->gauge() == nullptr; }));
+    BufferGrid* grid = frame->notebook()->CurrentGrid();
+    const int top = grid->GetViewStart().y * grid->GetScrollLineY();
+    EXPECT_GT(top, 0);  // the read scrolled on
+    EXPECT_EQ(top % grid->GetDefaultRowSize(), 0) << top;
+}
+
 TEST_F(InputDuringOperation, ClosingDuringAnOperationClosesOnceItEnds) {
     board.ClearFrameLog();
     // The window manager's close request, in the middle of a read.
