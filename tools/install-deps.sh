@@ -3,9 +3,9 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
-  libwxgtk3.2-dev
+  libwxgtk3.2-dev libgtk-3-dev
   libgtest-dev googletest
-  xvfb xauth adwaita-icon-theme
+  xvfb xauth adwaita-icon-theme openbox
   g++-mingw-w64-x86-64 wine64
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
   srecord binutils

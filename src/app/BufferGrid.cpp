@@ -120,6 +120,8 @@ wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid) EVT_GRID_RANGE_SELECTED(BufferGrid::OnRa
     for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c)
         SetColSize(c, 12);
     SetColSize(PageModel::kSeparatorColumn, 4);
+    // One scroll step is one row, so the top row is always shown whole.
+    SetScrollLineY(GetDefaultRowSize());
 }
 
 BufferGrid::~BufferGrid() = default;
@@ -198,14 +200,16 @@ void BufferGrid::SelectByte(uint32_t index, bool add) {
 }
 
 void BufferGrid::SelectMirrored(int top, int left, int bottom, int right) {
-    const auto blocks = MirroredSelection({top, left, bottom, right});
-    if (!blocks)
-        return;
+    // A block across the separator has no mirror, but it still replaces what was
+    // selected: a drag that began in one area keeps no mirror of its first cell.
+    const std::vector<CellBlock> blocks =
+        MirroredSelection({top, left, bottom, right})
+            .value_or(std::vector<CellBlock>{{top, left, bottom, right}});
     mirrorActive_ = true;
     ClearSelection();
     // The mirror goes in first so that the user's block stays the one the grid
     // keeps extending with the keyboard.
-    for (auto it = blocks->rbegin(); it != blocks->rend(); ++it)
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
         SelectBlock(it->top, it->left, it->bottom, it->right, true);
     mirrorActive_ = false;
 }

@@ -72,6 +72,15 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
         name = wxString::Format("Buf%u", pageCounter_++);
 
     auto* page = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, kPageStyle);
+    // The grid keeps to its page's width whenever the page changes it (the first
+    // page is made before the window has given the notebook its final width), so
+    // its scrollbar stays on the page.
+    page->Bind(wxEVT_SIZE, [this, page](wxSizeEvent& event) {
+        event.Skip();
+        const int index = FindPage(page);
+        if (BufferGrid* grid = index >= 0 ? GridAt(size_t(index)) : nullptr)
+            grid->SetSize(GridWidth(page), grid->GetSize().y);
+    });
     AddPage(page, name, true);
     // The page is only laid out later on some ports; give it the size it gets.
     if (page->GetSize().GetWidth() < 50)
@@ -86,6 +95,11 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
     if (startField_)
         startField_->SetText(FromUtf8(FormatHex4(start)));
     return name;
+}
+
+int BufferNotebook::GridWidth(wxWindow* page) {
+    // The grid sits 3 pixels in from the page's left edge and ends at its right edge.
+    return std::max(page->GetClientSize().GetWidth() - 3, 1);
 }
 
 wxRect BufferNotebook::PageRectGuess() const {
@@ -106,9 +120,9 @@ void BufferNotebook::CloseCurrentPage() {
     gridTable_[size_t(n)] = nullptr;
 
     if (compareCombo_) {
-        const int entry = compareCombo_->FindString(GetPageText(size_t(s)), true);
-        if (entry != wxNOT_FOUND)
-            compareCombo_->Delete(unsigned(entry));
+        // Entries follow the pages by index: two pages may carry the same name.
+        if (s < int(compareCombo_->GetCount()))
+            compareCombo_->Delete(unsigned(s));
         UpdateCompareComboState();
         if (compareCombo_->GetCount() > 0)
             compareCombo_->SetSelection(int(compareCombo_->GetCount()) - 1);
@@ -131,8 +145,17 @@ void BufferNotebook::CloseCurrentPage() {
 
 void BufferNotebook::RenameCurrentPage(const wxString& name) {
     const int s = GetSelection();
-    if (s >= 0)
-        SetPageText(size_t(s), name);
+    if (s < 0)
+        return;
+    SetPageText(size_t(s), name);
+    if (compareCombo_ && s < int(compareCombo_->GetCount())) {
+        compareCombo_->SetString(unsigned(s), name);
+        // The box shows its own copy of the chosen entry's text.
+        if (compareCombo_->GetSelection() == s) {
+            compareCombo_->SetSelection(wxNOT_FOUND);
+            compareCombo_->SetSelection(s);
+        }
+    }
 }
 
 void BufferNotebook::BuildPageGrid(uint32_t size) {
@@ -153,9 +176,9 @@ void BufferNotebook::BuildPageGrid(uint32_t size, uint32_t capacity) {
     }
     wxWindow* page = GetPage(size_t(s));
     const wxSize pageSize = page->GetSize();
-    auto* grid = new BufferGrid(page, 0, wxPoint(3, 3),
-                                wxSize(pageSize.GetWidth(), pageSize.GetHeight() - 3),
-                                wxWANTS_CHARS, "Notebook", std::max(size, capacity));
+    auto* grid =
+        new BufferGrid(page, 0, wxPoint(3, 3), wxSize(GridWidth(page), pageSize.GetHeight() - 3),
+                       wxWANTS_CHARS, "Notebook", std::max(size, capacity));
     grid->UseCellRenderer(cellRenderer_);
     gridTable_[size_t(s)] = grid;
     currentGrid_ = gridTable_[size_t(GetSelection())];

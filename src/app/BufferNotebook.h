@@ -52,6 +52,7 @@ class BufferNotebook : public wxNotebook {
     void StoreAddressWindow();
     void UpdateCompareComboState();
     wxRect PageRectGuess() const;
+    static int GridWidth(wxWindow* page);
 
     std::array<BufferGrid*, kMaxPages + 1> gridTable_{};
     BufferGrid* currentGrid_ = nullptr;

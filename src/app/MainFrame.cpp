@@ -15,13 +15,16 @@
 
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
+#include "ComboRepick.h"
 #include "FilteredTextField.h"
 #include "HexText.h"
 #include "Ids.h"
+#include "ProgramMessageDialog.h"
 #include "Programmer.h"
 #include "Resources.h"
 #include "SerialLink.h"
 #include "Speaker.h"
+#include "StatusFields.h"
 
 namespace hc12 {
 namespace {
@@ -143,6 +146,12 @@ void MainFrame::BuildWindow() {
 
     CreateStatusBar(4, wxST_SIZEGRIP, 0);
     SetStatusBarPane(3);  // help texts of menu items and tools
+    // Equal quarters cut the longer results (a read of a large window, a compare
+    // summary) at GTK's font; each text field gets the room its texts need.
+    wxStatusBar* bar = GetStatusBar();
+    const std::vector<int> widths = StatusFieldWidths(
+        [bar](const std::string& text) { return bar->GetTextExtent(U8(text.c_str())).x; });
+    bar->SetStatusWidths(int(widths.size()), widths.data());
 
     SetSizeHints(kFrameWidth, kMinHeight, kFrameWidth, kMaxHeight);
     SetSize(100, 20, kFrameWidth, 660);
@@ -160,6 +169,13 @@ void MainFrame::BuildWindow() {
     // What the menu bar, the toolbar, the status bar and the borders take from the
     // frame's height; the resize rule gives the rest to the notebook.
     chromeHeight_ = GetSize().y - GetClientSize().y;
+
+    // Under a window manager GTK lays a new window out once at the size of its
+    // decorations alone, while it learns their size; a menu bar and a toolbar given
+    // no room complain on the console. They come in once the window is shown.
+    GetMenuBar()->Hide();
+    toolBar_->Hide();
+    Bind(wxEVT_SHOW, &MainFrame::OnShown, this);
 }
 
 void MainFrame::BuildMenus() {
@@ -260,6 +276,8 @@ void MainFrame::PlaceToolbarControls() {
     for (const ModelRecord& row : ModelTable())
         modelCombo_->Append(wxString::FromUTF8(row.name));
     modelCombo_->SetValue(wxString::FromUTF8(ModelTable()[0].name));
+    // "Model" chosen again resets the address fields.
+    SendSelectionOnRepick(modelCombo_);
     programmer_->SetCurrentModel(ModelTable()[0]);
     startField_->SetText(wxString::FromUTF8(FormatHex4(ModelTable()[0].eepromStart)));
     countField_->SetText(wxString::Format("%u", unsigned(ModelTable()[0].eepromSize)));
@@ -347,6 +365,8 @@ void MainFrame::BuildRightColumn() {
     compareCombo_->Disable();
     compareCombo_->SetSelection(0);
     notebook_->SetCompareCombo(compareCombo_);
+    // Every choice compares, the entry already shown included.
+    SendSelectionOnRepick(compareCombo_);
     picture_ = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
     pictureBitmap_ = chipBmp;
 
@@ -430,6 +450,11 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     event.Skip();  // the default handling keeps the panel over the client area
     if (notebook_ == nullptr || chromeHeight_ == 0)
         return;
+    // While the window is first shown under a window manager, GTK passes through
+    // a size of nothing but the decorations; the frame never really takes a size
+    // below its minimum, and laying out for one would size the pages negative.
+    if (event.GetSize().x < kFrameWidth || event.GetSize().y < kMinHeight)
+        return;
     // The bars' heights settle only once the window is shown, so measure them now.
     chromeHeight_ = GetSize().y - GetClientSize().y;
     const int panelHeight = event.GetSize().y - chromeHeight_;
@@ -448,6 +473,15 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     if (LayOutRightColumn(false) + 2 > panelHeight)
         LayOutRightColumn(true);
     FitPicture(panelHeight);
+}
+
+void MainFrame::OnShown(wxShowEvent& event) {
+    event.Skip();
+    if (!event.IsShown() || toolBar_->IsShown())
+        return;
+    GetMenuBar()->Show();
+    toolBar_->Show();
+    SendSizeEvent();
 }
 
 void MainFrame::FitPicture(int panelHeight) {
@@ -539,9 +573,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
             style |= wxICON_QUESTION;
             break;
     }
-    // Without a parent, as every box of the program.
-    wxMessageDialog dialog(nullptr, wxString::FromUTF8(message.text),
-                           wxString::FromUTF8(message.caption), style);
+    ProgramMessageDialog dialog(wxString::FromUTF8(message.text),
+                                wxString::FromUTF8(message.caption), style);
     const int answer = dialog.ShowModal();
     if (message.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;

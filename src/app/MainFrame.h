@@ -1,6 +1,7 @@
 // The one window of the program.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <wx/bmpbuttn.h>
@@ -34,6 +35,8 @@ struct AppOptions {
     PortMap ports = PortMap::Defaults();
     // The clock of the link; nullptr = the real steady clock.
     Clock* clock = nullptr;
+    // Opens a port value; empty = OpenPortValue (tests watch a board of their own).
+    std::function<std::unique_ptr<SerialPort>(const std::string& value, Clock& clock)> openPort;
 };
 
 class MainFrame : public wxFrame, public TargetView {
@@ -182,6 +185,8 @@ class MainFrame : public wxFrame, public TargetView {
     wxLongLong lastRepaintMs_ = 0;
     bool repaintPending_ = false;
     void FitPicture(int panelHeight);
+    // The bars appear once the window is on the screen.
+    void OnShown(wxShowEvent& event);
 
     ProgressCounter progress_;
     wxGauge* gauge_ = nullptr;

@@ -1,4 +1,5 @@
 // The buffer commands of the main window and the page access of the target view.
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "ImageFile.h"
 #include "InputFile.h"
 #include "MainFrame.h"
+#include "OperationGuard.h"
 #include "ReplacingFile.h"
 
 namespace hc12 {
@@ -62,18 +64,15 @@ void TakeLoadedFile(MainFrame& frame, const wxString& path, uint32_t count, uint
     notebook->BuildPageGrid(count);
     BufferGrid* grid = notebook->CurrentGrid();
     const wxString name = wxFileName(path).GetFullName();
-    const wxString oldName = notebook->GetPageText(size_t(notebook->GetSelection()));
+    // The tab and the page's entry in the compare box take the file's name.
+    notebook->RenameCurrentPage(name);
     if (wxComboBox* combo = frame.compareCombo()) {
-        const int entry = combo->FindString(oldName, true);
-        if (entry != wxNOT_FOUND)
-            combo->SetString(unsigned(entry), name);
         const int selected = combo->GetSelection();
         const int next = selected == wxNOT_FOUND ? 0 : selected + 1;
         // The last entry has nothing after it and stays selected.
         if (next < int(combo->GetCount()))
             combo->SetSelection(next);
     }
-    notebook->RenameCurrentPage(name);
 
     if (loaded > 0)
         frame.Progress(int32_t(loaded));
@@ -255,6 +254,7 @@ void MainFrame::OnFill(wxCommandEvent&) {
 }
 
 void MainFrame::OnCompareWith(wxCommandEvent& event) {
+    const OperationGuard guard(*this);
     const int chosen = event.GetSelection();
     BufferGrid* gridA = notebook_->CurrentGrid();
     if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount())
@@ -345,8 +345,11 @@ void MainFrame::SelectCell(uint32_t index, bool add) {
 }
 
 void MainFrame::ScrollGrid(int verticalPosition) {
+    // The position counts the toolkit's usual 15-pixel lines; the grid scrolls by
+    // whole rows, so it goes to the row at that height.
+    constexpr int kLinePixels = 15;
     if (BufferGrid* grid = notebook_->CurrentGrid())
-        grid->Scroll(-1, verticalPosition);
+        grid->Scroll(-1, verticalPosition * kLinePixels / std::max(grid->GetScrollLineY(), 1));
 }
 
 void MainFrame::MovePageUp() {

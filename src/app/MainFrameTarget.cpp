@@ -4,6 +4,7 @@
 
 #include "Ids.h"
 #include "MainFrame.h"
+#include "OperationGuard.h"
 #include "Programmer.h"
 #include "SerialLink.h"
 
@@ -17,14 +18,17 @@ void MainFrame::OnOpenPort(wxCommandEvent& event) {
 }
 
 void MainFrame::OnConnect(wxCommandEvent&) {
+    const OperationGuard guard(*this);
     programmer_->Connect();
 }
 
 void MainFrame::OnReadEeprom(wxCommandEvent&) {
+    const OperationGuard guard(*this);
     programmer_->ReadEeprom();
 }
 
 void MainFrame::OnWriteEeprom(wxCommandEvent&) {
+    const OperationGuard guard(*this);
     programmer_->WriteEeprom();
 }
 
@@ -60,8 +64,9 @@ void MainFrame::ProcessCommand(int id) {
 std::unique_ptr<SerialPort> MainFrame::OpenMenuPort(int index) {
     if (index < 0 || index >= int(options_.ports.values.size()))
         return nullptr;
-    std::unique_ptr<SerialPort> port =
-        OpenPortValue(options_.ports.values[size_t(index)], *options_.clock);
+    const std::string& value = options_.ports.values[size_t(index)];
+    std::unique_ptr<SerialPort> port = options_.openPort ? options_.openPort(value, *options_.clock)
+                                                         : OpenPortValue(value, *options_.clock);
     if (port)
         port->HintModel(programmer_->CurrentModel().name);
     return port;

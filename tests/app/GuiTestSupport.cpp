@@ -11,6 +11,10 @@
 #include <wx/init.h>
 #include <wx/msgdlg.h>
 
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
 namespace hc12::testing {
 namespace {
 
@@ -53,11 +57,15 @@ DialogHook::DialogHook() : wxTestingModalHook(__FILE__, __LINE__, "DialogHook") 
 DialogHook::~DialogHook() = default;
 
 void DialogHook::AnswerMessage(int id) {
-    answers_.push_back({ShownDialog::Kind::Message, id, {}});
+    answers_.push_back({ShownDialog::Kind::Message, id, {}, {}, -1});
+}
+
+void DialogHook::ShowMessage(std::function<void(wxDialog*)> inspect) {
+    answers_.push_back({ShownDialog::Kind::Message, wxID_OK, {}, std::move(inspect), -1});
 }
 
 void DialogHook::AnswerFile(const std::string& path, int id, int fileType) {
-    answers_.push_back({ShownDialog::Kind::File, id, path, fileType});
+    answers_.push_back({ShownDialog::Kind::File, id, path, {}, fileType});
 }
 
 ShownDialog DialogHook::LastMessage() const {
@@ -74,8 +82,11 @@ void DialogHook::ExpectAllAnswersUsed() {
 }
 
 int DialogHook::Enter(wxDialog* dialog) {
+    // A box let through shows through its base class, which asks again.
+    if (dialog == showing_)
+        return wxID_NONE;
     ShownDialog shown;
-    if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
+    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
         shown.kind = ShownDialog::Kind::Message;
         shown.text = Utf8(box->GetMessage());
         shown.caption = Utf8(box->GetTitle());
@@ -98,6 +109,22 @@ int DialogHook::Enter(wxDialog* dialog) {
     }
     const Answer answer = answers_.front();
     answers_.pop_front();
+    if (answer.inspect) {
+        // Only the program's own boxes can be closed from here; GTK's native box
+        // would wait for a person.
+        if (!dynamic_cast<wxGenericMessageDialog*>(dialog)) {
+            ADD_FAILURE() << "a native message box: nothing to look at";
+            return wxID_OK;
+        }
+        // Shown for real; looked at once it is up, then closed.
+        showing_ = dialog;
+        wxTheApp->CallAfter([this, dialog, inspect = answer.inspect] {
+            inspect(dialog);
+            dialog->EndModal(wxID_OK);
+            showing_ = nullptr;
+        });
+        return wxID_NONE;
+    }
     if (shown.kind == ShownDialog::Kind::File) {
         auto* files = static_cast<wxFileDialog*>(dialog);
         // The path first: GTK picks the type that matches a path it is given.
@@ -131,11 +158,25 @@ bool PumpUntil(const std::function<bool()>& done, int rounds) {
     return done();
 }
 
+bool IsMapped(wxWindow* window) {
+#ifdef __WXGTK__
+    GtkWidget* widget = window->GetHandle();
+    return widget && gtk_widget_get_mapped(widget) && gtk_widget_get_window(widget) &&
+           gdk_window_is_viewable(gtk_widget_get_window(widget));
+#else
+    return window->IsShownOnScreen();
+#endif
+}
+
 MainFrame* CreateMainFrame(AppOptions options) {
     auto* frame = new MainFrame(wxString::FromUTF8("Motorola HC9(S)12 ver.3.0  by Harnvale"),
                                 wxDefaultPosition, wxDefaultSize, std::move(options));
+    const wxSize asked = frame->GetSize();
     frame->Show(true);
-    PumpUntil([frame] { return frame->IsShownOnScreen(); });
+    // Under a window manager the window is mapped only once the manager has told
+    // its frame's size, and it passes through other sizes on the way; positions on
+    // the screen mean something only after that.
+    PumpUntil([frame, asked] { return IsMapped(frame) && frame->GetSize() == asked; });
     Pump();
     return frame;
 }

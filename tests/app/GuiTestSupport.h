@@ -39,6 +39,9 @@ class DialogHook : public wxTestingModalHook {
 
     // Queue the answers of the next message boxes: wxID_OK, wxID_YES, wxID_NO.
     void AnswerMessage(int id);
+    // Let the next message box really show; `inspect` looks at it before it is
+    // closed with OK.
+    void ShowMessage(std::function<void(wxDialog*)> inspect);
     // Queue the answer of the next file dialog: the chosen path (or a cancel), and
     // the file type chosen in its list (-1: left as the dialog had it).
     void AnswerFile(const std::string& path, int id = wxID_OK, int fileType = -1);
@@ -59,14 +62,18 @@ class DialogHook : public wxTestingModalHook {
         ShownDialog::Kind kind;
         int id;
         std::string path;
+        std::function<void(wxDialog*)> inspect;
         int fileType = -1;
     };
     std::deque<Answer> answers_;
     std::vector<ShownDialog> shown_;
+    wxDialog* showing_ = nullptr;
 };
 
 // Creates and shows the real main window and lets it settle.
 MainFrame* CreateMainFrame(AppOptions options = {});
+// Whether the window is on the screen (mapped), not only marked as shown.
+bool IsMapped(wxWindow* window);
 // Destroys a frame and runs the pending deletions.
 void DestroyFrame(wxWindow* frame);
 // Processes pending events of every kind a few times over.

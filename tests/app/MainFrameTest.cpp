@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <wx/menu.h>
+#include <wx/statbmp.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
+#include "Compare.h"
+#include "FileTexts.h"
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
@@ -79,6 +82,38 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_TRUE(frame->GetIcon().IsOk());
 }
 
+TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
+    // The longest texts each field gets: read and write of a seven-digit window,
+    // the largest load, the failed-write count, the compare summary, the states.
+    const std::pair<int, std::string> texts[] = {
+        {0, "Przeczytano  9999999  bajtów."},
+        {0, "Zapisano  9999999  bajtów."},
+        {0, LoadedStatusText(0x7FFFFFFF)},
+        {0, LoadedStatusText(1000)},
+        {1, "Nieudanych zapisów:  9999999"},
+        {1, CompareSummary(2147483647)},
+        {1, CompareSummary(3)},
+        {3, "Brak połączenia."},
+        {3, "Łączenie..."},
+        {3, "Połączony."},
+        {3, "Zapisz do pliku"},
+    };
+    wxStatusBar* bar = frame->GetStatusBar();
+    ASSERT_EQ(bar->GetFieldsCount(), 4);
+    for (const auto& [field, text] : texts) {
+        SCOPED_TRACE(text);
+        frame->SetStatusText(field, text);
+        EXPECT_EQ(frame->GetStatusText(field), text);
+        wxRect rect;
+        ASSERT_TRUE(bar->GetFieldRect(field, rect));
+        EXPECT_LE(bar->GetTextExtent(wxString::FromUTF8(text)).x + 4, rect.width);
+    }
+    // The gauge's field keeps a usable width between them.
+    wxRect gaugeField;
+    bar->GetFieldRect(2, gaugeField);
+    EXPECT_GE(gaugeField.width, 100);
+}
+
 TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
     wxMenuBar* bar = frame->GetMenuBar();
     ASSERT_EQ(bar->GetMenuCount(), 2u);
@@ -132,10 +167,17 @@ TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
 TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
     const ToolbarLayoutResult& layout = frame->toolbarLayout();
     EXPECT_EQ(layout.anchorX, 11 * frame->toolWidth() - 180);
-    // First row: each control at or right of its place from the anchor.
-    EXPECT_GE(layout.rects[kFillValueSlot].x, layout.anchorX + 100);
-    EXPECT_GE(layout.rects[kStartFieldSlot].x, layout.anchorX + 250);
-    EXPECT_GE(layout.rects[kCountFieldSlot].x, layout.anchorX + 350);
+    // On the first row each control is at or right of its place from the anchor;
+    // what does not fit the frame's width (narrower by a window manager's borders)
+    // goes on the next row.
+    const int firstRowBottom = layout.rects[kFillValueSlot].bottom();
+    const std::pair<int, int> places[] = {
+        {kFillValueSlot, 100}, {kStartFieldSlot, 250}, {kCountFieldSlot, 350}};
+    for (const auto& [slot, offset] : places)
+        if (layout.rects[slot].y < firstRowBottom) {
+            EXPECT_GE(layout.rects[slot].x, layout.anchorX + offset) << slot;
+        }
+    EXPECT_LT(layout.rects[kFillValueSlot].y, firstRowBottom);
 
     // What is on the screen: no two controls overlap, all inside the frame's width,
     // none narrower or lower than it needs.
@@ -277,6 +319,22 @@ TEST_F(MainFrameTest, HelpToolShowsTheAboutBox) {
     EXPECT_EQ(box.caption, "Informacja:");
     EXPECT_EQ(box.style & (wxOK | wxYES_NO | wxCANCEL), wxOK);
     EXPECT_TRUE(box.style & wxICON_INFORMATION);
+}
+
+TEST_F(MainFrameTest, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
+    int width = 0, captionWidth = 0;
+    bool icon = false;
+    hook.ShowMessage([&](wxDialog* box) {
+        width = box->GetSize().x;
+        captionWidth = box->GetTextExtent(box->GetTitle()).x;
+        for (wxWindow* child : box->GetChildren())
+            icon = icon || dynamic_cast<wxStaticBitmap*>(child) != nullptr;
+    });
+    Command(ID_ABOUT);
+    EXPECT_EQ(hook.LastMessage().caption, "Informacja:");
+    // The caption, the title bar's buttons and margins.
+    EXPECT_GE(width, captionWidth + 100);
+    EXPECT_TRUE(icon);
 }
 
 TEST_F(MainFrameTest, ClickingConnectWithoutAModelIsRefused) {

@@ -290,16 +290,21 @@ TEST_F(NotebookView, RebuildKeepsStartAndEmptiesTheCells) {
 
 TEST_F(NotebookView, RenameAndDuplicateNames) {
     BufferNotebook* nb = frame->notebook;
-    nb->RenameCurrentPage("dane.bin");
-    frame->compareCombo->SetString(0, "dane.bin");
+    nb->RenameCurrentPage("dane.bin");  // the tab and the page's entry
+    EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"dane.bin"}));
     EXPECT_EQ(nb->AddBufferPage("dane.bin"), "dane.bin");  // only "Buf" is numbered
     EXPECT_EQ(nb->PageCounter(), 1u);
     nb->AddBufferPage("Buf");
-    // Closing either of two equally named pages removes the first matching entry.
-    nb->SetSelection(1);
+    // Closing one of two equally named pages removes its own entry.
+    nb->SetSelection(0);
     nb->CloseCurrentPage();
     EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"dane.bin", "Buf1"}));
     EXPECT_EQ(frame->compareCombo->GetSelection(), 1);
+    nb->SetSelection(0);
+    nb->RenameCurrentPage("Buf1");
+    nb->SetSelection(1);
+    nb->CloseCurrentPage();
+    EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"Buf1"}));
 }
 
 }  // namespace

@@ -1,0 +1,29 @@
+#include "ProgramMessageDialog.h"
+
+#include <algorithm>
+
+#include <wx/sizer.h>
+
+namespace hc12 {
+namespace {
+
+// What a title bar takes besides the caption: its buttons and margins.
+constexpr int kTitleBarExtra = 140;
+
+}  // namespace
+
+ProgramMessageDialog::ProgramMessageDialog(const wxString& text, const wxString& caption,
+                                           long style)
+    // Without a parent, as every box of the program.
+    : wxGenericMessageDialog(nullptr, text, caption, style) {}
+
+void ProgramMessageDialog::AddMessageDialogDetails(wxSizer* sizer) {
+    // A title bar's font is usually larger and bolder than the dialog's.
+    wxFont titleFont = GetFont().Bold().Scaled(1.25f);
+    const int captionWidth = GetTextExtent(GetTitle()).x;
+    int scaledWidth = 0, height = 0;
+    GetTextExtent(GetTitle(), &scaledWidth, &height, nullptr, nullptr, &titleFont);
+    sizer->Add(std::max(captionWidth, scaledWidth) + kTitleBarExtra, 0);
+}
+
+}  // namespace hc12

@@ -1,0 +1,330 @@
+// The window driven as a user drives it: real clicks, drags and keys through the
+// display server, reaching the widgets the way a person's input does.
+#include <gtest/gtest.h>
+
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/uiaction.h>
+
+#include "BufferGrid.h"
+#include "BufferNotebook.h"
+#include "FilteredTextField.h"
+#include "GuiTestSupport.h"
+#include "Ids.h"
+#include "VirtualBoard.h"
+
+namespace hc12::testing {
+namespace {
+
+class RealInput : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        frame = CreateMainFrame();
+        frame->Raise();
+        Pump();
+    }
+    void TearDown() override {
+        DestroyFrame(frame);
+        hook.ExpectAllAnswersUsed();
+    }
+    void Command(int id) {
+        wxCommandEvent e(wxEVT_MENU, id);
+        e.SetEventObject(frame);
+        frame->ProcessWindowEvent(e);
+    }
+    void Click(wxWindow* window, wxPoint offset) {
+        sim.MouseMove(window->GetScreenPosition() + offset);
+        Pump();
+        sim.MouseClick();
+        Pump();
+    }
+    // Opens the combo box's list with a click and picks entry `index` with the
+    // keys, as a user does; the list opens with the shown entry highlighted.
+    void Choose(wxComboBox* combo, int index) {
+        const int shown = combo->GetSelection();
+        const wxSize size = combo->GetSize();
+        // Clicked until the list opens: a click too soon after the last one closed
+        // it can be taken as part of a double click.
+        for (int attempt = 0; attempt < 3 && !PopupShown(combo); ++attempt) {
+            Click(combo, wxPoint(size.x - 8, size.y / 2));
+            PumpUntil([combo] { return PopupShown(combo); }, 50);
+        }
+        ASSERT_TRUE(PopupShown(combo));
+        const int steps = index - std::max(shown, 0);
+        for (int i = 0; i < std::abs(steps); ++i) {
+            sim.Char(steps > 0 ? WXK_DOWN : WXK_UP);
+            Pump();
+        }
+        sim.Char(WXK_RETURN);
+        ASSERT_TRUE(PumpUntil([combo] { return !PopupShown(combo); }));
+        Pump();
+    }
+    static bool PopupShown(wxComboBox* combo) {
+        gboolean shown = FALSE;
+        g_object_get(combo->GetHandle(), "popup-shown", &shown, nullptr);
+        return shown;
+    }
+
+    void Load(const std::string& name, uint8_t fill) {
+        const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / name;
+        {
+            std::ofstream out(path, std::ios::binary);
+            for (int i = 0; i < 512; ++i)
+                out.put(char(fill));
+        }
+        hook.AnswerFile(path.string());
+        Command(ID_OPEN_FILE);
+        std::filesystem::remove(path);
+    }
+    std::vector<std::string> PageNames() {
+        std::vector<std::string> out;
+        for (size_t i = 0; i < frame->notebook()->GetPageCount(); ++i)
+            out.push_back(Utf8(frame->notebook()->GetPageText(i)));
+        return out;
+    }
+    std::vector<std::string> ComboEntries() {
+        std::vector<std::string> out;
+        for (unsigned i = 0; i < frame->compareCombo()->GetCount(); ++i)
+            out.push_back(Utf8(frame->compareCombo()->GetString(i)));
+        return out;
+    }
+
+    DialogHook hook;
+    MainFrame* frame = nullptr;
+    wxUIActionSimulator sim;
+};
+
+TEST_F(RealInput, CompareBoxComparesWithTheEntryItShows) {
+    Command(ID_NEW_BUFFER);  // the box shows the new page, Buf1
+    frame->notebook()->SetSelection(0);
+    Pump();
+    ASSERT_EQ(Utf8(frame->compareCombo()->GetValue()), "Buf1");
+    hook.AnswerMessage(wxID_OK);
+    Choose(frame->compareCombo(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
+    EXPECT_EQ(hook.LastMessage().text, "Bufory są identyczne!");
+}
+
+TEST_F(RealInput, ModelChosenAgainResetsTheAddressFields) {
+    frame->startField()->SetText("1234");
+    frame->countField()->SetText("99");
+    ASSERT_EQ(Utf8(frame->modelCombo()->GetValue()), "Model");
+    Choose(frame->modelCombo(), 0);
+    EXPECT_EQ(Utf8(frame->startField()->GetValue()), "0000");
+    EXPECT_EQ(Utf8(frame->countField()->GetValue()), "512");
+    // Another entry still comes through the combo box's own event.
+    Choose(frame->modelCombo(), 2);
+    EXPECT_EQ(Utf8(frame->startField()->GetValue()), "F000");
+    EXPECT_EQ(Utf8(frame->countField()->GetValue()), "4096");
+}
+
+TEST_F(RealInput, DragAcrossTheSeparatorFillsOnlyWhatItCovers) {
+    BufferGrid* grid = frame->notebook()->CurrentGrid();
+    auto cellCentre = [grid](int row, int col) {
+        const wxRect r = grid->CellToRect(row, col);
+        const wxPoint shown = grid->CalcScrolledPosition(r.GetPosition());
+        return grid->GetGridWindow()->ClientToScreen(shown + r.GetSize() / 2);
+    };
+    // Row 0020: from the character of byte 3 left to the hexadecimal cell of byte 10.
+    sim.MouseMove(cellCentre(2, 20));
+    Pump();
+    sim.MouseDown();
+    Pump();
+    for (int col = 19; col >= 10; --col) {
+        sim.MouseMove(cellCentre(2, col));
+        Pump();
+    }
+    sim.MouseUp();
+    Pump();
+    frame->fillValueField()->SetText("AA");
+    Click(frame->fillButton(), wxPoint(frame->fillButton()->GetSize().x / 2, 5));
+    ASSERT_TRUE(PumpUntil([&] { return !grid->model().CellEmpty(0x2A); }));
+    for (uint32_t i = 0x20; i < 0x30; ++i) {
+        SCOPED_TRACE(i);
+        if (i >= 0x2A) {
+            EXPECT_EQ(grid->model().GetCellByte(i), 0xAA);
+        } else {
+            EXPECT_TRUE(grid->model().CellEmpty(i));  // byte 0x23 among them
+        }
+    }
+}
+
+TEST_F(RealInput, FirstPageScrollsWithItsScrollbar) {
+    BufferGrid* grid = frame->notebook()->GridAt(0);
+    wxWindow* page = frame->notebook()->GetPage(0);
+    const wxRect pageRect(page->GetScreenPosition(), page->GetClientSize());
+    const wxRect gridRect = grid->GetScreenRect();
+    EXPECT_LE(gridRect.GetRight(), pageRect.GetRight());
+    // A drag down the grid's right edge, where its scrollbar is, scrolls the rows
+    // and selects nothing.
+    const int x = std::min(gridRect.GetRight(), pageRect.GetRight()) - 3;
+    sim.MouseMove(wxPoint(x - 20, gridRect.y + 30));
+    Pump();
+    sim.MouseMove(wxPoint(x, gridRect.y + 30));
+    PumpUntil([] { return false; }, 20);  // GTK shows the scrollbar under the pointer
+    sim.MouseDown();
+    Pump();
+    for (int dy = 40; dy <= 200; dy += 40) {
+        sim.MouseMove(wxPoint(x, gridRect.y + 30 + dy));
+        Pump();
+    }
+    sim.MouseUp();
+    ASSERT_TRUE(PumpUntil([&] { return grid->GetViewStart().y > 0; }));
+    EXPECT_TRUE(grid->SelectedBlocks().empty());
+}
+
+TEST_F(RealInput, CompareBoxEntriesFollowThePagesWhenNamesRepeat) {
+    Load("x.bin", 0x11);  // Buf0 -> x.bin
+    Command(ID_NEW_BUFFER);
+    Command(ID_NEW_BUFFER);
+    Load("x.bin", 0x22);  // Buf2 -> x.bin
+    Command(ID_CLOSE_BUFFER);
+    ASSERT_EQ(PageNames(), (std::vector<std::string>{"x.bin", "Buf1"}));
+    EXPECT_EQ(ComboEntries(), PageNames());
+    ASSERT_EQ(frame->notebook()->GetSelection(), 1);
+    // "Buf1" against itself: identical.
+    hook.AnswerMessage(wxID_OK);
+    Choose(frame->compareCombo(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return hook.shown().size() == 3; }));
+    EXPECT_EQ(hook.LastMessage().text, "Bufory są identyczne!");
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"x.bin", "Buf1"}));
+}
+
+TEST_F(RealInput, CompareBoxShowsTheNewNameOfTheShownPage) {
+    Command(ID_NEW_BUFFER);  // Buf1, current and shown in the box (its last entry)
+    Load("dane.bin", 0x33);
+    EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"Buf0", "dane.bin"}));
+    EXPECT_EQ(Utf8(frame->compareCombo()->GetValue()), "dane.bin");
+}
+
+// A virtual clock that lets the test act in the middle of an operation.
+class HookedClock final : public Clock {
+  public:
+    void SleepMs(uint32_t ms) override {
+        inner_.SleepMs(ms);
+        Hook();
+    }
+    uint32_t TickMs() override { return inner_.TickMs(); }
+    uint64_t NowUs() override { return inner_.NowUs(); }
+    void SleepUs(uint64_t us) override { inner_.SleepUs(us); }
+    // Runs `action` once, at the `after`-th pause from now.
+    void Once(int after, std::function<void()> action) {
+        countdown_ = after;
+        action_ = std::move(action);
+    }
+
+  private:
+    void Hook() {
+        if (action_ && --countdown_ <= 0) {
+            auto action = std::move(action_);
+            action_ = nullptr;
+            action();
+        }
+    }
+    VirtualClock inner_;
+    int countdown_ = 0;
+    std::function<void()> action_;
+};
+
+// The window on a virtual board the test watches.
+class InputDuringOperation : public RealInput {
+  protected:
+    void SetUp() override {
+        AppOptions options;
+        options.ports.values = {"virtual", "virtual", "virtual", "virtual"};
+        options.clock = &clock;
+        options.openPort = [this](const std::string&, Clock&) { return board.OpenPort(); };
+        frame = CreateMainFrame(std::move(options));
+        frame->Raise();
+        frame->modelCombo()->SetSelection(4);  // HC912D60x: 0C00, 1024 bytes
+        wxCommandEvent chosen(wxEVT_COMBOBOX, ID_MODEL);
+        chosen.SetInt(4);
+        chosen.SetEventObject(frame->modelCombo());
+        frame->modelCombo()->ProcessWindowEvent(chosen);
+        Command(ID_CONNECT);
+        ASSERT_TRUE(frame->readButton()->IsEnabled());
+        Pump();
+    }
+    int OperationsSeen() const {
+        // Every read and every write begins with one clock configuration frame.
+        int n = 0;
+        for (const sim::FrameRecord& f : board.FrameLog())
+            n += !f.bytes.empty() && f.bytes[0] == 'U';
+        return n;
+    }
+    void ClickButton(wxWindow* button) {
+        sim.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
+        sim.MouseClick();
+    }
+
+    HookedClock clock;
+    sim::VirtualBoard board{clock};
+};
+
+TEST_F(InputDuringOperation, ClicksOnTheRunningCommandAreDroppedNotReplayed) {
+    for (wxWindow* button : {frame->readButton(), frame->writeButton()}) {
+        SCOPED_TRACE(Utf8(button->GetName()) + " " + std::to_string(button->GetId()));
+        board.ClearFrameLog();
+        // Three more clicks on the same button while the operation runs; they reach
+        // the window before it ends.
+        clock.Once(20, [&] {
+            for (int i = 0; i < 3; ++i)
+                ClickButton(button);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            gdk_display_sync(gdk_display_get_default());
+        });
+        sim.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
+        Pump();
+        sim.MouseClick();
+        ASSERT_TRUE(PumpUntil([&] { return OperationsSeen() >= 1 && frame->gauge() == nullptr; }));
+        PumpUntil([] { return false; }, 30);  // time for any replayed click to run
+        EXPECT_EQ(OperationsSeen(), 1);
+        EXPECT_TRUE(frame->panel()->IsEnabled());
+        EXPECT_TRUE(frame->readButton()->IsEnabled());
+    }
+    EXPECT_EQ(frame->GetStatusText(0), "Zapisano  1024  bajtów.");
+}
+
+TEST_F(InputDuringOperation, ReadLeavesTheTopRowWhole) {
+    ClickButton(frame->readButton());
+    ASSERT_TRUE(PumpUntil([&] { return OperationsSeen() >= 1 && frame->gauge() == nullptr; }));
+    BufferGrid* grid = frame->notebook()->CurrentGrid();
+    const int top = grid->GetViewStart().y * grid->GetScrollLineY();
+    EXPECT_GT(top, 0);  // the read scrolled on
+    EXPECT_EQ(top % grid->GetDefaultRowSize(), 0) << top;
+}
+
+TEST_F(InputDuringOperation, ClosingDuringAnOperationClosesOnceItEnds) {
+    board.ClearFrameLog();
+    // The window manager's close request, in the middle of a read.
+    clock.Once(20, [&] {
+        GdkEvent* request = gdk_event_new(GDK_DELETE);
+        request->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(frame->GetHandle())));
+        request->any.send_event = TRUE;
+        gdk_event_put(request);
+        gdk_event_free(request);
+    });
+    Command(ID_READ_EEPROM);
+    // The whole window was read, every word twice.
+    int wordReads = 0;
+    for (const sim::FrameRecord& f : board.FrameLog())
+        wordReads += !f.bytes.empty() && f.bytes[0] == 'L';
+    EXPECT_EQ(wordReads, 1024);
+    EXPECT_EQ(frame->GetStatusText(0), "Przeczytano  1024  bajtów.");
+    // Then the window goes.
+    EXPECT_TRUE(PumpUntil([] {
+        wxTheApp->ProcessIdle();  // runs the pending deletions
+        return wxTopLevelWindows.GetCount() == 0;
+    }));
+    frame = nullptr;
+}
+
+}  // namespace
+}  // namespace hc12::testing
