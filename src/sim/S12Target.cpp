@@ -1,8 +1,9 @@
 // The MC9S12 family: write-once mapping registers (INITRM, INITEE), MEMSIZ0, and the
 // EEPROM module with its clock divider, protection, status and command registers.
 // A command is a word write into the array, a command byte in ECMD and a 1 written
-// to CBEIF; it runs for a while with CCIF clear, and it only erases or programs
-// completely when the EEPROM clock lies in its allowed band.
+// to CBEIF; it runs for the datasheet's time with CBEIF and CCIF clear (any step of a
+// new command meanwhile sets ACCERR), and it only erases or programs completely when
+// the EEPROM clock lies in its allowed band.
 #include <algorithm>
 #include <array>
 
@@ -47,14 +48,24 @@ constexpr uint32_t kSectorSize = 4;
 constexpr uint64_t kMinEepromClockHz = 150000;
 constexpr uint64_t kMaxEepromClockHz = 200000;
 
-uint64_t CommandUs(uint8_t command) {
+// Command times in cycles of the EEPROM clock and of the bus clock, as the datasheet
+// gives them: a word program 9 + 25, a sector erase 4000, a mass erase 20000 EEPROM
+// clocks (20 ms and 100 ms at 200 kHz); erase verify reads every word at bus speed.
+struct CommandCycles {
+    uint64_t eepromClocks;
+    uint64_t busClocks;
+};
+
+CommandCycles CyclesOf(uint8_t command, uint32_t eepromSize) {
     switch (command) {
         case kCmdProgram:
-            return 60;
+            return {9, 25};
         case kCmdEraseVerify:
-            return 100;
+            return {0, eepromSize / 2 + 11};
+        case kCmdSectorErase:
+            return {4000, 0};
         default:
-            return 20000;  // sector and mass erase
+            return {20000, 0};  // mass erase
     }
 }
 
@@ -147,11 +158,21 @@ class S12Target final : public Target {
                address - start < cells_.size();
     }
 
-    bool EepromClockInBand() const {
+    uint64_t EepromClockHz() const {
         const uint8_t div = regs_[kEclkdiv];
         const uint64_t prescaled = (div & kPrdiv8) ? quartzHz_ / 8 : quartzHz_;
-        const uint64_t hz = prescaled / ((div & 0x3F) + 1);
+        return prescaled / ((div & 0x3F) + 1);
+    }
+    bool EepromClockInBand() const {
+        const uint64_t hz = EepromClockHz();
         return hz >= kMinEepromClockHz && hz <= kMaxEepromClockHz;
+    }
+    // How long a command runs; the bus runs at half the quartz (no PLL after reset).
+    uint64_t CommandUs(uint8_t command) const {
+        const CommandCycles c = CyclesOf(command, cells_.size());
+        const uint64_t busHz = quartzHz_ / 2;
+        return (c.eepromClocks * 1000000 + EepromClockHz() - 1) / EepromClockHz() +
+               (c.busClocks * 1000000 + busHz - 1) / busHz;
     }
 
     // Bytes protected at the top of the EEPROM.
@@ -212,7 +233,11 @@ class S12Target final : public Target {
     }
 
     void WriteArray(uint16_t address, const uint8_t* data, size_t size) {
-        if (!cbeif_ || pviol_ || accerr_)
+        if (!cbeif_) {
+            accerr_ = true;  // a new command while one runs
+            return;
+        }
+        if (pviol_ || accerr_)
             return;
         if (!(regs_[kEclkdiv] & kEdivld) || size != 2 || (address & 1) ||
             sequence_ != Sequence::Idle) {
@@ -226,8 +251,10 @@ class S12Target final : public Target {
     }
 
     void WriteEcmd(uint8_t value) {
-        if (!cbeif_)
+        if (!cbeif_) {
+            accerr_ = true;
             return;
+        }
         regs_[kEcmd] = value;
         const bool known = value == kCmdEraseVerify || value == kCmdProgram ||
                            value == kCmdSectorErase || value == kCmdMassErase;
@@ -246,8 +273,12 @@ class S12Target final : public Target {
             accerr_ = false;
         if (value & kBlank)
             blank_ = false;
-        if (!(value & kCbeif) || !cbeif_)
+        if (!(value & kCbeif))
             return;
+        if (!cbeif_) {
+            accerr_ = true;  // launched while the last command still runs
+            return;
+        }
         if (sequence_ == Sequence::WordWritten)
             accerr_ = true;  // launched without a command
         if (sequence_ != Sequence::CommandWritten || pviol_ || accerr_) {

@@ -46,8 +46,9 @@ TEST(PrepareEeprom, McNineS12RefusesAProtectedOrUnreadyEeprom) {
 TEST(PrepareEeprom, LinkLostDuringTheBulkEraseFailsTheStatusCheckWithoutEndlessPolling) {
     sim::BoardOptions options;
     // Reply bytes: connect (presence 1, memory map 4), the write's read of 0x0012,
-    // EPROT, ECLKDIV twice and ESTAT (5), the first bulk erase's two ESTAT reads.
-    options.silentAfterReplyBytes = 5 + 5 + 2;
+    // EPROT, ECLKDIV twice and ESTAT (5), the first bulk erase's ESTAT read before
+    // its launch; its completion is never seen.
+    options.silentAfterReplyBytes = 5 + 5 + 1;
     WriteRig rig("MC9S12DT128", options);
     ASSERT_TRUE(rig.connected);
     rig.view.LoadPage(rig.start(), std::vector<uint8_t>(16, 0x00));
