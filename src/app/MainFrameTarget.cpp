@@ -3,9 +3,11 @@
 #include <wx/menu.h>
 
 #include "Ids.h"
+#include "LatencyTimer.h"
 #include "MainFrame.h"
 #include "Programmer.h"
 #include "SerialLink.h"
+#include "TargetTexts.h"
 
 namespace hc12 {
 
@@ -60,11 +62,24 @@ void MainFrame::ProcessCommand(int id) {
 std::unique_ptr<SerialPort> MainFrame::OpenMenuPort(int index) {
     if (index < 0 || index >= int(options_.ports.values.size()))
         return nullptr;
-    std::unique_ptr<SerialPort> port =
-        OpenPortValue(options_.ports.values[size_t(index)], *options_.clock);
-    if (port)
+    const std::string& value = options_.ports.values[size_t(index)];
+    std::unique_ptr<SerialPort> port = OpenPortValue(value, *options_.clock);
+    if (port) {
         port->HintModel(programmer_->CurrentModel().name);
+        NoteSlowAdapter(value);
+    }
     return port;
+}
+
+void MainFrame::NoteSlowAdapter(const std::string& portValue) {
+    if (slowAdapterNoted_ || portValue.rfind("virtual", 0) == 0)
+        return;
+    const std::optional<AdapterLatency> latency = ReadAdapterLatency(portValue);
+    if (!latency || latency->ms <= kLatencyTimerGoodMs)
+        return;
+    // Once a run: the status bar is no place for a reminder at every connect.
+    slowAdapterNoted_ = true;
+    SetStatusText(1, texts::kSlowAdapter + std::to_string(latency->ms) + " ms");
 }
 
 void MainFrame::HintCurrentModel() {

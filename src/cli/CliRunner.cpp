@@ -6,6 +6,7 @@
 #include "Compare.h"
 #include "FileTexts.h"
 #include "HexText.h"
+#include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
@@ -56,6 +57,7 @@ class Session {
     int LoadImage();
     int ResultOfOperation(bool ok);
     void NoteUnstableBytes();
+    void NoteSlowAdapter(bool opened, const std::string& portValue);
 
     const CliOptions& options_;
     std::ostream& out_;
@@ -126,7 +128,10 @@ int Session::Prepare() {
             const int index = MenuPortIndex(portName);
             if (index < 0)
                 return nullptr;
-            return OpenPortValue(ports_.values[index], *clock_);
+            const std::string& value = ports_.values[index];
+            std::unique_ptr<SerialPort> port = OpenPortValue(value, *clock_);
+            NoteSlowAdapter(port != nullptr, value);
+            return port;
         });
     programmer_ = std::make_unique<Programmer>(*link_, view_);
     // Connect opens the port when none was chosen: the one of the command line.
@@ -163,6 +168,15 @@ int Session::ResultOfOperation(bool ok) {
     if (!link_->Connected())
         return kExitNoConnection;
     return ok ? kExitOk : kExitFailed;
+}
+
+// A USB adapter whose latency timer the low-latency request left high.
+void Session::NoteSlowAdapter(bool opened, const std::string& portValue) {
+    if (!opened || IsVirtualPortValue(portValue))
+        return;
+    const std::optional<AdapterLatency> latency = ReadAdapterLatency(portValue);
+    if (latency && latency->ms > kLatencyTimerGoodMs)
+        view_.Note("hc12prog-cli: " + LatencyAdviceLine(portValue, *latency));
 }
 
 // The read shows bytes that never read the same twice in red; name them.
