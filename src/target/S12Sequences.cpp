@@ -46,7 +46,8 @@ bool Programmer::WaitS12CommandComplete() {
     return (r & kCcif) != 0;
 }
 
-bool Programmer::PrepareS12() {
+// Protection, clock divider and status checks, before any command.
+bool Programmer::PrepareS12Module() {
     WriteByte(kEprot, 0xFF);
     Pause(10);
     uint8_t r = ReadByte(kEprot);
@@ -75,6 +76,13 @@ bool Programmer::PrepareS12() {
         Error(texts::kEstatBeforeErase);
         return false;
     }
+    return true;
+}
+
+bool Programmer::PrepareS12() {
+    if (!PrepareS12Module())
+        return false;
+    uint8_t r = 0;
 
     // Bulk erase, three times over: a dummy word in the EEPROM, the command, start it.
     const uint16_t pageStart = uint16_t(view_.PageStart());
