@@ -135,6 +135,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (!flag())
                 return Fail(name + " takes no value");
             options.virtualClock = true;
+        } else if (name == "--full") {
+            if (!flag())
+                return Fail(name + " takes no value");
+            options.fullWrite = true;
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
                    name == "--start" || name == "--count") {
             const auto v = value();
@@ -203,6 +207,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     } else {
         return Fail("unknown command \"" + command + "\"");
     }
+    if (options.fullWrite && options.command != Command::Write)
+        return Fail("--full works only with write");
     if (positional.size() < expected)
         return Fail(command + " needs a FILE");
     if (positional.size() > expected)
@@ -218,7 +224,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--yes|--no] COMMAND [FILE]\n"
-           "commands: connect | read FILE | write FILE | verify FILE\n"
+           "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
            "          hc12prog-cli --help for the whole description\n";
 }
 
@@ -235,9 +241,16 @@ std::string HelpText() {
            "  read FILE    read the EEPROM over the address window into FILE, a raw image\n"
            "               (byte i = address start + i); FILE is replaced only after the\n"
            "               whole image was written, and not at all when the read fails\n"
-           "  write FILE   program the raw image FILE over the address window, every word\n"
-           "               read back and verified; a file shorter than the window keeps\n"
-           "               the target's own bytes beyond its end\n"
+           "  write FILE   program the raw image FILE over the address window: every word\n"
+           "               is read first, and only the words that differ from the image\n"
+           "               are erased (MC9S12: their 4-byte sector), programmed and\n"
+           "               verified; \"Bez zmian: N\" counts the words left as they were.\n"
+           "               A file shorter than the window keeps the target's own bytes\n"
+           "               beyond its end\n"
+           "  write --full FILE\n"
+           "               the window's write: the whole EEPROM bulk-erased (MC9S12) or\n"
+           "               every word erased (HC12), then every word programmed and\n"
+           "               verified, changed or not\n"
            "  verify FILE  read the EEPROM and compare it with FILE; every differing\n"
            "               address is printed on standard output with the expected (file)\n"
            "               and the actual (target) byte\n"

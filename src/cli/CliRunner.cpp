@@ -220,7 +220,8 @@ int Session::LoadImage() {
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
-    const bool ok = programmer_->WriteEeprom();
+    const bool ok =
+        options_.fullWrite ? programmer_->WriteEeprom() : programmer_->WriteChangedEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");

@@ -90,6 +90,7 @@ bool Programmer::WriteChangedEeprom() {
     uint32_t done = 0;  // bytes of the window finished (written, verified or left)
     bool linkLost = false;
     bool answeredNo = false;
+    uint32_t stopOffset = 0;  // the word whose question was answered No
     for (uint32_t offset = 0; offset < count && !linkLost && !answeredNo;) {
         // One word, or one sector with the words of it that lie in the window.
         const uint32_t unitStart = (start + offset) / unitSize * unitSize;
@@ -181,6 +182,7 @@ bool Programmer::WriteChangedEeprom() {
                     answeredNo =
                         view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
                                            MsgIcon::Error}) == MsgAnswer::No;
+                    stopOffset = word.offset;
                 }
             }
             if (word.inPage)
@@ -192,9 +194,11 @@ bool Programmer::WriteChangedEeprom() {
 
     if (linkLost)
         Error(texts::kLinkLostDuring);
-    const uint32_t n = std::min(done, count);
+    // As in the full write, a No reports the bytes before the word it came at.
+    const uint32_t attempted = std::min(done, count);
+    const uint32_t n = answeredNo ? stopOffset : attempted;
     if (failedCount > 0)
-        failedCount += count - n;  // bytes not attempted count as failed
+        failedCount += count - attempted;  // bytes not attempted count as failed
     view_.SetStatusText(0, texts::kWritePrefix + std::to_string(n) + WriteUnit(n));
     view_.Progress(-1);
     Flush();
