@@ -27,7 +27,10 @@ void MainFrame::OnReadEeprom(wxCommandEvent&) {
 }
 
 void MainFrame::OnWriteEeprom(wxCommandEvent&) {
-    programmer_->WriteEeprom();
+    if (connectionMenu_->IsChecked(ID_CHANGED_ONLY))
+        programmer_->WriteChangedEeprom();
+    else
+        programmer_->WriteEeprom();
 }
 
 void MainFrame::OnQuartzSelected(wxCommandEvent&) {
