@@ -53,6 +53,10 @@ bool Programmer::WriteChangedEeprom() {
     Flush();
     SendConfigure();
     ReadByte(0x0012);
+    if (!link_.Connected()) {
+        Error(texts::kLinkLostDuring);
+        return false;
+    }
     // The MC9S12 preparation without its bulk erase: sectors are erased one by one.
     if (!(s12Target_ ? PrepareS12Module() : PrepareHc12()))
         return false;

@@ -220,11 +220,12 @@ TEST(WriteChanged, ALostLinkAnywhereProgramsNoWordWithUnknownBytes) {
             for (const std::string& f : rig.NewFrames())
                 writeReplies += f[0] == 'C' ? 1 : f[0] == 'L' ? 2 : 0;
         }
-        // The replies of the preparation (the 0x0012 read and, on the MC9S12, the
-        // four register reads) come before any word.
-        const int64_t firstWordReply = s12 ? 5 : 1;
-        ASSERT_GT(writeReplies, firstWordReply + 20);
-        for (int64_t cut = firstWordReply; cut < writeReplies; ++cut) {
+        ASSERT_GT(writeReplies, 20);
+        for (int64_t cut = 0; cut < writeReplies; ++cut) {
+            // Replies 1 to 4 of an MC9S12 write answer the register reads of the
+            // preparation it shares with the full write: that write's case.
+            if (s12 && cut >= 1 && cut <= 4)
+                continue;
             for (bool lineError : {false, true}) {
                 SCOPED_TRACE(::testing::Message()
                              << "reply " << cut << (lineError ? " line error" : ""));
@@ -240,8 +241,13 @@ TEST(WriteChanged, ALostLinkAnywhereProgramsNoWordWithUnknownBytes) {
                 EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
                 ASSERT_FALSE(rig.view.messages.empty());
                 EXPECT_EQ(rig.view.messages.back().text, kLinkLost);
-                for (const Message& m : rig.view.messages)
+                int lineErrorBoxes = 0;
+                for (const Message& m : rig.view.messages) {
                     EXPECT_EQ(m.text.find("ESTAT"), std::string::npos) << m.text;
+                    lineErrorBoxes += m.text == "Wykryto błędy w ramce";
+                }
+                EXPECT_EQ(lineErrorBoxes, lineError ? 1 : 0);
+                EXPECT_EQ(rig.view.messages.size(), lineError ? 2u : 1u);
                 EXPECT_FALSE(rig.view.gaugeRunning());
                 const std::vector<uint8_t> after = FromBoard(rig.board, start, before.size());
                 for (size_t i = 0; i < before.size(); i += 2) {
