@@ -36,8 +36,9 @@ inline constexpr const char* kFailedWrites = "Nieudanych zapisów:  ";
 inline constexpr const char* kWritePastFfff = "Zakres zapisu wykracza poza adres FFFF!";
 inline constexpr const char* kUnchangedWords = "Bez zmian: ";
 
-// A USB adapter that holds every reply (its latency timer), followed by "16 ms".
-inline constexpr const char* kSlowAdapter = "Opóźnienie adaptera USB: ";
+// A USB adapter that holds every reply (its latency timer), followed by "16 ms";
+// short enough for its status field.
+inline constexpr const char* kSlowAdapter = "Opóźnienie USB: ";
 
 // Family sequences.
 inline constexpr const char* kAllProtected = "Cały EEPROM jest zabespieczony przed zapisem!";

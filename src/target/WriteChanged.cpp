@@ -207,13 +207,12 @@ bool Programmer::WriteChangedEeprom() {
     view_.Progress(-1);
     Flush();
 
-    const std::string unchangedText = texts::kUnchangedWords + std::to_string(unchanged);
-    if (failedCount == 0) {
-        view_.SetStatusText(1, unchangedText);
+    // The failure count, when there is one, follows in the same field: the command
+    // line shows both, the window keeps the count in view (both do not fit there).
+    view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(unchanged));
+    if (failedCount == 0)
         return !linkLost && link_.Connected();
-    }
-    view_.SetStatusText(1,
-                        texts::kFailedWrites + std::to_string(failedCount) + "  " + unchangedText);
+    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
     Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
     return false;
 }
