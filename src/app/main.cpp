@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
             std::printf(
                 "usage: hc12prog [--port COMn=VALUE]...\n"
                 "  --port COMn=VALUE  map a port of the menu (COM1..COM4) to a device path,\n"
-                "                     or to \"virtual[:options]\" for the built-in virtual board\n"
+                "                     to \"rfc2217://HOST:PORT\" for a port behind a network\n"
+                "                     serial server, or to \"virtual[:options]\" for the\n"
+                "                     built-in virtual board\n"
                 "                     (also HC12_PORT_COM1..HC12_PORT_COM4 in the environment)\n"
                 "  --version          print the version and exit\n");
             return 0;

@@ -258,7 +258,9 @@ std::string HelpText() {
            "Options\n"
            "  --port PORT        COM1 to COM4 as the window maps them (on Linux /dev/ttyS0\n"
            "                     to /dev/ttyS3 unless HC12_PORT_COM1..4 say otherwise), a\n"
-           "                     device path, or virtual[:OPTIONS] for the virtual board;\n"
+           "                     device path, rfc2217://HOST:PORT for a port behind a\n"
+           "                     network serial server (ser2net and the like), or\n"
+           "                     virtual[:OPTIONS] for the virtual board;\n"
            "                     COMn=VALUE maps that port first; default COM1\n"
            "  --model NAME       the microcontroller, a name from the model table:\n"
            "                     " +

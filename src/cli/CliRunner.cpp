@@ -11,6 +11,7 @@
 #include "PortFactory.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
+#include "Rfc2217SerialPort.h"
 #include "SerialLink.h"
 #include "VirtualBoard.h"
 
@@ -100,6 +101,10 @@ int Session::Prepare() {
             view_.Note("hc12prog-cli: " + portValue + ": " + error);
             return kExitUsage;
         }
+    } else if (std::string error;
+               IsRfc2217Value(portValue) && !ParseRfc2217Value(portValue, &error)) {
+        view_.Note("hc12prog-cli: " + error);
+        return kExitUsage;
     } else if (options_.virtualClock) {
         view_.Note("hc12prog-cli: --virtual-clock works only with a virtual port, not " +
                    portValue);

@@ -9,6 +9,9 @@ namespace hc12 {
 std::optional<AdapterLatency> ReadAdapterLatency(const std::string& devicePath,
                                                  const std::string& sysfsTtyRoot) {
 #ifdef __linux__
+    // Device paths only: not the virtual board, not a network port.
+    if (devicePath.empty() || devicePath[0] != '/')
+        return std::nullopt;
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path device = fs::canonical(devicePath, ec);

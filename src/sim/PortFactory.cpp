@@ -1,9 +1,11 @@
-// Port values: "virtual[:options]" is the virtual board on the given clock, anything
-// else is a serial device opened with the platform's port.
+// Port values: "virtual[:options]" is the virtual board on the given clock,
+// "rfc2217://HOST:PORT" a port behind a network serial server, anything else a
+// serial device opened with the platform's port.
 #include "PortFactory.h"
 
 #include <cstdlib>
 
+#include "Rfc2217SerialPort.h"
 #include "VirtualBoard.h"
 #ifdef _WIN32
 #include "Win32SerialPort.h"
@@ -84,6 +86,8 @@ std::unique_ptr<SerialPort> OpenPortValue(const std::string& value, Clock& clock
         return std::make_unique<OwnedBoardPort>(clock, std::move(*options));
     }
     std::string error;
+    if (IsRfc2217Value(value))
+        return OpenRfc2217SerialPort(value, &error);
 #ifdef _WIN32
     return OpenWin32SerialPort(value, &error);
 #else

@@ -1,5 +1,6 @@
-// Turns a port value into an open port: a device path (or COMn on Windows), or
-// "virtual[:options]" for the virtual board.
+// Turns a port value into an open port: a device path (or COMn on Windows),
+// "virtual[:options]" for the virtual board, or "rfc2217://HOST:PORT" for a port
+// behind a network serial server.
 #pragma once
 
 #include <array>

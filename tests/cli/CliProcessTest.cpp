@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,10 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "Clock.h"
+#include "SerialPortServer.h"
+#include "VirtualBoard.h"
 
 namespace {
 
@@ -40,7 +45,9 @@ class CliProcess : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / ("hc12cli_" + std::string(info->name()));
+        // The process id keeps checkouts that test at the same time out of each other's way.
+        dir_ = fs::path(::testing::TempDir()) /
+               ("hc12cli_" + std::to_string(getpid()) + "_" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -49,12 +56,13 @@ class CliProcess : public ::testing::Test {
     fs::path File(const std::string& name) const { return dir_ / name; }
 
     // `args` is given to the shell as it stands (quote what needs it). The port map
-    // of the environment is cleared so that COM1 means the default device.
-    Outcome Run(const std::string& args) const {
+    // of the environment is cleared so that COM1 means the default device; `env`
+    // ("NAME=VALUE ...") is set instead.
+    Outcome Run(const std::string& args, const std::string& env = "") const {
         const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 '" HC12PROG_CLI "' " +
-                                    args + " </dev/null >'" + out.string() + "' 2>'" +
-                                    err.string() + "'";
+        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 " + env + " '" +
+                                    HC12PROG_CLI "' " + args + " </dev/null >'" + out.string() +
+                                    "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         Outcome o;
         o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -183,7 +191,7 @@ TEST_F(CliProcess, ReadSavesTheWindowOfEitherFamilyAndVerifyComparesIt) {
         Outcome o = Run(common + "read '" + image.string() + "'");
         ASSERT_EQ(o.status, 0) << o.err;
         EXPECT_TRUE(Has(o.err, "Przeczytano  " + std::to_string(c.size) + "  bajtów.\n")) << o.err;
-        EXPECT_EQ(Bytes(image), std::vector<uint8_t>(c.size, 0xFF));
+        ASSERT_EQ(Bytes(image), std::vector<uint8_t>(c.size, 0xFF));
         EXPECT_FALSE(Has(o.err, "Błąd")) << o.err;
 
         o = Run(common + "verify '" + image.string() + "'");
@@ -405,6 +413,46 @@ TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
     EXPECT_NE(terminal.find("[t]ak/[n]ie? ", prompt + 1), std::string::npos) << terminal;
     EXPECT_FALSE(Has(terminal, "give --yes or --no")) << terminal;
     EXPECT_TRUE(Has(terminal, "Nieudanych zapisów:  11")) << terminal;
+}
+
+TEST_F(CliProcess, APortBehindAnRfc2217ServerReadsAndWrites) {
+    // The board on the real clock behind our server on 127.0.0.1.
+    hc12::SteadyClock clock;
+    hc12::sim::BoardOptions options;
+    options.model = "HC912D60x";
+    options.quartzMhz = 8;
+    hc12::sim::VirtualBoard board(clock, options);
+    auto boardPort = board.OpenPort();
+    hc12::sim::SerialPortServer server(*boardPort);
+    std::string error;
+    ASSERT_TRUE(server.Start(0, &error)) << error;
+    const std::string value = "rfc2217://127.0.0.1:" + std::to_string(server.Port());
+    const std::string common = "--model HC912D60x --quartz 8 --count 16 ";
+
+    const fs::path image = File("image.bin");
+    Outcome o = Run(common + "--port " + value + " read '" + image.string() + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(Bytes(image), std::vector<uint8_t>(16, 0xFF));
+
+    // A menu port mapped in the environment, as the window takes it too.
+    const std::vector<uint8_t> written{0x00, 0xFF, 0x0D, 0x0A, 0xFF, 0xFF};
+    WriteBytes(image, written);
+    o = Run(common + "--port COM3 write '" + image.string() + "'", "HC12_PORT_COM3=" + value);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Zapisano  16  bajtów.")) << o.err;
+
+    server.Stop();
+    for (size_t i = 0; i < written.size(); ++i)
+        EXPECT_EQ(board.Peek(uint16_t(0x0C00 + i)), written[i]) << i;
+
+    // A value that is not of the form: refused before anything is contacted.
+    o = Run(common + "--port rfc2217://127.0.0.1 connect");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "rfc2217://HOST:PORT")) << o.err;
+    // A server that is not there: no connection, with the window's message.
+    o = Run(common + "--port " + value + " connect");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n")) << o.err;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,9 +16,10 @@ namespace fs = std::filesystem;
 class RawImageFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        // One folder per test: ctest runs tests in parallel processes.
+        // One folder per test and process: ctest runs tests in parallel processes.
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / ("hc12cli_raw_" + std::string(info->name()));
+        dir_ = fs::path(::testing::TempDir()) /
+               ("hc12cli_raw_" + std::to_string(getpid()) + "_" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

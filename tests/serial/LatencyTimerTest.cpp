@@ -46,7 +46,9 @@ TEST_F(LatencyTimerTest, ReadsTheTimerOfTheDeviceBehindAnyLink) {
 TEST_F(LatencyTimerTest, NoTimerWhereTheDriverShowsNone) {
     Timer("ttyUSB1", "garbage");
     fs::create_directories(dir_ / "sys" / "ttyS0" / "device");
-    for (const char* path : {"/dev/ttyS0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/"})
+    Timer("ttyUSB0", "16");
+    for (const char* path : {"/dev/ttyS0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/", "ttyUSB0",
+                             "virtual:model=HC12B", "rfc2217://ttyUSB0"})
         EXPECT_FALSE(ReadAdapterLatency(path, Root())) << path;
 }
 

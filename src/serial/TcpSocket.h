@@ -1,0 +1,57 @@
+// A TCP connection (or listener) with what the RFC 2217 port and server need:
+// a connect bounded in time, Nagle off, non-blocking reads, waits in the OS.
+// BSD sockets on POSIX, Winsock on Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace hc12 {
+
+class TcpSocket {
+  public:
+    TcpSocket() = default;
+    ~TcpSocket() { Close(); }
+    TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // Connects to host:port, trying each address the name resolves to, within
+    // timeoutMs in all (name resolution aside). Invalid on failure, with `error`.
+    static TcpSocket Connect(const std::string& host, uint16_t port, uint32_t timeoutMs,
+                             std::string* error);
+    // Listens on a numeric address; port 0 takes a free one (see LocalPort).
+    static TcpSocket Listen(const std::string& host, uint16_t port, std::string* error);
+    // A waiting connection, or an invalid socket when none is waiting.
+    TcpSocket Accept();
+
+    bool Valid() const { return handle_ != kInvalid; }
+    void Close();
+    // Closes with a reset instead of an orderly end (a peer that crashed).
+    void Abort();
+    uint16_t LocalPort() const;
+
+    // Sends every byte, waiting for room up to timeoutMs. false when the
+    // connection has failed or stayed full.
+    bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs);
+    // What has arrived, without waiting: the count (> 0), 0 when nothing is
+    // waiting, -1 when the peer has closed the connection or it failed.
+    long Receive(uint8_t* dest, size_t maxSize);
+
+    // Waits up to timeoutUs until one of the sockets can be read (data, a
+    // waiting connection, or a close that Receive will report). Invalid sockets
+    // are left out. true when one can.
+    static bool WaitReadable(std::initializer_list<const TcpSocket*> sockets, uint64_t timeoutUs);
+
+  private:
+    using Handle = intptr_t;
+    static constexpr Handle kInvalid = -1;
+    explicit TcpSocket(Handle handle) : handle_(handle) {}
+
+    Handle handle_ = kInvalid;
+};
+
+}  // namespace hc12

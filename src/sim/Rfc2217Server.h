@@ -1,0 +1,84 @@
+// A small RFC 2217 server: one client at a time on a numeric address, the Telnet
+// negotiation answered, and what the client asks of the serial line (data, RTS,
+// purges, line settings) handed to the device behind it as calls, in the order it
+// came. The owner runs the loop (Service) and sends the device's output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "TcpSocket.h"
+#include "TelnetCodec.h"
+
+namespace hc12::sim {
+
+struct ComPortSettings {
+    uint32_t baudRate = 0;  // 0: never set
+    uint8_t dataSize = 0;
+    uint8_t parity = 0;    // RFC 2217 values: 1 none, 2 odd, 3 even, ...
+    uint8_t stopSize = 0;  // 1 one, 2 two, 3 one and a half
+    uint8_t flowControl = 0;
+};
+
+class Rfc2217Server : private telnet::Decoder::Sink {
+  public:
+    // What sits behind the server, where the serial port would be.
+    class Device {
+      public:
+        virtual ~Device() = default;
+        virtual void OnData(const uint8_t* data, size_t size) = 0;
+        virtual void OnRts(bool active) = 0;
+        virtual void OnDtr(bool /*active*/) {}
+        // receive: what the device sent and the client has not got yet;
+        // transmit: what the client sent and the device has not got yet.
+        virtual void OnPurge(bool receive, bool transmit) = 0;
+        virtual void OnSettings(const ComPortSettings& /*settings*/) {}
+    };
+
+    explicit Rfc2217Server(Device& device) : device_(device), negotiation_(Fresh()) {}
+
+    // Listens on host (numeric, e.g. "127.0.0.1") and port (0: any free one).
+    bool Listen(const std::string& host, uint16_t port, std::string* error);
+    uint16_t Port() const { return listener_.LocalPort(); }
+
+    // Waits up to timeoutUs for the client or a new connection, then takes in
+    // what is there and hands it to the device. A second client while one is
+    // served is turned away (closed at once), like a port in use.
+    void Service(uint64_t timeoutUs);
+    bool HasClient() const { return client_.Valid(); }
+    // Closes the client's connection (the board going away, in tests).
+    void DropClient();
+    // Stops listening and drops the client.
+    void Close();
+
+    // The device's output to the client.
+    void Send(const uint8_t* data, size_t size);
+    // Line errors (kCe* bits) the device found, as NOTIFY-LINESTATE; only those the
+    // client's line-state mask asks for.
+    void NotifyLineErrors(uint32_t errors);
+
+    const ComPortSettings& Settings() const { return settings_; }
+    bool Rts() const { return rts_; }
+
+  private:
+    static telnet::Negotiation Fresh();
+    void OnData(const uint8_t* data, size_t size) override;
+    void OnOption(uint8_t verb, uint8_t option) override;
+    void OnSubnegotiation(uint8_t option, const std::vector<uint8_t>& payload) override;
+    void HandleComPort(uint8_t command, const std::vector<uint8_t>& value);
+    void Reply(uint8_t command, const std::vector<uint8_t>& value);
+    void SendRaw(const std::vector<uint8_t>& bytes);
+
+    Device& device_;
+    TcpSocket listener_;
+    TcpSocket client_;
+    telnet::Decoder decoder_;
+    telnet::Negotiation negotiation_;
+    std::vector<uint8_t> out_;
+    ComPortSettings settings_;
+    bool rts_ = false;
+    uint8_t lineStateMask_ = 0;
+};
+
+}  // namespace hc12::sim

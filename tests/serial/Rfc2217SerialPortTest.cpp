@@ -1,0 +1,261 @@
+// The RFC 2217 port against a server played byte by byte by the test on 127.0.0.1:
+// what goes on the wire, what comes back, and a connection that goes away.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "Rfc2217.h"
+#include "Rfc2217SerialPort.h"
+#include "TcpSocket.h"
+#include "TelnetCodec.h"
+
+namespace hc12 {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using namespace telnet;
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+const Bytes kRequests{kIac, kWill, 0, kIac, kDo, 0, kIac, kWill, 44};
+const Bytes kSettings = Cat({
+    rfc2217::Command(1, {0x00, 0x00, 0x96, 0x00}),  // 38400
+    rfc2217::Command(2, {8}),
+    rfc2217::Command(3, {1}),  // no parity
+    rfc2217::Command(4, {1}),  // one stop bit
+    rfc2217::Command(5, {1}),  // no flow control
+    rfc2217::Command(5, {9}),  // DTR off
+    rfc2217::Command(10, {0x1E}),
+    rfc2217::Command(11, {0}),
+});
+
+class FakeServer {
+  public:
+    FakeServer() {
+        std::string error;
+        listener_ = TcpSocket::Listen("127.0.0.1", 0, &error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+    }
+    std::string Value() const {
+        return "rfc2217://127.0.0.1:" + std::to_string(listener_.LocalPort());
+    }
+    bool Accept() {
+        for (int i = 0; i < 100 && !conn_.Valid(); ++i) {
+            TcpSocket::WaitReadable({&listener_}, 50000);
+            conn_ = listener_.Accept();
+        }
+        return conn_.Valid();
+    }
+    // Reads until `count` bytes have come (or two seconds without them).
+    Bytes Read(size_t count) {
+        Bytes got;
+        uint8_t buf[256];
+        for (int i = 0; i < 40 && got.size() < count; ++i) {
+            TcpSocket::WaitReadable({&conn_}, 50000);
+            const long n = conn_.Receive(buf, std::min(sizeof buf, count - got.size()));
+            if (n < 0)
+                break;
+            got.insert(got.end(), buf, buf + n);
+        }
+        return got;
+    }
+    // Whatever comes within a short look (for "nothing more was sent").
+    Bytes ReadRest() {
+        Bytes got;
+        uint8_t buf[256];
+        while (TcpSocket::WaitReadable({&conn_}, 100000)) {
+            const long n = conn_.Receive(buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.insert(got.end(), buf, buf + n);
+        }
+        return got;
+    }
+    void Send(const Bytes& bytes) { ASSERT_TRUE(conn_.SendAll(bytes.data(), bytes.size(), 1000)); }
+    void Close(bool reset) {
+        if (reset)
+            conn_.Abort();
+        else
+            conn_.Close();
+    }
+
+  private:
+    TcpSocket listener_;
+    TcpSocket conn_;
+};
+
+std::future<std::unique_ptr<SerialPort>> OpenAsync(const std::string& value) {
+    return std::async(std::launch::async, [value] {
+        std::string error;
+        auto port = OpenRfc2217SerialPort(value, &error);
+        EXPECT_NE(port, nullptr) << error;
+        return port;
+    });
+}
+
+// Opens against a server that takes up COM port control at once.
+std::unique_ptr<SerialPort> OpenAnswered(FakeServer& server) {
+    auto future = OpenAsync(server.Value());
+    EXPECT_TRUE(server.Accept());
+    EXPECT_EQ(server.Read(kRequests.size()), kRequests);
+    server.Send({kIac, kDo, 44, kIac, kDo, 0, kIac, kWill, 0});
+    auto port = future.get();
+    EXPECT_EQ(server.Read(kSettings.size()), kSettings);
+    return port;
+}
+
+LineStatus WaitForCount(SerialPort& port, uint32_t count) {
+    LineStatus status = port.ClearErrors();
+    for (int i = 0; i < 40 && status.bytesWaiting < count && status.errors == 0; ++i) {
+        port.WaitForInput(50);
+        status = port.ClearErrors();
+    }
+    return status;
+}
+
+TEST(Rfc2217SerialPort, ValuesOfThePortName) {
+    const struct {
+        const char* value;
+        const char* host;  // nullptr: refused
+        uint16_t port;
+    } cases[] = {
+        {"rfc2217://127.0.0.1:2000", "127.0.0.1", 2000},
+        {"RFC2217://lab-box.local:65535", "lab-box.local", 65535},
+        {"rfc2217://[::1]:7000", "::1", 7000},
+        {"rfc2217://127.0.0.1", nullptr, 0},
+        {"rfc2217://127.0.0.1:", nullptr, 0},
+        {"rfc2217://:2000", nullptr, 0},
+        {"rfc2217://127.0.0.1:0", nullptr, 0},
+        {"rfc2217://127.0.0.1:65536", nullptr, 0},
+        {"rfc2217://127.0.0.1:20x0", nullptr, 0},
+        {"rfc2217://::1:7000", nullptr, 0},
+        {"rfc2217://127.0.0.1:2000/", nullptr, 0},
+        {"rfc2217://host/path:2000", nullptr, 0},
+        {"telnet://127.0.0.1:2000", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        std::string error;
+        const auto address = ParseRfc2217Value(c.value, &error);
+        if (c.host == nullptr) {
+            EXPECT_FALSE(address.has_value());
+            EXPECT_NE(error.find("rfc2217://HOST:PORT"), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(address.has_value()) << error;
+        EXPECT_EQ(address->host, c.host);
+        EXPECT_EQ(address->port, c.port);
+    }
+}
+
+TEST(Rfc2217SerialPort, NobodyListeningIsAPortThatDoesNotOpen) {
+    std::string value;
+    {
+        FakeServer gone;
+        value = gone.Value();
+    }  // the listener is closed: the port number is free and refuses connections
+    std::string error;
+    EXPECT_EQ(OpenRfc2217SerialPort(value, &error), nullptr);
+    EXPECT_EQ(error.rfind(value + ": ", 0), 0u) << error;
+}
+
+TEST(Rfc2217SerialPort, OpenNegotiatesThenPutsTheFixedLineOnTheRemotePort) {
+    FakeServer server;
+    auto port = OpenAnswered(server);
+    ASSERT_NE(port, nullptr);
+
+    // Choosing the port again sends the settings again; nothing else goes out.
+    port->ApplyLineSettings();
+    EXPECT_EQ(server.Read(kSettings.size()), kSettings);
+    EXPECT_EQ(server.ReadRest(), Bytes{});
+}
+
+TEST(Rfc2217SerialPort, ControlAndDataGoOutWithoutWaitingForAServerThatNeverAnswers) {
+    FakeServer server;
+    auto future = OpenAsync(server.Value());
+    ASSERT_TRUE(server.Accept());
+    EXPECT_EQ(server.Read(kRequests.size()), kRequests);
+    // Not a word back: the open goes on after its bound and sends the settings.
+    auto port = future.get();
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(server.Read(kSettings.size()), kSettings);
+
+    // The reset pulse and the flush: each command leaves at once, none waits for
+    // an acknowledgement that will not come.
+    port->SetRts(true);
+    port->SetRts(false);
+    port->Purge();
+    const Bytes frame{0x73, 0x0C, 0xFF, 0xFF, 0x00};
+    EXPECT_TRUE(port->Write(frame.data(), frame.size()));
+    const Bytes expected = Cat({rfc2217::Command(5, {11}),
+                                rfc2217::Command(5, {12}),
+                                rfc2217::Command(12, {3}),
+                                {0x73, 0x0C, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}});
+    EXPECT_EQ(server.Read(expected.size()), expected);
+}
+
+TEST(Rfc2217SerialPort, IncomingDataIsUnescapedAndLineStateBecomesLineErrors) {
+    FakeServer server;
+    auto port = OpenAnswered(server);
+    ASSERT_NE(port, nullptr);
+
+    // Data with an escaped FF, an acknowledgement of ours and an offer to echo in
+    // between, a line-state notice cut in two.
+    server.Send({0x12, kIac, kIac, kIac, kSb, 44, 105, 11, kIac, kSe, kIac, kWill, kOptEcho, 0x34,
+                 kIac, kSb, 44});
+    LineStatus status = WaitForCount(*port, 3);
+    EXPECT_EQ(status.errors, 0u);
+    EXPECT_EQ(status.bytesWaiting, 3u);
+    Bytes got(8);
+    got.resize(port->Read(got.data(), got.size()));
+    EXPECT_EQ(got, (Bytes{0x12, 0xFF, 0x34}));
+    // The echo is refused, nothing else answered.
+    EXPECT_EQ(server.Read(3), (Bytes{kIac, kDont, kOptEcho}));
+
+    server.Send({106, 0x0C | 0x60, kIac, kSe, 0x56});
+    status = WaitForCount(*port, 1);
+    EXPECT_EQ(status.errors, kCeFrame | kCeRxParity);
+    EXPECT_EQ(status.bytesWaiting, 1u);
+    EXPECT_EQ(port->ClearErrors().errors, 0u) << "reported once";
+
+    // A purge drops what has arrived and not been read.
+    port->Purge();
+    EXPECT_EQ(port->ClearErrors().bytesWaiting, 0u);
+    EXPECT_EQ(server.Read(7), rfc2217::Command(12, {3}));
+}
+
+TEST(Rfc2217SerialPort, ALostConnectionIsAnIoErrorUntilTheNextResetConnectsAgain) {
+    for (bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "connection reset" : "connection closed");
+        FakeServer server;
+        auto port = OpenAnswered(server);
+        ASSERT_NE(port, nullptr);
+
+        server.Close(reset);
+        EXPECT_FALSE(port->WaitForInput(2000));
+        EXPECT_EQ(port->ClearErrors().errors, kCeIoe);
+        const Bytes frame{0x43, 0x0C, 0x00};
+        EXPECT_FALSE(port->Write(frame.data(), frame.size()));
+        EXPECT_EQ(port->ClearErrors().errors, kCeIoe) << "as long as it is gone";
+
+        // The reset pulse of the next connect finds it gone and connects again.
+        auto rts = std::async(std::launch::async, [&] { port->SetRts(true); });
+        ASSERT_TRUE(server.Accept());
+        EXPECT_EQ(server.Read(kRequests.size()), kRequests);
+        server.Send({kIac, kDo, 44});
+        rts.get();
+        EXPECT_EQ(server.Read(kSettings.size() + 7), Cat({kSettings, rfc2217::Command(5, {11})}));
+        EXPECT_EQ(port->ClearErrors().errors, 0u);
+    }
+}
+
+}  // namespace
+}  // namespace hc12
