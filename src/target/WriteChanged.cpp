@@ -213,7 +213,9 @@ bool Programmer::WriteChangedEeprom() {
     if (failedCount == 0)
         return !linkLost && link_.Connected();
     view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
-    Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+    // After a lost link its message was the end of it: one box, not two.
+    if (!linkLost)
+        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
     return false;
 }
 

@@ -173,6 +173,24 @@ TEST(WriteChanged, AStuckByteIsReportedAsInTheFullWrite) {
     }
 }
 
+// Failed bytes, then the link lost: its message ends the write, without the failure
+// box after it; the count still goes to field 1.
+TEST(WriteChanged, ALostLinkAfterFailedBytesShowsOneBox) {
+    sim::BoardOptions options;
+    options.stuckAddress = 0x0C01;
+    // Replies: the connect's presence read, the 0x0012 read, the first word's reading
+    // and its five read-backs, the second word's reading; its read-back never comes.
+    options.silentAfterReplyBytes = 1 + 1 + 2 + 5 * 2 + 2;
+    WriteRig rig("HC912D60x", options);
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(64, 0x00));  // one failure: no question
+    EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, kLinkLost);
+    EXPECT_EQ(rig.view.red, (std::set<uint32_t>{1}));
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+    EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  63");
+}
+
 TEST(WriteChanged, SelectionOnlyLeavesTheOtherWordsUnread) {
     WriteRig rig("HC912D60x");
     PutOnBoard(rig.board, 0x0C00, std::vector<uint8_t>(16, 0x00));
