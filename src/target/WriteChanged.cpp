@@ -119,6 +119,8 @@ bool Programmer::WriteChangedEeprom() {
         for (WordPlan& word : words) {
             link_.SendFrame(ReadWordFrame(word.address));
             word.nowHi = link_.Exchange(1, -1);
+            if (!link_.Connected())
+                break;
             word.nowLo = link_.Exchange(1, -1);
             if (!link_.Connected())
                 break;
@@ -230,9 +232,11 @@ Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* 
         }
         link_.SendFrame(ReadWordFrame(word.address));
         const uint8_t rh = link_.Exchange(1, -1);
-        const uint8_t rl = link_.Exchange(1, -1);
         if (!link_.Connected())
             return StepEnd::LinkLost;  // a reading that did not come proves nothing
+        const uint8_t rl = link_.Exchange(1, -1);
+        if (!link_.Connected())
+            return StepEnd::LinkLost;
         if ((rh != word.hi || rl != word.lo) && retryCount < kMaxReprogrammings)
             continue;
         const bool failed[2] = {rh != word.hi, rl != word.lo};
