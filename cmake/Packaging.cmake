@@ -40,6 +40,13 @@ if(TARGET hc12prog-cli)
   set(HC12_METAINFO_CLI_BINARY "    <binary>hc12prog-cli</binary>\n")
 endif()
 
+# The virtual board on a pseudo-terminal (POSIX builds only).
+if(TARGET hc12prog-board)
+  install(TARGETS hc12prog-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+          COMPONENT ${HC12_COMPONENT})
+  string(APPEND HC12_METAINFO_CLI_BINARY "    <binary>hc12prog-board</binary>\n")
+endif()
+
 # --- desktop entry, metainfo, icons -------------------------------------------
 
 # Configured always, so that they can be validated before the window program
@@ -93,6 +100,9 @@ if(TARGET hc12prog)
 endif()
 if(TARGET hc12prog-cli)
   hc12_install_man(hc12prog-cli.1.in hc12prog-cli 1 .)
+endif()
+if(TARGET hc12prog-board)
+  hc12_install_man(hc12prog-board.1.in hc12prog-board 1 .)
 endif()
 
 # --- Debian package -----------------------------------------------------------

@@ -31,7 +31,7 @@ app_id=$(cache_value HC12_APP_ID)
 
 # Which programs this build has (the install rules follow the targets).
 programs=()
-for p in src/app/hc12prog src/cli/hc12prog-cli; do
+for p in src/app/hc12prog src/cli/hc12prog-cli src/board/hc12prog-board; do
   if [ -x "$build/$p" ]; then programs+=("$(basename "$p")"); fi
 done
 note "programs built: ${programs[*]:-none}"
@@ -126,6 +126,11 @@ if has hc12prog-cli; then
   grep -q 'hc12prog-cli' "$work/help.txt" || fail "installed hc12prog-cli --help prints no usage"
 fi
 
+if has hc12prog-board; then
+  "$prefix/bin/hc12prog-board" --help >"$work/board-help.txt" || fail "installed hc12prog-board --help"
+  grep -q 'hc12prog-board' "$work/board-help.txt" || fail "installed hc12prog-board --help prints no usage"
+fi
+
 # --- 4. the Debian package -----------------------------------------------------------
 
 (cd "$work" && cpack -G DEB -B "$work/pkg" --config "$build/CPackConfig.cmake") >"$work/cpack.log" 2>&1 \
@@ -172,6 +177,9 @@ else
 
   if has hc12prog-cli; then
     hc12prog-cli --help >/dev/null || fail "hc12prog-cli from the package does not run"
+  fi
+  if has hc12prog-board; then
+    hc12prog-board --help >/dev/null || fail "hc12prog-board from the package does not run"
   fi
   if has hc12prog; then
     [ -f "/usr/share/applications/$app_id.desktop" ] || fail "desktop entry not in /usr/share/applications"

@@ -6,8 +6,9 @@ packages=(
   libwxgtk3.2-dev
   libgtest-dev googletest
   xvfb xauth adwaita-icon-theme
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 wine64
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
+  srecord binutils
 )
 missing=()
 for p in "${packages[@]}"; do

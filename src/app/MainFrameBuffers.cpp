@@ -1,11 +1,10 @@
 // The buffer commands of the main window and the page access of the target view.
+#include <filesystem>
 #include <vector>
 
 #include <wx/evtloop.h>
-#include <wx/file.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
-#include <wx/log.h>
 #include <wx/time.h>
 
 #include "BufferGrid.h"
@@ -14,7 +13,11 @@
 #include "FileTexts.h"
 #include "Fill.h"
 #include "FilteredTextField.h"
+#include "HexText.h"
+#include "ImageFile.h"
+#include "InputFile.h"
 #include "MainFrame.h"
+#include "ReplacingFile.h"
 
 namespace hc12 {
 namespace {
@@ -31,27 +34,95 @@ Message ErrorBox(const char* text, MsgIcon icon) {
     return Message{text, kErrorCaption, MsgButtons::Ok, icon};
 }
 
-// The chosen path of a file dialog that was closed with OK, else empty. The GTK
-// chooser reports a path set by the program only through the dialog's own copy.
-wxString ChosenPath(wxFileDialog& dialog) {
+// The chosen path of a file dialog that was closed with OK, else empty, and the
+// format of the file type chosen. The GTK chooser reports a path set by the
+// program only through the dialog's own copy.
+wxString ChosenPath(wxFileDialog& dialog, ImageFormat* format) {
     if (dialog.ShowModal() != wxID_OK)
         return wxString();
     wxString path = dialog.GetPath();
     if (path.empty())
         path = dialog.wxFileDialogBase::GetPath();
+    *format = FormatForFileType(dialog.GetFilterIndex(), Utf8(wxFileName(path).GetFullName()));
     return path;
 }
 
-// Reads exactly `length` bytes, or reports failure.
-bool ReadWhole(wxFile& file, std::vector<uint8_t>& block) {
-    size_t done = 0;
-    while (done < block.size()) {
-        const ssize_t got = file.Read(block.data() + done, block.size() - done);
-        if (got == wxInvalidOffset || got <= 0)
-            return false;
-        done += size_t(got);
+// The chosen path as the file system names it.
+std::filesystem::path FsPath(const wxString& path) {
+    return std::filesystem::path(path.fn_str().data());
+}
+
+// The current page, rebuilt for `count` cells, takes the loaded file: its name in
+// the tab and in the compare list, its `loaded` bytes put in by `fill` (which
+// calls its step after each byte, for the gauge), and the report in field 0.
+template <typename Fill>
+void TakeLoadedFile(MainFrame& frame, const wxString& path, uint32_t count, uint32_t loaded,
+                    Fill fill) {
+    BufferNotebook* notebook = frame.notebook();
+    notebook->BuildPageGrid(count);
+    BufferGrid* grid = notebook->CurrentGrid();
+    const wxString name = wxFileName(path).GetFullName();
+    const wxString oldName = notebook->GetPageText(size_t(notebook->GetSelection()));
+    if (wxComboBox* combo = frame.compareCombo()) {
+        const int entry = combo->FindString(oldName, true);
+        if (entry != wxNOT_FOUND)
+            combo->SetString(unsigned(entry), name);
+        const int selected = combo->GetSelection();
+        const int next = selected == wxNOT_FOUND ? 0 : selected + 1;
+        // The last entry has nothing after it and stays selected.
+        if (next < int(combo->GetCount()))
+            combo->SetSelection(next);
     }
-    return true;
+    notebook->RenameCurrentPage(name);
+
+    if (loaded > 0)
+        frame.Progress(int32_t(loaded));
+    fill(grid->model(), [&frame] { frame.Progress(0); });
+    grid->RefreshChanged();
+    frame.SetStatusText(0, LoadedStatusText(loaded));
+}
+
+// An S-record or Intel HEX file: its bytes land at their addresses in the page's
+// window, or in a window moved to cover them when the user agrees.
+void LoadAddressedFile(MainFrame& frame, const wxString& path, ImageFormat format) {
+    AddressedImage image;
+    std::string reason;
+    ImageError recordError;
+    switch (ReadAddressedImage(FsPath(path), format, &image, &reason, &recordError)) {
+        case ImageReadResult::Ok:
+            break;
+        case ImageReadResult::Unreadable:
+            frame.ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
+            return;
+        case ImageReadResult::BadRecord:
+            frame.ShowMessage(Message{ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok,
+                                      MsgIcon::Error});
+            return;
+    }
+    BufferGrid* grid = frame.notebook()->CurrentGrid();
+    uint32_t count = grid->count();
+    if (!FitsWindow(image, grid->start(), count)) {
+        uint32_t start = 0;
+        if (!WindowFor(image, &start, &count)) {
+            frame.ShowMessage(
+                Message{NoWindowFitsText(image), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            return;
+        }
+        if (frame.ShowMessage(Message{MoveWindowQuestion(image, grid->start(), grid->count()),
+                                      kWarningCaption, MsgButtons::YesNo, MsgIcon::Question}) ==
+            MsgAnswer::No)
+            return;
+        // The fields carry the new window into the page.
+        frame.SetStartField(FormatHex4(start));
+        frame.SetCountField(std::to_string(count));
+    }
+    TakeLoadedFile(frame, path, count, uint32_t(image.bytes.size()),
+                   [&image](PageModel& page, const auto& step) {
+                       for (const ImageByte& b : image.bytes) {
+                           page.SetCellByte(b.address - page.start(), b.value);
+                           step();
+                       }
+                   });
 }
 
 }  // namespace
@@ -77,80 +148,66 @@ void MainFrame::OnAddressFieldChanged(FilteredTextField& field) {
 
 void MainFrame::OnOpenFile(wxCommandEvent&) {
     wxString path;
+    ImageFormat format = ImageFormat::Raw;
     {
-        wxFileDialog dialog(this, FromUtf8(kChooseFileText), wxString(), wxString(), wxString(),
-                            wxFD_OPEN);
-        path = ChosenPath(dialog);
+        wxFileDialog dialog(this, FromUtf8(kChooseFileText), wxString(), wxString(),
+                            FromUtf8(kImageFileTypes), wxFD_OPEN);
+        path = ChosenPath(dialog, &format);
     }
     if (path.empty())
         return;
     BufferGrid* grid = notebook_->CurrentGrid();
     if (!grid)
         return;
+    if (format != ImageFormat::Raw) {
+        LoadAddressedFile(*this, path, format);
+        return;
+    }
 
-    wxLogNull noLogBoxes;
-    wxFile file;
-    if (!file.Open(path, wxFile::read)) {
+    // Regular files only: a FIFO or a device is refused before it is read.
+    InputFile file;
+    std::string error;
+    if (!file.Open(FsPath(path), &error)) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
     // A length that does not fit the page's 32-bit count is refused, never cut.
-    const wxFileOffset length = file.Length();
-    if (length < 0 || uint64_t(length) > kMaxFileLength) {
+    const uint64_t length = file.size();
+    if (length > kMaxFileLength) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
-    for (const std::string& question : LoadQuestions(uint64_t(length), grid->count())) {
+    for (const std::string& question : LoadQuestions(length, grid->count())) {
         const MsgAnswer answer =
             ShowMessage(Message{question, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question});
         if (answer == MsgAnswer::No)
             return;
     }
-    // The whole file is read and checked before the page is touched: a short read
-    // leaves the page as it was.
-    const uint32_t size = uint32_t(length);
-    std::vector<uint8_t> block(size);
-    if (!ReadWhole(file, block)) {
+    // The whole file is read and checked before the page is touched: a file that
+    // changed its length since the questions leaves the page as it was.
+    std::vector<uint8_t> block;
+    if (!file.ReadAll(length, &block, &error) || block.size() != length) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
     file.Close();
-
-    notebook_->BuildPageGrid(size);
-    grid = notebook_->CurrentGrid();
-    const wxString name = wxFileName(path).GetFullName();
-    const wxString oldName = notebook_->GetPageText(size_t(notebook_->GetSelection()));
-    if (compareCombo_) {
-        const int entry = compareCombo_->FindString(oldName, true);
-        if (entry != wxNOT_FOUND)
-            compareCombo_->SetString(unsigned(entry), name);
-        const int selected = compareCombo_->GetSelection();
-        const int next = selected == wxNOT_FOUND ? 0 : selected + 1;
-        // The last entry has nothing after it and stays selected.
-        if (next < int(compareCombo_->GetCount()))
-            compareCombo_->SetSelection(next);
-    }
-    notebook_->RenameCurrentPage(name);
-
-    PageModel& page = grid->model();
-    if (size > 0)
-        Progress(int32_t(size));
-    for (uint32_t i = 0; i < size; ++i) {
-        page.SetCellByte(i, block[i]);
-        Progress(0);
-    }
-    grid->RefreshChanged();
-    SetStatusText(0, LoadedStatusText(size));
+    const uint32_t size = uint32_t(length);
+    TakeLoadedFile(*this, path, size, size, [&block](PageModel& page, const auto& step) {
+        for (uint32_t i = 0; i < block.size(); ++i) {
+            page.SetCellByte(i, block[i]);
+            step();
+        }
+    });
 }
 
 void MainFrame::OnSaveFile(wxCommandEvent&) {
     wxString path;
+    ImageFormat format = ImageFormat::Raw;
     {
-        // The file selector's dialog: no parent, every file listed, asks before
-        // overwriting.
-        wxFileDialog dialog(nullptr, FromUtf8(kChooseFileText), wxString(), wxString(), wxString(),
-                            wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-        path = ChosenPath(dialog);
+        // The file selector's dialog: no parent, asks before overwriting.
+        wxFileDialog dialog(nullptr, FromUtf8(kChooseFileText), wxString(), wxString(),
+                            FromUtf8(kImageFileTypes), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        path = ChosenPath(dialog, &format);
     }
     if (path.empty())
         return;
@@ -158,25 +215,31 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
     if (!grid)
         return;
 
-    wxLogNull noLogBoxes;
-    // Written beside the chosen file and put in its place only when complete, so a
-    // failed write leaves an old file as it was.
-    wxTempFile file;
-    if (!file.Open(path)) {
+    // Written beside the chosen file (or the file its link leads to) and put in its
+    // place only when complete, so a failed write leaves an old file as it was.
+    ReplacingFile file;
+    std::string error;
+    if (!file.Open(FsPath(path), &error)) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::None));
         return;
     }
-    const uint32_t count = grid->count();
     const PageModel& page = grid->model();
-    std::vector<uint8_t> image(count);
-    if (count > 0)
-        Progress(int32_t(count));
-    for (uint32_t i = 0; i < count; ++i) {
-        image[i] = page.GetCellByte(i);
-        Progress(0);
+    std::vector<uint8_t> image;
+    if (format == ImageFormat::Raw) {
+        const uint32_t count = grid->count();
+        image.resize(count);
+        if (count > 0)
+            Progress(int32_t(count));
+        for (uint32_t i = 0; i < count; ++i) {
+            image[i] = page.GetCellByte(i);
+            Progress(0);
+        }
+        Progress(-1);
+    } else {
+        // Only the cells that hold a byte: gaps stay gaps.
+        image = EncodeAddressedImage(PageImage(page), format, Utf8(wxFileName(path).GetFullName()));
     }
-    Progress(-1);
-    if (!file.Write(image.data(), image.size()) || !file.Commit()) {
+    if (!file.Write(image, &error) || !file.Commit(&error)) {
         file.Discard();
         ShowMessage(ErrorBox(kCannotSaveText, MsgIcon::None));
     }

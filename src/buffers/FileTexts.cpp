@@ -46,4 +46,39 @@ std::vector<std::string> LoadQuestions(uint64_t length, uint32_t pageCount) {
     return out;
 }
 
+ImageFormat FormatForFileType(int typeIndex, std::string_view fileName) {
+    switch (typeIndex) {
+        case 0:
+            return ImageFormat::Raw;
+        case 1:
+            return ImageFormat::SRecord;
+        case 2:
+            return ImageFormat::IntelHex;
+        default:
+            return FormatFromFileName(fileName);
+    }
+}
+
+namespace {
+std::string Range(uint32_t first, uint32_t last) {
+    std::string range = "(";
+    range += FormatAddress(first);
+    range += " - ";
+    range += FormatAddress(last);
+    range += ")";
+    return range;
+}
+}  // namespace
+
+std::string MoveWindowQuestion(const AddressedImage& image, uint32_t start, uint32_t count) {
+    const std::string window = count == 0 ? "(puste)" : Range(start, start + count - 1);
+    return "Adresy w pliku " + Range(image.first(), image.last()) +
+           " nie mieszczą się w oknie bufora " + window + ".\nCzy przesunąć okno na zakres pliku?";
+}
+
+std::string NoWindowFitsText(const AddressedImage& image) {
+    return "Adresy w pliku " + Range(image.first(), image.last()) +
+           " nie mieszczą się w żadnym oknie bufora!";
+}
+
 }  // namespace hc12

@@ -3,7 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "AddressedImage.h"
+#include "ImageFormat.h"
 
 namespace hc12 {
 
@@ -30,6 +34,22 @@ inline constexpr const char* kLargerThanPageText =
     "Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?";
 inline constexpr const char* kVeryLargeText =
     "Plik jest bardzo duży i wczytywanie moze zajac duzo czasu.Czy kontynuować?";
+// The file dialogs' type list: raw images first (the default), then S-records,
+// Intel HEX, and every file (the extension decides).
+inline constexpr const char* kImageFileTypes =
+    "Obraz binarny (*.*)|*|"
+    "S-rekordy Motoroli (*.s19;*.s28;*.s37;*.srec;*.mot)|"
+    "*.s19;*.s28;*.s37;*.srec;*.mot;*.S19;*.S28;*.S37;*.SREC;*.MOT|"
+    "Intel HEX (*.hex;*.ihx)|*.hex;*.ihx;*.HEX;*.IHX|"
+    "Wszystkie pliki (*.*)|*";
+// The format of the type chosen in that list, or of the file's name for "all files".
+ImageFormat FormatForFileType(int typeIndex, std::string_view fileName);
+
+// A file whose addresses lie outside the page's window: move the window?
+std::string MoveWindowQuestion(const AddressedImage& image, uint32_t start, uint32_t count);
+// ... and when no window can hold them.
+std::string NoWindowFitsText(const AddressedImage& image);
+
 inline constexpr const char* kTooManyPagesText = "Osiągnięto maksimum zakładek!";
 
 }  // namespace hc12

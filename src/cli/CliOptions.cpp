@@ -140,7 +140,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 return Fail(name + " takes no value");
             options.fullWrite = true;
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
-                   name == "--start" || name == "--count") {
+                   name == "--start" || name == "--count" || name == "--format") {
             const auto v = value();
             if (!v)
                 return Fail(name + " needs a value");
@@ -166,6 +166,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 if (!q)
                     return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
                 options.quartzIndex = *q;
+            } else if (name == "--format") {
+                if (options.format)
+                    return Fail("--format given twice");
+                options.format = FormatFromOption(*v);
+                if (!options.format)
+                    return Fail("--format takes raw, srec or ihex, not \"" + *v + "\"");
             } else if (name == "--start") {
                 if (options.start)
                     return Fail("--start given twice");
@@ -223,7 +229,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
-           "                    [--start HEX] [--count DEC] [--yes|--no] COMMAND [FILE]\n"
+           "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
+           "                    [--yes|--no] COMMAND [FILE]\n"
            "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
            "          hc12prog-cli --help for the whole description\n";
 }
@@ -238,22 +245,33 @@ std::string HelpText() {
            "  connect      reset the interface, detect or set the quartz, check that the\n"
            "               target answers (MC9S12 targets report their memory map,\n"
            "               \"Parametry\"), then exit\n"
-           "  read FILE    read the EEPROM over the address window into FILE, a raw image\n"
-           "               (byte i = address start + i); FILE is replaced only after the\n"
-           "               whole image was written, and not at all when the read fails\n"
-           "  write FILE   program the raw image FILE over the address window: every word\n"
+           "  read FILE    read the EEPROM over the address window into FILE; FILE is\n"
+           "               replaced only after the whole image was written, and not at\n"
+           "               all when the read fails\n"
+           "  write FILE   program the image FILE over the address window: every word\n"
            "               is read first, and only the words that differ from the image\n"
            "               are erased (MC9S12: their 4-byte sector), programmed and\n"
            "               verified; \"Bez zmian: N\" counts the words left as they were.\n"
-           "               A file shorter than the window keeps the target's own bytes\n"
-           "               beyond its end\n"
+           "               Bytes the file does not give (beyond the end of a raw image,\n"
+           "               gaps of the other formats) keep the target's own bytes\n"
            "  write --full FILE\n"
            "               the window's write: the whole EEPROM bulk-erased (MC9S12) or\n"
            "               every word erased (HC12), then every word programmed and\n"
            "               verified, changed or not\n"
-           "  verify FILE  read the EEPROM and compare it with FILE; every differing\n"
-           "               address is printed on standard output with the expected (file)\n"
-           "               and the actual (target) byte\n"
+           "  verify FILE  read the EEPROM and compare it with the bytes FILE gives; every\n"
+           "               differing address is printed on standard output with the\n"
+           "               expected (file) and the actual (target) byte\n"
+           "\n"
+           "Files\n"
+           "  raw     byte i of the file is the byte at address start + i, no header\n"
+           "  srec    Motorola S-records (.s19 .s28 .s37 .srec .mot): S1/S2/S3 data at\n"
+           "          their target addresses; written as S0 (the file name), S1 (S2 past\n"
+           "          FFFF), S5, S9\n"
+           "  ihex    Intel HEX (.hex .ihx): data records with 02/04 bases; written with\n"
+           "          16-byte records, 04 where needed, and 01\n"
+           "  Every record's checksum is checked; a bad record names its line. The\n"
+           "  addresses of an srec or ihex file must lie in the address window (exit\n"
+           "  status 2 otherwise; --start and --count can move it).\n"
            "\n"
            "Options\n"
            "  --port PORT        COM1 to COM4 as the window maps them (on Linux /dev/ttyS0\n"
@@ -272,6 +290,8 @@ std::string HelpText() {
            "  --count DEC        number of bytes (up to seven decimal digits)\n"
            "                     Without them the window comes from the model, and for\n"
            "                     MC9S12 targets from the memory map read at connect.\n"
+           "  --format F         raw, srec or ihex; without it the extension of FILE\n"
+           "                     decides, and any other extension means raw\n"
            "  --yes, --no        the answer to every question (continue a write after\n"
            "                     failed bytes, load a file larger than the window).\n"
            "                     Without them a question is asked on the terminal, and\n"

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ImageFormat.h"
+
 namespace hc12::cli {
 
 // Exit statuses of the program.
@@ -22,6 +24,8 @@ struct CliOptions {
     bool help = false;
     Command command = Command::Connect;
     std::string file;  // read, write, verify
+    // --format; without it the file's extension decides (see FormatFromFileName).
+    std::optional<ImageFormat> format;
 
     // Empty: COM1 of the port map. "COM1".."COM4": that entry of the port map.
     // Anything else: a port value (device path, COMn on Windows, virtual[:options]).

@@ -1,16 +1,19 @@
 #include "CliRunner.h"
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
 #include "Compare.h"
 #include "FileTexts.h"
 #include "HexText.h"
+#include "ImageFile.h"
 #include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
+#include "ReplacingFile.h"
 #include "Rfc2217SerialPort.h"
 #include "SerialLink.h"
 #include "VirtualBoard.h"
@@ -43,8 +46,9 @@ std::string AddressOf(const PageModel& page, uint32_t index) {
 
 class Session {
   public:
-    Session(const CliOptions& options, std::ostream& out, const TerminalIo& io)
-        : options_(options), out_(out), view_(io, options.answer) {}
+    Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+            const CliEnvironment& environment)
+        : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
 
     int Run();
 
@@ -56,17 +60,26 @@ class Session {
     int Verify();
     // The image of write and verify, fitted into the page.
     int LoadImage();
+    // Reads the image of write and verify before the target is touched.
+    int ReadImage();
+    // The bytes the image gives, as page offset and value.
+    std::vector<std::pair<uint32_t, uint8_t>> ExpectedBytes();
     int ResultOfOperation(bool ok);
+    std::string CommandName() const;
     void NoteUnstableBytes();
     void NoteSlowAdapter(bool opened, const std::string& portValue);
 
     const CliOptions& options_;
     std::ostream& out_;
+    const CliEnvironment& environment_;
     TerminalView view_;
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
-    std::vector<uint8_t> image_;
-    std::unique_ptr<Clock> clock_;
+    ImageFormat format_ = ImageFormat::Raw;
+    std::vector<uint8_t> image_;  // a raw image
+    AddressedImage addressed_;    // an image of the other formats
+    std::unique_ptr<Clock> ownClock_;
+    Clock* clock_ = nullptr;
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<Programmer> programmer_;
 };
@@ -111,30 +124,43 @@ int Session::Prepare() {
         return kExitUsage;
     }
 
-    // A file that cannot be read is found before the target is touched.
+    // Files and windows that cannot work are found before the target is touched.
+    if (options_.command != Command::Connect && options_.count == 0u) {
+        view_.Note("hc12prog-cli: --count 0: the address window is empty, nothing to " +
+                   CommandName());
+        return kExitUsage;
+    }
+    format_ = options_.format.value_or(FormatFromFileName(options_.file));
     if (options_.command == Command::Write || options_.command == Command::Verify) {
+        if (const int status = ReadImage(); status != kExitOk)
+            return status;
+    }
+    if (options_.command == Command::Read) {
+        // Only a regular file (or a link to one) is replaced by the image.
+        std::filesystem::path target;
         std::string error;
-        const bool read = ReadRawImage(options_.file, &image_, &error);
-        if (read && image_.size() > kMaxFileLength)
-            error = "file too large for a page";
-        if (!read || !error.empty()) {
-            view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+        if (!ResolveSaveTarget(options_.file, &target, &error)) {
+            view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
     }
 
-    if (options_.virtualClock)
-        clock_ = std::make_unique<VirtualClock>();
+    if (environment_.clock != nullptr)
+        clock_ = environment_.clock;
+    else if (options_.virtualClock)
+        clock_ = (ownClock_ = std::make_unique<VirtualClock>()).get();
     else
-        clock_ = std::make_unique<SteadyClock>();
+        clock_ = (ownClock_ = std::make_unique<SteadyClock>()).get();
     link_ = std::make_unique<SerialLink>(
         *clock_, view_, [this](const std::string& portName) -> std::unique_ptr<SerialPort> {
             const int index = MenuPortIndex(portName);
             if (index < 0)
                 return nullptr;
             const std::string& value = ports_.values[index];
-            std::unique_ptr<SerialPort> port = OpenPortValue(value, *clock_);
+            std::unique_ptr<SerialPort> port = environment_.openPort
+                                                   ? environment_.openPort(value)
+                                                   : OpenPortValue(value, *clock_);
             NoteSlowAdapter(port != nullptr, value);
             return port;
         });
@@ -154,6 +180,40 @@ int Session::Prepare() {
     return kExitOk;
 }
 
+int Session::ReadImage() {
+    std::string error;
+    bool empty = false;
+    if (format_ == ImageFormat::Raw) {
+        if (!ReadRawImage(options_.file, &image_, &error)) {
+            view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            view_.Note("hc12prog-cli: " + options_.file + ": " + error);
+            return kExitUsage;
+        }
+        empty = image_.empty();
+    } else {
+        ImageError recordError;
+        switch (ReadAddressedImage(options_.file, format_, &addressed_, &error, &recordError)) {
+            case ImageReadResult::Ok:
+                break;
+            case ImageReadResult::Unreadable:
+                view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                view_.Note("hc12prog-cli: " + options_.file + ": " + error);
+                return kExitUsage;
+            case ImageReadResult::BadRecord:
+                view_.ShowMessage(
+                    {ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                return kExitUsage;
+        }
+        empty = addressed_.empty();
+    }
+    if (empty) {
+        view_.Note("hc12prog-cli: " + options_.file + ": the image is empty, nothing to " +
+                   CommandName());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
 int Session::Connect() {
     programmer_->Connect();
     if (!view_.ConnectAttempted())
@@ -164,7 +224,25 @@ int Session::Connect() {
         view_.page().set_start(*options_.start);
     if (options_.count)
         view_.page().set_count(*options_.count);
+    if (options_.command != Command::Connect && view_.page().count() == 0) {
+        view_.Note("hc12prog-cli: the address window is empty, nothing to " + CommandName());
+        return kExitUsage;
+    }
     return kExitOk;
+}
+
+std::string Session::CommandName() const {
+    switch (options_.command) {
+        case Command::Read:
+            return "read";
+        case Command::Write:
+            return "write";
+        case Command::Verify:
+            return "verify";
+        case Command::Connect:
+            break;
+    }
+    return "do";
 }
 
 int Session::ResultOfOperation(bool ok) {
@@ -194,14 +272,20 @@ void Session::NoteUnstableBytes() {
 
 int Session::Read() {
     const bool ok = programmer_->ReadEeprom();
-    NoteUnstableBytes();
     PageModel& page = view_.page();
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
     }
+    // Bytes of a read that did not complete were never compared: none are named.
+    NoteUnstableBytes();
+    const std::vector<uint8_t> bytes =
+        format_ == ImageFormat::Raw
+            ? page.Image(page.count())
+            : EncodeAddressedImage(PageImage(page), format_,
+                                   std::filesystem::path(options_.file).filename().string());
     std::string error;
-    if (!SaveRawImage(options_.file, page.Image(page.count()), &error)) {
+    if (!SaveRawImage(options_.file, bytes, &error)) {
         view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
         view_.Note("hc12prog-cli: " + options_.file + ": " + error);
         return kExitUsage;
@@ -211,6 +295,22 @@ int Session::Read() {
 
 int Session::LoadImage() {
     PageModel& page = view_.page();
+    if (format_ != ImageFormat::Raw) {
+        // Addressed bytes go where they belong, or nowhere.
+        if (!FitsWindow(addressed_, page.start(), page.count())) {
+            view_.Note("hc12prog-cli: " + options_.file + ": its addresses " +
+                       FormatAddress(addressed_.first()) + ".." + FormatAddress(addressed_.last()) +
+                       " lie outside the address window " + FormatAddress(page.start()) + ".." +
+                       FormatAddress(page.start() + page.count() - 1) +
+                       "; --start and --count can move the window");
+            return kExitUsage;
+        }
+        view_.BuildPage(page.count());
+        for (const ImageByte& b : addressed_.bytes)
+            page.SetCellByte(b.address - page.start(), b.value);
+        view_.Note(LoadedStatusText(uint32_t(addressed_.bytes.size())));
+        return kExitOk;
+    }
     if (!AcceptImage(view_, image_.size(), page.count()))
         return kExitUsage;  // the image was not taken, by answer or refusal
     // The page keeps the address window; a larger image, once accepted, sets the
@@ -220,6 +320,18 @@ int Session::LoadImage() {
         page.SetCellByte(i, image_[i]);
     view_.Note(LoadedStatusText(uint32_t(image_.size())));
     return kExitOk;
+}
+
+std::vector<std::pair<uint32_t, uint8_t>> Session::ExpectedBytes() {
+    std::vector<std::pair<uint32_t, uint8_t>> expected;
+    if (format_ == ImageFormat::Raw) {
+        for (uint32_t i = 0; i < image_.size(); ++i)
+            expected.emplace_back(i, image_[i]);
+    } else {
+        for (const ImageByte& b : addressed_.bytes)
+            expected.emplace_back(b.address - view_.page().start(), b.value);
+    }
+    return expected;
 }
 
 int Session::Write() {
@@ -237,24 +349,18 @@ int Session::Verify() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
     const bool ok = programmer_->ReadEeprom();
-    NoteUnstableBytes();
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
-    // Compare as the window compares two pages: the file's bytes against the bytes
-    // read, over the file's length.
+    NoteUnstableBytes();
+    // The file's bytes against the bytes read, and only those.
     const PageModel& actual = view_.page();
-    const uint32_t length = uint32_t(image_.size());
-    PageModel expected(length), readBack(length), result(length);
-    for (uint32_t i = 0; i < length; ++i) {
-        expected.SetCellByte(i, image_[i]);
-        readBack.SetCellByte(i, actual.GetCellByte(i));
-    }
-    const int32_t differences = ComparePages(expected, readBack, result);
-    for (uint32_t i = 0; i < length; ++i) {
-        if (!result.IsRed(i))
+    int32_t differences = 0;
+    for (const auto& [offset, value] : ExpectedBytes()) {
+        if (actual.GetCellByte(offset) == value)
             continue;
-        out_ << AddressOf(actual, i) << ": expected " << FormatHex2(image_[i]) << ", actual "
-             << FormatHex2(actual.GetCellByte(i)) << '\n';
+        ++differences;
+        out_ << AddressOf(actual, offset) << ": expected " << FormatHex2(value) << ", actual "
+             << FormatHex2(actual.GetCellByte(offset)) << '\n';
     }
     out_ << std::flush;
     view_.ShowMessage(
@@ -286,8 +392,9 @@ int Session::Run() {
 
 }  // namespace
 
-int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io) {
-    Session session(options, out, io);
+int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+           const CliEnvironment& environment) {
+    Session session(options, out, io, environment);
     return session.Run();
 }
 

@@ -3,15 +3,29 @@
 // outcome into the exit status.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 
 #include "CliOptions.h"
+#include "Clock.h"
+#include "SerialPort.h"
 #include "TerminalView.h"
 
 namespace hc12::cli {
 
+// What a run takes from its surroundings. The program leaves both empty: the clock
+// follows --virtual-clock, and port values open serial devices or virtual boards.
+// A test may put its own clock and board behind the port, to look at the board
+// once the run is over.
+struct CliEnvironment {
+    Clock* clock = nullptr;
+    std::function<std::unique_ptr<SerialPort>(const std::string& portValue)> openPort;
+};
+
 // `out` receives the verify differences; everything else goes to io.err.
-int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io);
+int RunCli(const CliOptions& options, std::ostream& out, const TerminalIo& io,
+           const CliEnvironment& environment = {});
 
 // The whole program: parse, --help, run. Returns the exit status.
 int CliMain(const std::vector<std::string>& args, std::ostream& out, const TerminalIo& io);

@@ -154,6 +154,7 @@ class PosixSerialPort final : public SerialPort {
         // every later poll return at once: report it as an I/O error instead.
         if (n > 0 && (pfd.revents & (POLLERR | POLLNVAL | POLLHUP)) != 0) {
             pendingErrors_ |= kCeIoe;
+            hungUp_ = true;
         }
         // EINTR: the caller looks at the line again and keeps its own deadline.
         return n > 0 && (pfd.revents & POLLIN) != 0;
@@ -165,6 +166,18 @@ class PosixSerialPort final : public SerialPort {
         }
     }
 
+    // After a hang-up the terminal stays hung up for this descriptor; a look at the
+    // line without waiting also finds one that nothing has touched since.
+    bool HungUp() override {
+        if (!hungUp_) {
+            pollfd pfd{fd_, 0, 0};  // hang-up and error are reported without asking
+            if (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLERR | POLLNVAL | POLLHUP)) != 0) {
+                hungUp_ = true;
+            }
+        }
+        return hungUp_;
+    }
+
   private:
     struct Counters {
         bool valid = false;
@@ -172,10 +185,11 @@ class PosixSerialPort final : public SerialPort {
     };
 
     // Remember a failure that means the adapter has gone; the next ClearErrors
-    // reports it as an I/O error.
+    // reports it as an I/O error, and the port counts as hung up.
     void Note(int err) {
         if (DeviceGone(err)) {
             pendingErrors_ |= kCeIoe;
+            hungUp_ = true;
         }
     }
 
@@ -239,6 +253,7 @@ class PosixSerialPort final : public SerialPort {
 
     int fd_;
     uint32_t pendingErrors_ = 0;
+    bool hungUp_ = false;
     Counters lastCounters_;
 };
 

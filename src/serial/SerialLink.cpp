@@ -49,7 +49,15 @@ bool SerialLink::OpenPort(int index) {
     }
 
     portChosen_ = true;
+    chosenIndex_ = index;
     auto& slot = cache_[size_t(index)];
+    // A port that hung up (adapter unplugged) is dead for good: close it so that the
+    // device, plugged in again, can be opened anew.
+    if (slot != nullptr && slot->HungUp()) {
+        if (current_ == slot.get())
+            current_ = nullptr;
+        slot.reset();
+    }
     // A slot stays empty after a failed open, so the port is tried again on its next
     // choice: the other program may have let it go, or the adapter been plugged in.
     if (slot == nullptr && opener_) {
@@ -108,6 +116,18 @@ void SerialLink::LinkLost() {
     view_.ShowNotConnected();
 }
 
+void SerialLink::ExchangeFailed() {
+    ++failures_;
+    if (current_ != nullptr && current_->HungUp()) {
+        for (auto& slot : cache_) {
+            if (slot.get() == current_)
+                slot.reset();
+        }
+        current_ = nullptr;
+    }
+    LinkLost();
+}
+
 void SerialLink::Flush() {
     rxPending_ = 0;
     for (int pass = 0; pass < kFlushMaxPasses; ++pass) {
@@ -124,7 +144,7 @@ void SerialLink::Flush() {
         }
     }
     // The line never fell quiet: nothing sensible can be exchanged over it.
-    LinkLost();
+    ExchangeFailed();
 }
 
 void SerialLink::ShowLineErrors(uint32_t errors) {
@@ -156,7 +176,7 @@ uint8_t SerialLink::Receive() {
         const LineStatus status = current_ != nullptr ? current_->ClearErrors() : LineStatus{};
         if (status.errors != 0) {
             ShowLineErrors(status.errors);
-            LinkLost();
+            ExchangeFailed();
             return 0;
         }
         compact();
@@ -175,7 +195,7 @@ uint8_t SerialLink::Receive() {
         }
         const uint32_t elapsed = clock_.TickMs() - start;
         if (elapsed >= kReplyTimeoutMs) {
-            LinkLost();
+            ExchangeFailed();
             return 0;
         }
         // Wait in the OS for the rest of the time-out instead of polling.

@@ -39,11 +39,13 @@ class SerialLink {
     ~SerialLink();
 
     // Choose port index 0..3 (COM1..COM4): open it the first time (or again after a
-    // failed open), apply the line settings, make it current. On failure shows
-    // "Niewłaściwa nazwa portu lub port jest aktywny." and returns false.
+    // failed open or a hang-up), apply the line settings, make it current. On
+    // failure shows "Niewłaściwa nazwa portu lub port jest aktywny." and returns false.
     bool OpenPort(int index);
     // True once any port was chosen (the original's CurrentPort != 0).
     bool PortChosen() const { return portChosen_; }
+    // The port index chosen last (-1 before any choice).
+    int ChosenPort() const { return chosenIndex_; }
     // True when the current port is open and usable.
     bool PortValid() const { return current_ != nullptr; }
     SerialPort* CurrentPort() { return current_; }
@@ -62,6 +64,11 @@ class SerialLink {
     // Drive RTS on the current port (the interface reset pulse).
     void SetRts(bool active);
 
+    // How many exchanges have failed so far (time-out, line error, a line that never
+    // fell quiet). An operation compares it with the count at its start to know that
+    // the link died under it.
+    uint32_t Failures() const { return failures_; }
+
     int8_t ConnectionState() const { return connectionState_; }
     void SetConnectionState(int8_t state) { connectionState_ = state; }
     bool Connected() const { return connectionState_ >= 1; }
@@ -77,6 +84,9 @@ class SerialLink {
     void ApplySettingsToCurrent();
     void ShowPortError();
     void ShowLineErrors(uint32_t errors);
+    // An exchange failed: the link-lost reaction, and a port that has hung up is
+    // closed and dropped so that the next choice or connect opens it afresh.
+    void ExchangeFailed();
 
     Clock& clock_;
     LinkView& view_;
@@ -84,6 +94,8 @@ class SerialLink {
     std::array<std::unique_ptr<SerialPort>, kPortCount> cache_;
     SerialPort* current_ = nullptr;
     bool portChosen_ = false;
+    int chosenIndex_ = -1;
+    uint32_t failures_ = 0;
     int8_t connectionState_ = 0;
     std::array<uint8_t, kRxBufferSize> rxBuffer_{};
     int32_t rxPending_ = 0;

@@ -27,7 +27,7 @@ struct LineStatus {
 // An open port with the fixed line settings: 38400 baud, 8 data bits, no parity,
 // one stop bit, no flow control, DTR inactive. Closed by the destructor.
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Put the fixed line settings on the port again (choosing an open port again).
@@ -46,6 +46,10 @@ public:
     virtual bool WaitForInput(uint32_t timeoutMs) = 0;
     // Discard both queues.
     virtual void Purge() = 0;
+    // True once the device has hung up or failed with an error that means it is gone
+    // (adapter unplugged): nothing will pass on this handle again, only a new open
+    // can reach the device.
+    virtual bool HungUp() { return false; }
     // Which model the window has chosen. Real hardware needs no such hint; the
     // virtual board uses it to play a matching target.
     virtual void HintModel(const std::string& /*modelName*/) {}

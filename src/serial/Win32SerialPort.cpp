@@ -1,9 +1,10 @@
-// Win32 serial port, synchronous (not overlapped) like the rest of the program.
+// Win32 serial port. The handle is overlapped only so that every wait has a bound:
+// each call is started and then awaited for at most a fixed time, after which it is
+// cancelled. A device that stops answering (an adapter pulled out, a driver that
+// never reports the transmitter empty) then costs a time-out, never a hang.
 //
-// Waiting for input: a non-overlapped handle cannot wait for EV_RXCHAR with a
-// time-out, and a Sleep(1) loop costs up to a scheduler tick (~15 ms) per reply.
-// So WaitForInput reads one byte with ReadFile under read time-outs that make the
-// driver return as soon as a byte arrives or the time-out passes
+// Waiting for input: WaitForInput reads one byte with ReadFile under read time-outs
+// that make the driver return as soon as a byte arrives or the time-out passes
 // (ReadIntervalTimeout = ReadTotalTimeoutMultiplier = MAXDWORD, constant = the wait).
 // The byte is held by the port and handed out first by the next Read; ClearErrors
 // counts it among the bytes waiting. Plain reads switch the time-outs to "return at
@@ -21,30 +22,58 @@ namespace hc12 {
 
 namespace {
 
+// A frame's bytes go to the driver within this time (plus a millisecond a byte)...
+constexpr DWORD kWriteTimeoutMs = 500;
+// ... and leave the PC within this one after that.
+constexpr DWORD kDrainBoundMs = 200;
+// Beyond a read's own time-out, before the read is given up.
+constexpr DWORD kReadSlackMs = 200;
+
 class Win32SerialPort final : public SerialPort {
   public:
-    explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
+    explicit Win32SerialPort(HANDLE handle)
+        : handle_(handle), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
-    ~Win32SerialPort() override { CloseHandle(handle_); }
+    ~Win32SerialPort() override {
+        CancelIo(handle_);
+        CloseHandle(handle_);
+        if (event_ != nullptr)
+            CloseHandle(event_);
+    }
 
     Win32SerialPort(const Win32SerialPort&) = delete;
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
-    // Queues of 1024 bytes, 38400 8N1, DTR held inactive; every other field of the
-    // device control block (RTS control, flow control) keeps the driver's value.
-    // Then EV_TXEMPTY becomes the only awaited event, which Write uses to wait until
-    // a frame has left the PC. Results are not checked: a failure shows through the
-    // time-out of the next exchange.
+    // Queues of 1024 bytes, 38400 8N1, DTR held inactive, and every field that could
+    // hold data back set explicitly: no CTS, DSR or XON/XOFF flow control, DSR
+    // sensitivity off, no abort on errors (line errors are read with ClearCommError).
+    // A driver's defaults, or what another program left, must not stop the frames.
+    // RTS keeps the state the program drives. Then EV_TXEMPTY becomes the only
+    // awaited event, which Write uses to wait until a frame has left the PC. Results
+    // are not checked: a failure shows through the time-out of the next exchange.
     void ApplyLineSettings() override {
         SetupComm(handle_, 1024, 1024);
+        const bool rtsActive = dcb_.DCBlength != 0 && dcb_.fRtsControl == RTS_CONTROL_ENABLE;
         dcb_ = DCB{};
         dcb_.DCBlength = sizeof(DCB);
         GetCommState(handle_, &dcb_);
-        dcb_.fDtrControl = DTR_CONTROL_DISABLE;
         dcb_.BaudRate = CBR_38400;
-        dcb_.Parity = NOPARITY;
         dcb_.ByteSize = 8;
+        dcb_.Parity = NOPARITY;
         dcb_.StopBits = ONESTOPBIT;
+        dcb_.fBinary = TRUE;
+        dcb_.fParity = FALSE;
+        dcb_.fOutxCtsFlow = FALSE;
+        dcb_.fOutxDsrFlow = FALSE;
+        dcb_.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb_.fDsrSensitivity = FALSE;
+        dcb_.fTXContinueOnXoff = TRUE;
+        dcb_.fOutX = FALSE;
+        dcb_.fInX = FALSE;
+        dcb_.fErrorChar = FALSE;
+        dcb_.fNull = FALSE;
+        dcb_.fRtsControl = rtsActive ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+        dcb_.fAbortOnError = FALSE;
         SetCommState(handle_, &dcb_);
         DWORD mask = 0;
         GetCommMask(handle_, &mask);
@@ -59,12 +88,17 @@ class Win32SerialPort final : public SerialPort {
     }
 
     bool Write(const uint8_t* data, size_t size) override {
+        if (timeoutMode_ == TimeoutMode::Unknown)
+            SetTimeoutMode(TimeoutMode::Immediate, 0);
+        OVERLAPPED ov = NewOverlapped();
         DWORD written = 0;
-        if (!WriteFile(handle_, data, DWORD(size), &written, nullptr)) {
+        const BOOL started = WriteFile(handle_, data, DWORD(size), nullptr, &ov);
+        if (!Finish(started, ov, &written, kWriteTimeoutMs + DWORD(size) + kDrainBoundMs)) {
             return false;  // no wait: the missing reply will time out
         }
-        DWORD event = 0;
-        WaitCommEvent(handle_, &event, nullptr);
+        OVERLAPPED wait = NewOverlapped();
+        DWORD event = 0, unused = 0;
+        Finish(WaitCommEvent(handle_, &event, &wait), wait, &unused, kDrainBoundMs);
         return written == DWORD(size);
     }
 
@@ -95,8 +129,11 @@ class Win32SerialPort final : public SerialPort {
         }
         if (count < maxSize) {
             SetTimeoutMode(TimeoutMode::Immediate, 0);
+            OVERLAPPED ov = NewOverlapped();
             DWORD got = 0;
-            if (ReadFile(handle_, dest + count, DWORD(maxSize - count), &got, nullptr)) {
+            const BOOL started =
+                ReadFile(handle_, dest + count, DWORD(maxSize - count), nullptr, &ov);
+            if (Finish(started, ov, &got, kReadSlackMs)) {
                 count += got;
             }
         }
@@ -111,8 +148,10 @@ class Win32SerialPort final : public SerialPort {
             return false;
         }
         SetTimeoutMode(TimeoutMode::WaitForByte, timeoutMs);
+        OVERLAPPED ov = NewOverlapped();
         DWORD got = 0;
-        if (ReadFile(handle_, &held_, 1, &got, nullptr) && got == 1) {
+        const BOOL started = ReadFile(handle_, &held_, 1, nullptr, &ov);
+        if (Finish(started, ov, &got, timeoutMs + kReadSlackMs) && got == 1) {
             holding_ = true;
         }
         return holding_;
@@ -126,11 +165,36 @@ class Win32SerialPort final : public SerialPort {
   private:
     enum class TimeoutMode { Unknown, Immediate, WaitForByte };
 
+    OVERLAPPED NewOverlapped() {
+        OVERLAPPED ov{};
+        ov.hEvent = event_;
+        ResetEvent(event_);
+        return ov;
+    }
+
+    // Completes an overlapped call that `started` began, waiting at most boundMs;
+    // a call still running then is cancelled. true when it succeeded.
+    bool Finish(BOOL started, OVERLAPPED& ov, DWORD* transferred, DWORD boundMs) {
+        if (!started) {
+            if (GetLastError() != ERROR_IO_PENDING)
+                return false;
+            if (WaitForSingleObject(ov.hEvent, boundMs) != WAIT_OBJECT_0) {
+                CancelIo(handle_);
+                GetOverlappedResult(handle_, &ov, transferred, TRUE);  // the cancel ends it
+                return false;
+            }
+        }
+        return GetOverlappedResult(handle_, &ov, transferred, FALSE) != 0;
+    }
+
     void SetTimeoutMode(TimeoutMode mode, uint32_t timeoutMs) {
         if (mode == timeoutMode_ && (mode != TimeoutMode::WaitForByte || timeoutMs == waitMs_)) {
             return;
         }
         COMMTIMEOUTS timeouts{};
+        // Writes are bounded in every mode.
+        timeouts.WriteTotalTimeoutMultiplier = 1;
+        timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
         if (mode == TimeoutMode::Immediate) {
             timeouts.ReadIntervalTimeout = MAXDWORD;
         } else {
@@ -170,6 +234,7 @@ class Win32SerialPort final : public SerialPort {
     }
 
     HANDLE handle_;
+    HANDLE event_;
     DCB dcb_{};
     TimeoutMode timeoutMode_ = TimeoutMode::Unknown;
     uint32_t waitMs_ = 0;
@@ -201,8 +266,9 @@ std::string LastErrorText() {
 }  // namespace
 
 std::unique_ptr<SerialPort> OpenWin32SerialPort(const std::string& name, std::string* error) {
-    const HANDLE handle = CreateFileA(DeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      0 /* not shared */, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE handle =
+        CreateFileA(DeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error != nullptr) {
             *error = name + ": " + LastErrorText();

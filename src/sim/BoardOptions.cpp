@@ -14,6 +14,8 @@
 //   fail-after=N        silence from reply byte N on (replies counted from 0)
 //   line-error=N[:BITS] a line error instead of reply byte N (BITS default 0x0008,
 //                       a framing error)
+//   unplug=N            the adapter is pulled out when reply byte N is due: from then
+//                       on the port reports an I/O error at every look and has hung up
 //   unstable=ADDR:N     the byte at ADDR reads differently for its first N readings
 //   stuck=ADDR          the EEPROM byte at ADDR never programs
 //   eprot=V             MC9S12: EPROT reads V, writes ignored (HC12: EEPROT)
@@ -106,6 +108,10 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
         if (!ParseNumber(value, INT64_MAX, &n))
             return bad();
         o.silentAfterReplyBytes = int64_t(n);
+    } else if (key == "unplug") {
+        if (!ParseNumber(value, INT64_MAX, &n))
+            return bad();
+        o.unplugAtReplyByte = int64_t(n);
     } else if (key == "line-error") {
         const size_t colon = value.find(':');
         if (!ParseNumber(std::string_view(value).substr(0, colon), INT64_MAX, &n))

@@ -36,6 +36,7 @@ class Hc12Target final : public Target {
           cells_(size, o.stuckAddress),
           lockedEeprot_(o.eprot),
           quartzMhz_(o.quartzMhz),
+          timePulses_(o.timePulses),
           // The divider pair came with the later D parts ("HC912D60x", "HC912Dx128x");
           // the original HC(9)12D60 times its EEPROM without it.
           hasDivider_(model.find("HC912D") != std::string::npos) {
@@ -125,7 +126,7 @@ class Hc12Target final : public Target {
             // While the high voltage is on, only EEPGM itself can change.
             if (!(value & kEepgm)) {
                 regs_[kEeprog] = uint8_t(old & ~kEepgm);
-                EndPulse(old, nowUs);
+                EndPulse(old, frameStartUs_);
             }
             return;
         }
@@ -147,8 +148,10 @@ class Hc12Target final : public Target {
         return divider == uint32_t(quartzMhz_) * 35;
     }
 
-    void EndPulse(uint8_t mode, uint64_t nowUs) {
-        if (nowUs - pulseStartUs_ < kMinHighVoltageUs)
+    void EndPulse(uint8_t mode, uint64_t endUs) {
+        if (!latch_.empty())
+            commands_.push_back({mode, latch_.front().address, pulseStartUs_, endUs});
+        if (timePulses_ && endUs < pulseStartUs_ + kMinHighVoltageUs)
             return;
         if (regs_[kEeprot] != 0 || latch_.empty())
             return;
@@ -182,6 +185,7 @@ class Hc12Target final : public Target {
     EepromCells cells_;
     std::optional<uint8_t> lockedEeprot_;
     int quartzMhz_;
+    bool timePulses_;
     bool hasDivider_;
     std::array<uint8_t, kRegisterBlockEnd> regs_{};
     std::array<uint8_t, 0x10000> memory_{};

@@ -36,6 +36,7 @@ class OwnedBoardPort final : public SerialPort {
     size_t Read(uint8_t* dest, size_t maxSize) override { return port_->Read(dest, maxSize); }
     bool WaitForInput(uint32_t timeoutMs) override { return port_->WaitForInput(timeoutMs); }
     void Purge() override { port_->Purge(); }
+    bool HungUp() override { return port_->HungUp(); }
     void HintModel(const std::string& modelName) override { port_->HintModel(modelName); }
 
   private:

@@ -48,24 +48,20 @@ constexpr uint32_t kSectorSize = 4;
 constexpr uint64_t kMinEepromClockHz = 150000;
 constexpr uint64_t kMaxEepromClockHz = 200000;
 
-// Command times in cycles of the EEPROM clock and of the bus clock, as the datasheet
-// gives them: a word program 9 + 25, a sector erase 4000, a mass erase 20000 EEPROM
-// clocks (20 ms and 100 ms at 200 kHz); erase verify reads every word at bus speed.
-struct CommandCycles {
-    uint64_t eepromClocks;
-    uint64_t busClocks;
-};
-
-CommandCycles CyclesOf(uint8_t command, uint32_t eepromSize) {
+// How long a command runs: EEPROM clock cycles (erases, the bulk of a program) and
+// bus cycles (the bus clock is half the quartz), as the chips' data sheets give them.
+uint64_t CommandUs(uint8_t command, uint64_t eepromClockHz, uint64_t busHz) {
+    const auto us = [](uint64_t cycles, uint64_t hz) { return (cycles * 1000000 + hz - 1) / hz; };
+    eepromClockHz = std::max<uint64_t>(eepromClockHz, 1);
     switch (command) {
         case kCmdProgram:
-            return {9, 25};
+            return us(9, eepromClockHz) + us(25, busHz);
         case kCmdEraseVerify:
-            return {0, eepromSize / 2 + 11};
-        case kCmdSectorErase:
-            return {4000, 0};
+            return us(2058, busHz);
+        case kCmdMassErase:
+            return us(20000, eepromClockHz);
         default:
-            return {20000, 0};  // mass erase
+            return us(4000, eepromClockHz);  // sector erase
     }
 }
 
@@ -166,13 +162,6 @@ class S12Target final : public Target {
     bool EepromClockInBand() const {
         const uint64_t hz = EepromClockHz();
         return hz >= kMinEepromClockHz && hz <= kMaxEepromClockHz;
-    }
-    // How long a command runs; the bus runs at half the quartz (no PLL after reset).
-    uint64_t CommandUs(uint8_t command) const {
-        const CommandCycles c = CyclesOf(command, cells_.size());
-        const uint64_t busHz = quartzHz_ / 2;
-        return (c.eepromClocks * 1000000 + EepromClockHz() - 1) / EepromClockHz() +
-               (c.busClocks * 1000000 + busHz - 1) / busHz;
     }
 
     // Bytes protected at the top of the EEPROM.
@@ -298,7 +287,8 @@ class S12Target final : public Target {
         busy_ = true;
         cbeif_ = ccif_ = false;
         runningCommand_ = command;
-        doneAtUs_ = nowUs + CommandUs(command);
+        doneAtUs_ = nowUs + CommandUs(command, EepromClockHz(), quartzHz_ / 2);
+        commands_.push_back({command, commandAddress_, nowUs, doneAtUs_});
     }
 
     // Finish the running command once its time is over.

@@ -26,6 +26,18 @@ class Target {
 
     // Let the target's own time run up to nowUs (commands finish on their own).
     virtual void Advance(uint64_t /*nowUs*/) {}
+    // The frame that carries the next write began arriving at this time. A pulse that
+    // a frame ends is measured up to here: the pause the program makes must cover the
+    // pulse, the wire time of the frame that ends it is no margin to count on.
+    void NoteFrameStart(uint64_t startUs) { frameStartUs_ = startUs; }
+    // EEPROM commands launched so far.
+    const std::vector<CommandRecord>& Commands() const { return commands_; }
+
+  protected:
+    uint64_t frameStartUs_ = 0;
+    std::vector<CommandRecord> commands_;
+
+  public:
     // Raw view of the map, no side effects.
     virtual uint8_t Peek(uint16_t address) const = 0;
     virtual void Poke(uint16_t address, uint8_t value) = 0;

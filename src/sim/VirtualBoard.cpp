@@ -76,6 +76,9 @@ struct VirtualBoard::Impl {
     std::string modelName;
     std::unique_ptr<Target> target;
     std::vector<FrameRecord> log;
+    std::vector<RtsEdge> rtsLog;
+    std::vector<uint64_t> purgeLog;
+    bool greetedWithoutRts = false;  // greeted on a quiet line; reset when 'R' follows
 
     // Interface state.
     bool rtsActive = false;
@@ -87,6 +90,7 @@ struct VirtualBoard::Impl {
     uint64_t boardLineFreeUs = 0;  // interface -> PC
     int64_t replyBytes = 0;        // reply bytes produced so far (for the faults)
     bool silent = false;
+    bool unplugged = false;  // the USB adapter is gone: the PC's driver sees a dead device
     int unstableReadsDone = 0;
 
     // The line towards the PC: bytes still on the wire, and the driver's queue.
@@ -139,9 +143,17 @@ struct VirtualBoard::Impl {
     }
 
     void SendReply(uint8_t value, uint64_t notBeforeUs) {
+        SendReplyByte(value, notBeforeUs);
+        if (!log.empty() && !silent)
+            log.back().replyUs = boardLineFreeUs;
+    }
+
+    void SendReplyByte(uint8_t value, uint64_t notBeforeUs) {
         const int64_t index = replyBytes++;
         if (options.silentAfterReplyBytes >= 0 && index >= options.silentAfterReplyBytes)
             silent = true;
+        if (options.unplugAtReplyByte >= 0 && index >= options.unplugAtReplyByte)
+            unplugged = silent = true;
         if (silent)
             return;
         if (index == options.lineErrorAtReplyByte)
@@ -152,6 +164,8 @@ struct VirtualBoard::Impl {
 
     void SetRts(bool active) {
         const uint64_t now = clock.NowUs();
+        if (active != rtsActive)
+            rtsLog.push_back({active, now});
         if (active && !rtsActive) {
             rtsActive = true;
             rtsSinceUs = now;
@@ -169,15 +183,28 @@ struct VirtualBoard::Impl {
         inFlight.clear();  // whatever the interface was still sending is cut off
         boardLineFreeUs = now;
         running = false;
+        greetedWithoutRts = false;
         config = 0;
         frame.clear();
         target->Reset();
+        Greet(now);
+    }
+
+    void Greet(uint64_t now) {
         if (silent)
             return;
         for (char c : options.greeting)
             Send(uint8_t(c), now + kBootUs);
         for (uint8_t b : options.strayBytes)
             Send(b, now + kBootUs);
+    }
+
+    void GreetWithoutRts() {
+        const uint64_t now = clock.NowUs();
+        Settle();
+        frame.clear();  // a frame cut off by the reset is lost
+        greetedWithoutRts = true;
+        Greet(std::max(now, boardLineFreeUs));
     }
 
     bool Write(const uint8_t* data, size_t size) {
@@ -188,7 +215,9 @@ struct VirtualBoard::Impl {
                 continue;  // held in reset: the bytes are lost
             frame.push_back(data[i]);
             if (frame.size() == FrameLength(frame[0])) {
-                log.push_back({frame, arrivalUs});
+                const uint64_t frameStartUs = arrivalUs - frame.size() * kByteWireUs;
+                log.push_back({frame, arrivalUs, frameStartUs, 0});
+                target->NoteFrameStart(frameStartUs);
                 Execute(frame, arrivalUs);
                 frame.clear();
             }
@@ -224,6 +253,15 @@ struct VirtualBoard::Impl {
     }
 
     void Execute(const std::vector<uint8_t>& f, uint64_t now) {
+        if (greetedWithoutRts) {
+            greetedWithoutRts = false;
+            if (f[0] == 'R') {
+                config = 0;
+                target->Reset();
+                running = true;
+                return;
+            }
+        }
         if (!running) {
             running = f[0] == 'R';
             return;
@@ -238,7 +276,7 @@ struct VirtualBoard::Impl {
                 if (options.targetPresent) {
                     const uint8_t first = ReadTarget(address, now);
                     const uint8_t second = ReadTarget(uint16_t(address + 1), now);
-                    SendReply(first, now + kTargetAccessUs);
+                    SendReplyByte(first, now + kTargetAccessUs);
                     SendReply(second, now + kTargetAccessUs);
                 }
                 break;
@@ -291,6 +329,7 @@ struct VirtualBoard::Impl {
     void Purge() {
         Settle();
         arrived.clear();
+        purgeLog.push_back(clock.NowUs());
     }
 
     // A port onto the board; what the PC's serial driver would be.
@@ -298,12 +337,28 @@ struct VirtualBoard::Impl {
       public:
         explicit Port(Impl& board) : board_(board) {}
         void ApplyLineSettings() override {}
-        void SetRts(bool active) override { board_.SetRts(active); }
-        bool Write(const uint8_t* data, size_t size) override { return board_.Write(data, size); }
-        LineStatus ClearErrors() override { return board_.ClearErrors(); }
-        size_t Read(uint8_t* dest, size_t maxSize) override { return board_.Read(dest, maxSize); }
-        bool WaitForInput(uint32_t timeoutMs) override { return board_.WaitForInput(timeoutMs); }
-        void Purge() override { board_.Purge(); }
+        void SetRts(bool active) override {
+            if (!board_.unplugged)
+                board_.SetRts(active);
+        }
+        bool Write(const uint8_t* data, size_t size) override {
+            return !board_.unplugged && board_.Write(data, size);
+        }
+        // An unplugged adapter: every look at the line finds an I/O error, at once.
+        LineStatus ClearErrors() override {
+            return board_.unplugged ? LineStatus{kCeIoe, 0} : board_.ClearErrors();
+        }
+        size_t Read(uint8_t* dest, size_t maxSize) override {
+            return board_.unplugged ? 0 : board_.Read(dest, maxSize);
+        }
+        bool WaitForInput(uint32_t timeoutMs) override {
+            return board_.unplugged || board_.WaitForInput(timeoutMs);
+        }
+        void Purge() override {
+            if (!board_.unplugged)
+                board_.Purge();
+        }
+        bool HungUp() override { return board_.unplugged; }
         void HintModel(const std::string& modelName) override { board_.HintModel(modelName); }
 
       private:
@@ -323,6 +378,45 @@ const std::vector<FrameRecord>& VirtualBoard::FrameLog() const {
 }
 void VirtualBoard::ClearFrameLog() {
     impl_->log.clear();
+}
+const std::vector<RtsEdge>& VirtualBoard::RtsLog() const {
+    return impl_->rtsLog;
+}
+const std::vector<uint64_t>& VirtualBoard::PurgeLog() const {
+    return impl_->purgeLog;
+}
+const std::vector<CommandRecord>& VirtualBoard::CommandLog() const {
+    impl_->target->Advance(impl_->clock.NowUs());
+    return impl_->target->Commands();
+}
+uint64_t VirtualBoard::OutputDoneUs() const {
+    return impl_->boardLineFreeUs;
+}
+std::optional<uint64_t> VirtualBoard::NextOutputUs() const {
+    if (impl_->inFlight.empty())
+        return std::nullopt;
+    return impl_->inFlight.front().readyUs;
+}
+std::vector<uint8_t> VirtualBoard::EepromImage() const {
+    impl_->target->Advance(impl_->clock.NowUs());
+    std::vector<uint8_t> image(EepromSize());
+    for (uint32_t i = 0; i < image.size(); ++i)
+        image[i] = impl_->target->Peek(uint16_t(EepromStart() + i));
+    return image;
+}
+bool VirtualBoard::LoadEepromImage(const std::vector<uint8_t>& image) {
+    if (image.size() > EepromSize())
+        return false;
+    for (uint32_t i = 0; i < image.size(); ++i)
+        impl_->target->Poke(uint16_t(EepromStart() + i), image[i]);
+    return true;
+}
+void VirtualBoard::SendUnasked(const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes)
+        impl_->Send(b, impl_->clock.NowUs());
+}
+void VirtualBoard::GreetWithoutRts() {
+    impl_->GreetWithoutRts();
 }
 uint8_t VirtualBoard::Peek(uint16_t address) const {
     impl_->target->Advance(impl_->clock.NowUs());  // what the memory holds by now

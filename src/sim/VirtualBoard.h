@@ -29,6 +29,7 @@ struct BoardOptions {
     std::string greeting = "paww";            // what the interface sends after reset
     int64_t silentAfterReplyBytes = -1;       // >= 0: no reply bytes after this many
     int64_t lineErrorAtReplyByte = -1;        // >= 0: a line error when this reply byte is due
+    int64_t unplugAtReplyByte = -1;           // >= 0: the adapter is pulled out then
     uint32_t lineErrorBits = kCeFrame;        // which error bits
     std::optional<uint16_t> unstableAddress;  // this byte reads differently ...
     int unstableReadings = 0;                 // ... for its first N readings
@@ -37,6 +38,13 @@ struct BoardOptions {
     std::optional<uint8_t> eclkdivLocked;     // MC9S12: ECLKDIV reads this, writes ignored
     std::optional<uint8_t> estat;             // MC9S12: ESTAT reads this always
     std::vector<uint8_t> strayBytes;          // sent unasked right after the greeting
+
+    // Not a port-value option: whether the high-voltage pulses are timed. Always on the
+    // virtual clock, where every time is exact. A pseudo-terminal or a network server
+    // on the real clock carries no timing the board could trust: the program's write returns before a
+    // wire would have carried the bytes, and under load the scheduler delivers two
+    // frames 10 ms apart in one read.
+    bool timePulses = true;
 };
 
 // Parse a port value such as "virtual:model=MC9S12DT128,quartz=4,fail-after=900"
@@ -47,6 +55,23 @@ std::optional<BoardOptions> ParseBoardOptions(const std::string& portValue, std:
 struct FrameRecord {
     std::vector<uint8_t> bytes;  // one whole frame as the PC sent it
     uint64_t timeUs = 0;         // clock time when its last byte arrived
+    uint64_t startUs = 0;        // clock time when its first byte began on the wire
+    uint64_t replyUs = 0;        // when its last reply byte reached the PC; 0: no reply
+};
+
+// The edges of RTS as the interface saw them.
+struct RtsEdge {
+    bool active = false;
+    uint64_t timeUs = 0;
+};
+
+// An EEPROM command the target ran (MC9S12: mass erase, program, ...), from its
+// launch to its completion.
+struct CommandRecord {
+    uint8_t command = 0;
+    uint16_t address = 0;
+    uint64_t startUs = 0;
+    uint64_t doneUs = 0;
 };
 
 class VirtualBoard {
@@ -62,6 +87,25 @@ class VirtualBoard {
     // Inspection and set-up for tests.
     const std::vector<FrameRecord>& FrameLog() const;
     void ClearFrameLog();
+    // Clock times of what the PC did to the line besides sending frames.
+    const std::vector<RtsEdge>& RtsLog() const;
+    const std::vector<uint64_t>& PurgeLog() const;
+    // EEPROM commands launched on the target, in order.
+    const std::vector<CommandRecord>& CommandLog() const;
+    // When the interface's last byte towards the PC is through the wire, and when
+    // the next one is (nullopt: nothing on the way).
+    uint64_t OutputDoneUs() const;
+    std::optional<uint64_t> NextOutputUs() const;
+    // The EEPROM's bytes, and a preloaded image (at most EepromSize() bytes; the
+    // rest stays erased). false when the image is larger than the EEPROM.
+    std::vector<uint8_t> EepromImage() const;
+    bool LoadEepromImage(const std::vector<uint8_t>& image);
+    // Bytes put on the line towards the PC now, unasked (a board switched on greets).
+    void SendUnasked(const std::vector<uint8_t>& bytes);
+    // For a line without RTS: greet as after a reset pulse. The interface takes it as
+    // a reset only when the PC answers the greeting with 'R'; any other frame shows
+    // the greeting went unheard, and the interface goes on as it was.
+    void GreetWithoutRts();
     uint8_t Peek(uint16_t address) const;        // raw memory, no side effects
     void Poke(uint16_t address, uint8_t value);  // raw memory, no side effects
     uint16_t EepromStart() const;                // where the EEPROM is mapped now

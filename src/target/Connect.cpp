@@ -22,12 +22,11 @@ void Programmer::Connect() {
         return;
     }
 
+    StartExchanges();
     link_.SetConnectionState(kConnected);
     view_.ShowConnecting();
 
-    if (!link_.PortChosen())
-        view_.OpenDefaultPort();
-    if (!link_.PortValid()) {
+    if (!OpenPortForConnect()) {
         // The port handler has shown why; the window must not stay "connecting".
         link_.LinkLost();
         return;
@@ -41,11 +40,32 @@ void Programmer::Connect() {
     }
     ReadByte(kPresenceRegister);
 
-    if (view_.QuartzText() == kQuartzChoices[0])
-        DetectQuartz();
+    if (view_.QuartzText() == kQuartzChoices[0]) {
+        const Detection detection = DetectQuartz();
+        if (detection == Detection::NoInterface) {
+            link_.LinkLost();
+            Error(texts::kNoInterface);
+            return;
+        }
+        if (detection != Detection::Found) {
+            // The link works, but no clock gave the right reply (or some gave none).
+            view_.ShowMessage(
+                {texts::kNoQuartz, texts::kCaptionWarning, MsgButtons::Ok, MsgIcon::Exclamation});
+            // Every reply at a wrong clock is garbage, so no clock means no
+            // connection. The combo box goes back to "Auto" so that the next connect
+            // detects again instead of going on at the last clock tried.
+            view_.SelectQuartz(0);
+            view_.Progress(-1);
+            Flush();
+            link_.LinkLost();
+            if (detection == Detection::NoTarget)
+                Error(texts::kNoProcessor);
+            return;
+        }
+    }
 
     s12Target_ = false;
-    if (IsS12Model(currentModel_)) {
+    if (IsS12Model(currentModel_) && Alive()) {
         ReadS12MemoryMap();
         s12Target_ = true;
     }
@@ -53,7 +73,7 @@ void Programmer::Connect() {
     view_.Progress(-1);
     Flush();
 
-    if (link_.Connected()) {
+    if (Alive()) {
         view_.ShowConnected(s12Target_);
     } else {
         link_.LinkLost();
@@ -61,23 +81,54 @@ void Programmer::Connect() {
     }
 }
 
+// A port that is not open (never chosen, failed to open, hung up) is opened now; a
+// failure shows the port's own message.
+bool Programmer::OpenPortForConnect() {
+    if (link_.PortValid() && !link_.CurrentPort()->HungUp())
+        return true;
+    if (!link_.PortChosen())
+        view_.OpenDefaultPort();
+    else
+        link_.OpenPort(link_.ChosenPort());
+    return link_.PortValid();
+}
+
 // Try 16, 8 and 4 MHz in turn; the target answers 0 at 0x000F once its clock is right.
-void Programmer::DetectQuartz() {
+// An attempt whose reset or exchanges failed (wrong greeting, time-out, line error)
+// says nothing about the clock: it is tried again after a fresh reset, a few times,
+// before the next clock. On success the combo box shows the clock found.
+Programmer::Detection Programmer::DetectQuartz() {
+    constexpr int kTriesPerClock = 3;
+    bool everyClockAnswered = true;
+    bool lastResetGreeted = true;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        ResetInterface();
-        view_.SelectQuartz(attempt + 1);
-        Pause(10);
-        OnQuartzSelected(view_.QuartzText());
-        Flush();
-        ReadByte(kPresenceRegister);
-        Pause(10);
-        // A time-out also returns 0, but says nothing about the clock: only a real
-        // 0x00 reply counts, otherwise the next clock is tried.
-        if (ReadByte(kPresenceRegister) == 0x00 && link_.Connected())
-            return;
+        bool answered = false;
+        for (int tries = 0; tries < kTriesPerClock && !answered; ++tries) {
+            if (!link_.PortValid()) {
+                lastResetGreeted = false;  // the port hung up: no reset reaches the interface
+                break;
+            }
+            lastResetGreeted = ResetInterface();
+            if (!lastResetGreeted)
+                continue;
+            view_.SelectQuartz(attempt + 1);
+            Pause(10);
+            OnQuartzSelected(view_.QuartzText());
+            Flush();
+            ReadByte(kPresenceRegister);
+            Pause(10);
+            const uint8_t presence = ReadByte(kPresenceRegister);
+            if (!Alive())
+                continue;
+            if (presence == 0x00)
+                return Detection::Found;
+            answered = true;  // a real reply, but not the one of the right clock
+        }
+        everyClockAnswered &= answered;
     }
-    view_.ShowMessage(
-        {texts::kNoQuartz, texts::kCaptionWarning, MsgButtons::Ok, MsgIcon::Exclamation});
+    if (!lastResetGreeted)
+        return Detection::NoInterface;
+    return everyClockAnswered ? Detection::NoClock : Detection::NoTarget;
 }
 
 // Map RAM and EEPROM, read back where they went and how large they are, report it
@@ -88,20 +139,23 @@ void Programmer::ReadS12MemoryMap() {
     WriteByte(kInitRm, 0x41);
     Pause(10);
 
-    uint8_t r = ReadByte(kMemSize);
-    const int ramKb = (r & 0x07) * 2 + 2;
+    const uint8_t ramSize = ReadByte(kMemSize);
+    const uint8_t ramStart = ReadByte(kInitRm);
+    const uint8_t eepromSize = ReadByte(kMemSize);
+    const uint8_t eepromMap = ReadByte(kInitEe);
+    // Zeros read over a dead link are no memory map: the window keeps its own.
+    if (LinkDown())
+        return;
+
+    const int ramKb = (ramSize & 0x07) * 2 + 2;
     std::string report = texts::kReportRam + std::to_string(ramKb) + texts::kReportKb;
+    report += texts::kReportStart + targetfmt::Hex2(ramStart & 0xF8) + "00 ";
 
-    r = ReadByte(kInitRm);
-    report += texts::kReportStart + targetfmt::Hex2(r & 0xF8) + "00 ";
-
-    r = ReadByte(kMemSize);
-    const int eepromKb = ((r >> 4) & 0x03) * 2;
+    const int eepromKb = ((eepromSize >> 4) & 0x03) * 2;
     report += texts::kReportEeprom + std::to_string(eepromKb) + texts::kReportKb;
     view_.SetCountField(std::to_string(eepromKb * 1024));
 
-    r = ReadByte(kInitEe);
-    const uint16_t eepromStart = uint16_t((r & 0xF8) * 256);
+    const uint16_t eepromStart = uint16_t((eepromMap & 0xF8) * 256);
     currentModel_.eepromStart = eepromStart;
     view_.SetStartField(targetfmt::Hex4(eepromStart));
     report += texts::kReportStart + targetfmt::Hex2(eepromStart >> 8) + "00";

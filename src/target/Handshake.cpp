@@ -15,6 +15,8 @@ bool Programmer::ResetInterface() {
     const std::string kept = view_.GetStatusText(0);
     view_.SetStatusText(3, texts::kStatusReset);
     link_.LinkLost();
+    // The reset starts the conversation afresh, whatever happened to the link before.
+    StartExchanges();
 
     // RTS active for 200 ms, then inactive: the interface resets and greets.
     link_.SetRts(true);
@@ -23,7 +25,7 @@ bool Programmer::ResetInterface() {
     Pause(10);
 
     for (int i = 0; i < 4; ++i) {
-        if (link_.Exchange(1, -1) != uint8_t(kGreeting[i])) {
+        if (ReceiveByte() != uint8_t(kGreeting[i]) || LinkDown()) {
             Flush();
             view_.SetStatusText(3, kept);
             return false;
@@ -32,7 +34,7 @@ bool Programmer::ResetInterface() {
 
     view_.SetStatusText(3, texts::kStatusConnected);
     link_.SetConnectionState(kConnected);
-    link_.SendFrame(RunFrame());
+    SendFrame(RunFrame());
     Pause(10);
     SendConfigure();
     return true;
@@ -43,7 +45,8 @@ void Programmer::OnQuartzSelected(const std::string& quartzText) {
     if (mhz == 0)
         return;  // "Auto": detected at the next connect
     configByte_ = ConfigByteForQuartz(configByte_, mhz);
-    SendConfigure();
+    // The combo box's own command: sent whatever became of an earlier operation.
+    link_.SendFrame(ConfigureFrame(configByte_));
     quartzMhz_ = mhz;
 }
 

@@ -16,6 +16,14 @@ void Programmer::SetCurrentModel(const ModelRecord& model) {
         port->HintModel(currentModel_.name);
 }
 
+void Programmer::StartExchanges() {
+    failuresAtStart_ = link_.Failures();
+}
+
+bool Programmer::LinkDown() const {
+    return link_.Failures() != failuresAtStart_;
+}
+
 void Programmer::Pause(uint32_t ms) {
     link_.clock().SleepMs(ms);
 }
@@ -25,19 +33,28 @@ void Programmer::Flush() {
 }
 
 uint8_t Programmer::ReadByte(uint16_t address) {
-    return link_.Exchange(1, address);
+    return LinkDown() ? 0 : link_.Exchange(1, address);
+}
+
+uint8_t Programmer::ReceiveByte() {
+    return LinkDown() ? 0 : link_.Exchange(1, -1);
+}
+
+void Programmer::SendFrame(const Frame& frame) {
+    if (!LinkDown())
+        link_.SendFrame(frame);
 }
 
 void Programmer::WriteByte(uint16_t address, uint8_t value) {
-    link_.SendFrame(WriteByteFrame(address, value));
+    SendFrame(WriteByteFrame(address, value));
 }
 
 void Programmer::WriteWord(uint16_t address, uint8_t first, uint8_t second) {
-    link_.SendFrame(WriteWordFrame(address, first, second));
+    SendFrame(WriteWordFrame(address, first, second));
 }
 
 void Programmer::SendConfigure() {
-    link_.SendFrame(ConfigureFrame(configByte_));
+    SendFrame(ConfigureFrame(configByte_));
 }
 
 void Programmer::Error(const std::string& text) {

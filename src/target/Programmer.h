@@ -39,7 +39,9 @@ class Programmer {
     // the page's bytes already; no bulk erase. Status field 1 ends with "Bez zmian: N".
     bool WriteChangedEeprom();
 
-    // The family sequences (the family is chosen by S12Target()).
+    // The family sequences (the family is chosen by S12Target()). PrepareEeprom and
+    // ProgramWord return false after showing what the chip refused, or without a
+    // message when the link was lost under them (the caller reports that).
     bool PrepareEeprom();
     void EraseWord(uint16_t address);
     bool ProgramWord(uint16_t address, uint8_t hi, uint8_t lo);
@@ -50,17 +52,35 @@ class Programmer {
     uint16_t ControlRegister() const { return controlRegister_; }
 
   private:
-    // Frames and pauses, all through the link and its clock.
+    // An operation (and each interface reset) starts with a live link. Once one of
+    // its exchanges has failed the link counts as lost for the rest of it: nothing
+    // more is sent, every reply reads 0 at once, and no value read is judged.
+    void StartExchanges();
+    bool LinkDown() const;
+    // Connected, and no exchange failed since the last start.
+    bool Alive() const { return link_.Connected() && !LinkDown(); }
+
+    // Frames and pauses, all through the link and its clock. Frames and replies
+    // are skipped once the link is down.
     void Pause(uint32_t ms);
     void Flush();
     uint8_t ReadByte(uint16_t address);
+    uint8_t ReceiveByte();
+    void SendFrame(const Frame& frame);
     void WriteByte(uint16_t address, uint8_t value);
     void WriteWord(uint16_t address, uint8_t first, uint8_t second);
     void SendConfigure();
     void Error(const std::string& text);
 
     // Connect pieces.
-    void DetectQuartz();
+    enum class Detection {
+        Found,        // the clock is confirmed and chosen
+        NoClock,      // the target answered at every clock, never with the right reply
+        NoTarget,     // the interface greets, but at some clock the target never answered
+        NoInterface,  // the last reset brought no greeting back
+    };
+    bool OpenPortForConnect();
+    Detection DetectQuartz();
     void ReadS12MemoryMap();
 
     // Family sequences.
@@ -74,6 +94,16 @@ class Programmer {
 
     // Whole words only: make an odd count or start even in the address fields.
     void EvenAddressWindow();
+
+    // Write pieces.
+    enum class WordResult {
+        Erased,     // 0xFFFF: the erase was all it needed
+        Verified,   // programmed and read back (failed bytes marked and counted)
+        ChipFault,  // the family sequence refused it; its message is shown
+        LinkLost,   // the link died before the word was known to be written
+    };
+    bool WindowLeavesAddressSpace();
+    WordResult WriteOneWord(uint32_t offset, uint16_t address, uint32_t* failedCount);
 
     // Pieces of the changed-only write. How a step ended: done, stopped after a
     // message of the target's own (status register), or the link was lost.
@@ -92,6 +122,7 @@ class Programmer {
     int quartzMhz_ = 16;
     bool s12Target_ = false;
     uint16_t controlRegister_ = 0x00F3;
+    uint32_t failuresAtStart_ = 0;
 };
 
 }  // namespace hc12

@@ -27,6 +27,7 @@ bool Programmer::ReadEeprom() {
     if (count == 0)
         return true;
 
+    StartExchanges();
     view_.Progress(int32_t(count));
     Flush();
     SendConfigure();
@@ -41,25 +42,39 @@ bool Programmer::ReadEeprom() {
         const Frame frame = ReadWordFrame(uint16_t(start + offset));
         aborted = true;
         uint8_t a1 = 0, a2 = 0;
+        int firstReceived = 0;  // bytes of the first reading that came
         for (int pass = 0; pass < 3; ++pass) {
             a1 = a2 = 0;
-            link_.SendFrame(frame);
-            a1 = link_.Exchange(1, -1);
-            if (!link_.Connected())
+            firstReceived = 0;
+            SendFrame(frame);
+            a1 = ReceiveByte();
+            if (!Alive())
                 break;
-            a2 = link_.Exchange(1, -1);
-            if (!link_.Connected())
+            firstReceived = 1;
+            a2 = ReceiveByte();
+            if (!Alive())
                 break;
+            firstReceived = 2;
             Pause(1);
-            link_.SendFrame(frame);
-            b1 = link_.Exchange(1, -1);
-            if (!link_.Connected())
+            SendFrame(frame);
+            b1 = ReceiveByte();
+            if (!Alive())
                 break;
-            b2 = link_.Exchange(1, -1);
-            if (!link_.Connected())
+            b2 = ReceiveByte();
+            if (!Alive())
                 break;
             if (a1 == b1 && a2 == b2)
                 break;
+        }
+        if (!Alive()) {
+            // The page shows what came of the first reading; a byte that never came
+            // stays empty rather than pass for a 00 that a later write would program.
+            // Unfinished comparisons mark nothing.
+            if (firstReceived >= 1)
+                view_.SetCellByte(offset, a1);
+            if (firstReceived >= 2)
+                view_.SetCellByte(offset + 1, a2);
+            break;
         }
         view_.SetCellByte(offset, a1);
         view_.SetCellByte(offset + 1, a2);
@@ -67,8 +82,6 @@ bool Programmer::ReadEeprom() {
             view_.MarkCellRed(offset);
         if (a2 != b2)
             view_.MarkCellRed(offset + 1);
-        if (!link_.Connected())
-            break;
         aborted = false;
 
         if (offset % 512 == 0 && offset != 0)

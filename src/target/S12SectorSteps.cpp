@@ -28,7 +28,7 @@ Programmer::StepEnd Programmer::EraseS12Sector(uint16_t sectorAddress) {
     Pause(10);
     WaitS12CommandComplete();
     const uint8_t r = ReadByte(kEstat);
-    if (!link_.Connected())
+    if (!Alive())
         return StepEnd::LinkLost;
     if ((r & kEstatCheckMask) != kEstatIdle) {
         Error(texts::kEstatAfterErase + targetfmt::Hex2(r));
@@ -49,7 +49,7 @@ Programmer::StepEnd Programmer::ProgramS12Word(uint16_t address, uint8_t hi, uin
     Pause(10);
     WaitS12CommandComplete();
     const uint8_t r = ReadByte(kEstat);
-    if (!link_.Connected())
+    if (!Alive())
         return StepEnd::LinkLost;
     if ((r & kEstatCheckMask) != kEstatIdle) {
         Error(texts::kEstatAfterWord + targetfmt::Hex2(r));

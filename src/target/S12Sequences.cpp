@@ -39,18 +39,23 @@ uint8_t EclkdivFor(int quartzMhz) {
 
 bool Programmer::WaitS12CommandComplete() {
     uint8_t r = ReadByte(kEstat);
-    for (int i = 0; i < kCompletePolls && (r & kCcif) == 0 && link_.Connected(); ++i) {
+    for (int i = 0; i < kCompletePolls && (r & kCcif) == 0 && Alive(); ++i) {
         Pause(10);
         r = ReadByte(kEstat);
     }
     return (r & kCcif) != 0;
 }
 
-// Protection, clock divider and status checks, before any command.
+// Protection, clock divider and status checks, before any command. A register read
+// over a dead link is no register value: the checks judge a value only while the
+// link is alive, and a lost link returns false without a message about the chip
+// (the write reports the lost link).
 bool Programmer::PrepareS12Module() {
     WriteByte(kEprot, 0xFF);
     Pause(10);
     uint8_t r = ReadByte(kEprot);
+    if (!Alive())
+        return false;
     if ((r & 0x80) == 0) {
         Error(texts::kAllProtected);
         return false;
@@ -65,6 +70,8 @@ bool Programmer::PrepareS12Module() {
     WriteByte(kEclkdiv, EclkdivFor(quartzMhz_));
     Pause(10);
     r = ReadByte(kEclkdiv);
+    if (!Alive())
+        return false;
     if ((r & 0x80) == 0) {
         Error(texts::kNoEclkdiv);
         return false;
@@ -72,6 +79,8 @@ bool Programmer::PrepareS12Module() {
 
     controlRegister_ = kEcmd;
     r = ReadByte(kEstat);
+    if (!Alive())
+        return false;
     if (r != 0xC1) {
         Error(texts::kEstatBeforeErase);
         return false;
@@ -92,6 +101,8 @@ bool Programmer::PrepareS12() {
         WriteByte(controlRegister_, kCmdMassErase);
         Pause(10);
         r = ReadByte(kEstat);
+        if (!Alive())
+            return false;
         WriteByte(kEstat, uint8_t(r | kCbeif));
         Pause(10);
         Pause(10);
@@ -101,6 +112,8 @@ bool Programmer::PrepareS12() {
     Pause(100);
 
     r = ReadByte(kEstat);
+    if (!Alive())
+        return false;
     if ((r & kEstatCheckMask) != kEstatIdle) {
         Error(texts::kEstatAfterErase + targetfmt::Hex2(r));
         return false;
@@ -120,6 +133,8 @@ bool Programmer::ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo) {
     WaitS12CommandComplete();
 
     const uint8_t r = ReadByte(kEstat);
+    if (!Alive())
+        return false;
     if ((r & kEstatCheckMask) != kEstatIdle) {
         Error(texts::kEstatAfterWord + targetfmt::Hex2(r));
         return false;

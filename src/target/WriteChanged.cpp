@@ -40,26 +40,32 @@ const char* WriteUnit(uint32_t n) {
 bool Programmer::WriteChangedEeprom() {
     if (view_.PageCount() == 0)
         return true;
-    EvenAddressWindow();
-    const uint32_t count = view_.PageCount();
-    const uint32_t start = view_.PageStart();
-    if (uint64_t(start) + count > 0x10000) {
+    // The window in whole words, refused as the full write refuses it.
+    if (WindowLeavesAddressSpace()) {
         Error(texts::kWritePastFfff);
         return false;
     }
+    EvenAddressWindow();
+    if (WindowLeavesAddressSpace()) {
+        Error(texts::kWritePastFfff);
+        return false;
+    }
+    const uint32_t count = view_.PageCount();
+    const uint32_t start = view_.PageStart();
 
+    StartExchanges();
     controlRegister_ = 0x00F3;
     view_.ScrollGrid(0);
     Flush();
     SendConfigure();
     ReadByte(0x0012);
-    if (!link_.Connected()) {
-        Error(texts::kLinkLostDuring);
+    // The MC9S12 preparation without its bulk erase: sectors are erased one by one.
+    // A refusal has shown its message; a lost link has not.
+    if (!Alive() || !(s12Target_ ? PrepareS12Module() : PrepareHc12()) || !Alive()) {
+        if (!Alive())
+            Error(texts::kLinkLostDuring);
         return false;
     }
-    // The MC9S12 preparation without its bulk erase: sectors are erased one by one.
-    if (!(s12Target_ ? PrepareS12Module() : PrepareHc12()))
-        return false;
 
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
@@ -117,15 +123,11 @@ bool Programmer::WriteChangedEeprom() {
         }
 
         for (WordPlan& word : words) {
-            link_.SendFrame(ReadWordFrame(word.address));
-            word.nowHi = link_.Exchange(1, -1);
-            if (!link_.Connected())
-                break;
-            word.nowLo = link_.Exchange(1, -1);
-            if (!link_.Connected())
-                break;
+            SendFrame(ReadWordFrame(word.address));
+            word.nowHi = ReceiveByte();
+            word.nowLo = ReceiveByte();
         }
-        if (!link_.Connected()) {
+        if (!Alive()) {
             linkLost = true;  // nothing erased on a reading that did not come
             break;
         }
@@ -166,6 +168,10 @@ bool Programmer::WriteChangedEeprom() {
         } else {
             EraseWord(words.front().address);
             Flush();
+            if (!Alive()) {
+                linkLost = true;
+                break;
+            }
         }
 
         // Once a sector is erased all of its words are programmed, whatever the
@@ -213,7 +219,7 @@ bool Programmer::WriteChangedEeprom() {
     // line shows both, the window keeps the count in view (both do not fit there).
     view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(unchanged));
     if (failedCount == 0)
-        return !linkLost && link_.Connected();
+        return !linkLost && Alive();
     view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
     // After a lost link its message was the end of it: one box, not two.
     if (!linkLost)
@@ -230,13 +236,11 @@ Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* 
         } else {
             ProgramWord(word.address, word.hi, word.lo);
         }
-        link_.SendFrame(ReadWordFrame(word.address));
-        const uint8_t rh = link_.Exchange(1, -1);
-        if (!link_.Connected())
+        SendFrame(ReadWordFrame(word.address));
+        const uint8_t rh = ReceiveByte();
+        const uint8_t rl = ReceiveByte();
+        if (!Alive())
             return StepEnd::LinkLost;  // a reading that did not come proves nothing
-        const uint8_t rl = link_.Exchange(1, -1);
-        if (!link_.Connected())
-            return StepEnd::LinkLost;
         if ((rh != word.hi || rl != word.lo) && retryCount < kMaxReprogrammings)
             continue;
         const bool failed[2] = {rh != word.hi, rl != word.lo};

@@ -22,28 +22,48 @@ const char* WriteUnit(uint32_t n) {
 
 }  // namespace
 
+// The window in whole words: an odd start moves up a byte, an odd count grows by
+// one. Past 0xFFFF the addresses would wrap into the register block at 0x0000 and
+// write buffer bytes into the registers, so such a window is refused before the
+// address fields are evened (a start of FFFF evens to 0000 in four digits).
+bool Programmer::WindowLeavesAddressSpace() {
+    const uint64_t start = view_.PageStart();
+    const uint64_t count = view_.PageCount();
+    const uint64_t evenStart = start + start % 2;
+    const uint64_t evenCount = count + count % 2;
+    return evenStart + evenCount > 0x10000;
+}
+
 bool Programmer::WriteEeprom() {
     if (view_.PageCount() == 0)
         return true;
-    EvenAddressWindow();
-    const uint32_t count = view_.PageCount();
-    const uint32_t start = view_.PageStart();
-
-    // Past 0xFFFF the addresses would wrap into the register block at 0x0000 and
-    // write buffer bytes into the registers.
-    if (uint64_t(start) + count > 0x10000) {
+    if (WindowLeavesAddressSpace()) {
         Error(texts::kWritePastFfff);
         return false;
     }
+    EvenAddressWindow();
+    // Whatever the address fields made of the evened window, it must still lie
+    // within the address space.
+    if (WindowLeavesAddressSpace()) {
+        Error(texts::kWritePastFfff);
+        return false;
+    }
+    const uint32_t count = view_.PageCount();
+    const uint32_t start = view_.PageStart();
 
+    StartExchanges();
     controlRegister_ = 0x00F3;
     view_.ScrollGrid(0);
     Flush();
     SendConfigure();
     ReadByte(0x0012);
 
-    if (!PrepareEeprom())
+    if (!PrepareEeprom()) {
+        // A refusal has shown its message; a lost link has not.
+        if (!Alive())
+            Error(texts::kLinkLostDuring);
         return false;
+    }
 
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
@@ -63,60 +83,32 @@ bool Programmer::WriteEeprom() {
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
+    bool linkLost = false;
     bool stoppedAfterWord = false;  // the word at offset was processed before the stop
     for (; offset < count; offset += 2) {
         if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
             continue;
 
-        const uint16_t address = uint16_t(start + offset);
-        // An empty cell keeps the target's own byte.
-        const uint8_t hi = view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
-        const uint8_t lo = view_.CellEmpty(offset + 1) ? ReadByte(uint16_t(address + 1))
-                                                       : view_.GetCellByte(offset + 1);
+        const WordResult result = WriteOneWord(offset, uint16_t(start + offset), &failedCount);
+        if (result == WordResult::ChipFault) {
+            // The message is shown; stop at once, but leave no gauge behind.
+            view_.Progress(-1);
+            return false;
+        }
+        if (result == WordResult::LinkLost) {
+            // The word was not verified: it counts neither as written nor as failed.
+            linkLost = true;
+            break;
+        }
 
-        EraseWord(address);
-        Flush();
-
-        if (hi != 0xFF || lo != 0xFF) {
-            int retryCount = 0;
-            for (;;) {
-                if (!ProgramWord(address, hi, lo)) {
-                    // The message is shown; stop at once, but leave no gauge behind.
-                    view_.Progress(-1);
-                    return false;
-                }
-                link_.SendFrame(ReadWordFrame(address));
-                const uint8_t rh = link_.Exchange(1, -1);
-                const uint8_t rl = link_.Exchange(1, -1);
-                if (hi != rh) {
-                    if (retryCount < kMaxReprogrammings) {
-                        ++retryCount;
-                        continue;
-                    }
-                    view_.MarkCellRed(offset);
-                    view_.SelectCell(offset, true);
-                    ++failedCount;
-                }
-                if (lo != rl) {
-                    if (retryCount < kMaxReprogrammings) {
-                        ++retryCount;
-                        continue;
-                    }
-                    view_.MarkCellRed(offset + 1);
-                    view_.SelectCell(offset + 1, true);
-                    ++failedCount;
-                }
+        if (result == WordResult::Verified && failedCount != 0 &&
+            (failedCount == count / 10 || failedCount == count / 20)) {
+            const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
+                                         texts::kCells + "\n" + texts::kContinue;
+            if (view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+                                   MsgIcon::Error}) == MsgAnswer::No) {
+                stoppedAfterWord = true;
                 break;
-            }
-
-            if (failedCount != 0 && (failedCount == count / 10 || failedCount == count / 20)) {
-                const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                             texts::kCells + "\n" + texts::kContinue;
-                if (view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
-                                       MsgIcon::Error}) == MsgAnswer::No) {
-                    stoppedAfterWord = true;
-                    break;
-                }
             }
         }
 
@@ -128,18 +120,14 @@ bool Programmer::WriteEeprom() {
         if (!selectionOnly)
             view_.SelectCell(offset + 1, false);
         view_.RepaintGrid();
-
-        if (!link_.Connected()) {
-            Error(texts::kLinkLostDuring);
-            stoppedAfterWord = true;
-            break;
-        }
     }
 
+    if (linkLost)
+        Error(texts::kLinkLostDuring);
     const uint32_t n = offset < count ? offset : count;
-    // Bytes not attempted count as failed. The word the write stopped at was
-    // attempted, and its failed bytes are already counted: counting them again would
-    // report more failed cells than the window holds.
+    // Bytes not attempted count as failed. The word the write stopped at after its
+    // question was attempted, and its failed bytes are already counted: counting
+    // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
     if (failedCount > 0)
         failedCount += count - attempted;
@@ -148,10 +136,56 @@ bool Programmer::WriteEeprom() {
     Flush();
 
     if (failedCount == 0)
-        return link_.Connected();
+        return !linkLost;
     view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
-    Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+    // After a lost link its message was the end of it: one box, not two.
+    if (!linkLost)
+        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
     return false;
+}
+
+// Erase, program and verify the word at `offset`, reprogramming it up to four more
+// times; bytes that still differ are marked red, selected and counted.
+Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t address,
+                                                uint32_t* failedCount) {
+    // An empty cell keeps the target's own byte: it must be known before the erase,
+    // or the word would be programmed with a byte that nobody asked for.
+    const uint8_t hi = view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
+    const uint8_t lo = view_.CellEmpty(offset + 1) ? ReadByte(uint16_t(address + 1))
+                                                   : view_.GetCellByte(offset + 1);
+    if (!Alive())
+        return WordResult::LinkLost;
+
+    EraseWord(address);
+    Flush();
+    if (hi == 0xFF && lo == 0xFF)
+        return Alive() ? WordResult::Erased : WordResult::LinkLost;
+
+    int retryCount = 0;
+    for (;;) {
+        if (!ProgramWord(address, hi, lo))
+            return Alive() ? WordResult::ChipFault : WordResult::LinkLost;
+        SendFrame(ReadWordFrame(address));
+        const uint8_t rh = ReceiveByte();
+        const uint8_t rl = ReceiveByte();
+        if (!Alive())
+            return WordResult::LinkLost;
+        if ((hi != rh || lo != rl) && retryCount < kMaxReprogrammings) {
+            ++retryCount;
+            continue;
+        }
+        if (hi != rh) {
+            view_.MarkCellRed(offset);
+            view_.SelectCell(offset, true);
+            ++*failedCount;
+        }
+        if (lo != rl) {
+            view_.MarkCellRed(offset + 1);
+            view_.SelectCell(offset + 1, true);
+            ++*failedCount;
+        }
+        return WordResult::Verified;
+    }
 }
 
 bool Programmer::PrepareEeprom() {

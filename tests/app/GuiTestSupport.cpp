@@ -56,8 +56,8 @@ void DialogHook::AnswerMessage(int id) {
     answers_.push_back({ShownDialog::Kind::Message, id, {}});
 }
 
-void DialogHook::AnswerFile(const std::string& path, int id) {
-    answers_.push_back({ShownDialog::Kind::File, id, path});
+void DialogHook::AnswerFile(const std::string& path, int id, int fileType) {
+    answers_.push_back({ShownDialog::Kind::File, id, path, fileType});
 }
 
 ShownDialog DialogHook::LastMessage() const {
@@ -98,8 +98,13 @@ int DialogHook::Enter(wxDialog* dialog) {
     }
     const Answer answer = answers_.front();
     answers_.pop_front();
-    if (shown.kind == ShownDialog::Kind::File)
-        static_cast<wxFileDialog*>(dialog)->SetPath(wxString::FromUTF8(answer.path));
+    if (shown.kind == ShownDialog::Kind::File) {
+        auto* files = static_cast<wxFileDialog*>(dialog);
+        // The path first: GTK picks the type that matches a path it is given.
+        files->SetPath(wxString::FromUTF8(answer.path));
+        if (answer.fileType >= 0)
+            files->SetFilterIndex(answer.fileType);
+    }
     return answer.id;
 }
 

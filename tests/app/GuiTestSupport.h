@@ -39,8 +39,9 @@ class DialogHook : public wxTestingModalHook {
 
     // Queue the answers of the next message boxes: wxID_OK, wxID_YES, wxID_NO.
     void AnswerMessage(int id);
-    // Queue the answer of the next file dialog: the chosen path (or a cancel).
-    void AnswerFile(const std::string& path, int id = wxID_OK);
+    // Queue the answer of the next file dialog: the chosen path (or a cancel), and
+    // the file type chosen in its list (-1: left as the dialog had it).
+    void AnswerFile(const std::string& path, int id = wxID_OK, int fileType = -1);
 
     const std::vector<ShownDialog>& shown() const { return shown_; }
     // The last message box shown; fails the test when there was none.
@@ -58,6 +59,7 @@ class DialogHook : public wxTestingModalHook {
         ShownDialog::Kind kind;
         int id;
         std::string path;
+        int fileType = -1;
     };
     std::deque<Answer> answers_;
     std::vector<ShownDialog> shown_;

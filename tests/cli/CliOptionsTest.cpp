@@ -75,6 +75,20 @@ TEST(CliOptions, ModelNamesResolveToTheirTableRows) {
     }
 }
 
+TEST(CliOptions, FormatIsGivenOrLeftToTheExtension) {
+    const std::pair<const char*, std::optional<ImageFormat>> cases[] = {
+        {"read|x.s19", std::nullopt},
+        {"--format|srec|read|x.bin", ImageFormat::SRecord},
+        {"write|x.s19|--format=raw", ImageFormat::Raw},
+        {"--format|ihex|verify|x", ImageFormat::IntelHex},
+    };
+    for (const auto& [args, format] : cases) {
+        const ParseResult r = ParseCommandLine(Split(args));
+        ASSERT_TRUE(r.options.has_value()) << r.error;
+        EXPECT_EQ(r.options->format, format) << args;
+    }
+}
+
 TEST(CliOptions, RejectsBadArgumentsWithOneLine) {
     struct Case {
         const char* args;
@@ -99,6 +113,8 @@ TEST(CliOptions, RejectsBadArgumentsWithOneLine) {
         {"--count|0x10|connect", "--count takes up to seven decimal digits"},
         {"--count||connect", "--count takes up to seven decimal digits"},
         {"--yes|--no|connect", "--yes and --no exclude each other"},
+        {"--format|hex|read|x.hex", "--format takes raw, srec or ihex, not \"hex\""},
+        {"--format|srec|--format=raw|read|x", "--format given twice"},
         {"--yes=1|connect", "--yes takes no value"},
         {"--port|a|--port|b|connect", "--port given twice"},
         {"--count|1|--count|2|connect", "--count given twice"},

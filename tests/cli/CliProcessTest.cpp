@@ -2,6 +2,8 @@
 // input not a terminal, both outputs captured, the exit status checked.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,11 +58,12 @@ class CliProcess : public ::testing::Test {
     fs::path File(const std::string& name) const { return dir_ / name; }
 
     // `args` is given to the shell as it stands (quote what needs it). The port map
-    // of the environment is cleared so that COM1 means the default device; `env`
-    // ("NAME=VALUE ...") is set instead.
-    Outcome Run(const std::string& args, const std::string& env = "") const {
+    // of the environment is cleared so that COM1 means the default device. `prefix`
+    // goes before the program: variables to set ("NAME=VALUE ...") and/or a command
+    // that bounds it in time or memory.
+    Outcome Run(const std::string& args, const std::string& prefix = "") const {
         const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 " + env + " '" +
+        const std::string command = "env -u HC12_PORT_COM1 -u HC12_PORT_COM2 " + prefix + " '" +
                                     HC12PROG_CLI "' " + args + " </dev/null >'" + out.string() +
                                     "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
@@ -170,6 +173,27 @@ TEST_F(CliProcess, ConnectDetectsTheQuartzAndReportsTheMemoryMapOfAnS12) {
         << o.err;
 }
 
+// A detection that met a line error tries that clock again and reads the right map;
+// one where no clock gave the right reply (here the presence byte reads wrong at the
+// right clock) is no connection, and nothing is read at a clock nobody confirmed.
+TEST_F(CliProcess, QuartzDetectionThatConfirmsNoClockIsNoConnection) {
+    const fs::path image = File("u.bin");
+    Outcome o = Run("--port virtual:line-error=3 --virtual-clock --model MC9S12DT128 read '" +
+                    image.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Przeczytano  2048  bajtów.")) << o.err;
+    EXPECT_EQ(Bytes(image), std::vector<uint8_t>(2048, 0xFF));  // the board's erased EEPROM
+
+    fs::remove(image);
+    o = Run("--port virtual:unstable=0x000F:5 --virtual-clock --model MC9S12DT128 read '" +
+            image.string() + "'");
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_TRUE(Has(o.err, "Ostrzeżenie: Nie moge rozpoznać kwarcu! Wybierz go ręcznie\n"))
+        << o.err;
+    EXPECT_FALSE(Has(o.err, "Parametry")) << o.err;
+    EXPECT_FALSE(fs::exists(image));
+}
+
 TEST_F(CliProcess, ReadSavesTheWindowOfEitherFamilyAndVerifyComparesIt) {
     struct Case {
         const char* model;
@@ -235,6 +259,8 @@ TEST_F(CliProcess, ALostLinkMidReadIsNoConnectionAndLeavesTheFileAlone) {
         EXPECT_TRUE(Has(o.err, c.lineMessage)) << o.err;
         EXPECT_TRUE(Has(o.err, "Błąd: Utracono połącznie z interfejsem! \n")) << o.err;
         EXPECT_TRUE(Has(o.err, "Przeczytano  ")) << o.err;
+        // A reading cut short is no instability.
+        EXPECT_FALSE(Has(o.err, "unstable")) << o.err;
         EXPECT_EQ(Bytes(image), (std::vector<uint8_t>{1, 2, 3}));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
             << "no temporary file left behind";
@@ -421,6 +447,7 @@ TEST_F(CliProcess, APortBehindAnRfc2217ServerReadsAndWrites) {
     hc12::sim::BoardOptions options;
     options.model = "HC912D60x";
     options.quartzMhz = 8;
+    options.timePulses = false;  // the real clock behind a network: see BoardOptions
     hc12::sim::VirtualBoard board(clock, options);
     auto boardPort = board.OpenPort();
     hc12::sim::SerialPortServer server(*boardPort);
@@ -453,6 +480,206 @@ TEST_F(CliProcess, APortBehindAnRfc2217ServerReadsAndWrites) {
     o = Run(common + "--port " + value + " connect");
     EXPECT_EQ(o.status, 3);
     EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n")) << o.err;
+}
+
+// A minute and 400 MB at most. AddressSanitizer reserves terabytes of address
+// space, so its builds go without the memory bound.
+#if defined(__SANITIZE_ADDRESS__)
+#define HC12_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HC12_ASAN 1
+#endif
+#endif
+#ifdef HC12_ASAN
+constexpr const char* kBoundedRun = "timeout 60 ";
+#else
+constexpr const char* kBoundedRun = "timeout 60 sh -c 'ulimit -v 400000; exec \"$0\" \"$@\"' ";
+#endif
+
+// What the program does with files that are no images: it refuses them before the
+// target is touched, quickly, and replaces nothing that is not a regular file.
+TEST_F(CliProcess, InputsThatAreNoRegularFilesAreRefusedWithoutHanging) {
+    const fs::path fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path sparse = File("sparse.bin");
+    WriteBytes(sparse, {});
+    fs::resize_file(sparse, 3ull << 30);
+    for (const std::string& input :
+         {fifo.string(), std::string("/dev/zero"), dir_.string(), sparse.string()}) {
+        SCOPED_TRACE(input);
+        // Bounded in time and memory: a hang or a read of gigabytes fails here.
+        const Outcome o =
+            Run("--port /nonexistent/tty --model HC12B write '" + input + "'", kBoundedRun);
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, "Błąd: Nie moge otworzyc pliku\n")) << o.err;
+        EXPECT_TRUE(Has(o.err, "hc12prog-cli: " + input + ": ")) << o.err;
+        EXPECT_FALSE(Has(o.err, "portu")) << "refused before the port is opened";
+    }
+}
+
+TEST_F(CliProcess, ReadReplacesOnlyRegularFilesAndWritesThroughLinks) {
+    const fs::path fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("fifo", File("to-fifo"));
+    fs::create_directory(File("folder"));
+    std::vector<fs::path> outputs = {fifo, File("to-fifo"), File("folder")};
+    // A device of our own (as root): a faulty program must not replace /dev/null.
+    if (mknod(File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        outputs.push_back(File("null"));
+    for (const fs::path& output : outputs) {
+        SCOPED_TRACE(output.string());
+        const Outcome o =
+            Run(std::string(kHc12) + "--port virtual --count 16 read '" + output.string() + "'");
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, "Błąd: Nie moge zapisac pliku\n")) << o.err;
+        EXPECT_FALSE(Has(o.err, "Połączony.")) << "refused before the target is touched";
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    if (fs::exists(File("null"))) {
+        EXPECT_TRUE(fs::is_character_file(File("null")));
+    }
+    EXPECT_TRUE(fs::is_symlink(File("to-fifo")));
+
+    // A link: the file it leads to takes the image and keeps its mode.
+    fs::create_directory(File("images"));
+    const fs::path real = File("images/real.bin");
+    WriteBytes(real, {1, 2, 3});
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    fs::create_symlink("images/real.bin", File("link.bin"));
+    const Outcome o = Run(std::string(kHc12) + "--port virtual --count 16 read '" +
+                          File("link.bin").string() + "'");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(fs::is_symlink(File("link.bin")));
+    EXPECT_EQ(Bytes(real), std::vector<uint8_t>(16, 0xFF));
+    struct stat st {};
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(File("images")), fs::directory_iterator()), 1);
+}
+
+TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
+    const fs::path empty = File("empty.bin");
+    WriteBytes(empty, {});
+    const fs::path image = File("image.bin");
+    WriteBytes(image, {1, 2, 3, 4});
+    struct Case {
+        std::string args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"write '" + empty.string() + "'", ": the image is empty, nothing to write\n"},
+        {"verify '" + empty.string() + "'", ": the image is empty, nothing to verify\n"},
+        {"--count 0 read '" + File("out.bin").string() + "'",
+         "--count 0: the address window is empty, nothing to read\n"},
+        {"--count 0 --yes write '" + image.string() + "'",
+         "--count 0: the address window is empty, nothing to write\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome o = Run(std::string(kHc12) + "--port virtual " + c.args);
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+        EXPECT_FALSE(Has(o.err, "Zapisano")) << o.err;
+        EXPECT_FALSE(Has(o.err, "identyczne")) << o.err;
+    }
+    EXPECT_FALSE(fs::exists(File("out.bin")));
+}
+
+TEST_F(CliProcess, AnOutputNameAtTheLengthLimitIsWritten) {
+    const long nameMax = pathconf(dir_.c_str(), _PC_NAME_MAX);
+    const fs::path output =
+        File(std::string(nameMax > 0 && nameMax < 255 ? nameMax - 1 : 254, 'n'));
+    const Outcome o =
+        Run(std::string(kHc12) + "--port virtual --count 16 read '" + output.string() + "'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(Bytes(output), std::vector<uint8_t>(16, 0xFF));
+}
+
+TEST_F(CliProcess, ReadSavesTheFormatOfTheExtensionOrOfFormat) {
+    struct Case {
+        const char* name;
+        const char* option;
+        const char* srecCatFormat;  // nullptr: raw
+    };
+    const Case cases[] = {
+        {"image.s19", "", "-Motorola"},
+        {"IMAGE.HEX", "", "-Intel"},
+        {"image.bin", "--format srec ", "-Motorola"},
+        {"image.mot", "--format raw ", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path image = File(c.name);
+        const Outcome o = Run(std::string(kHc12) + "--port virtual --count 32 " + c.option +
+                              "read '" + image.string() + "'");
+        ASSERT_EQ(o.status, 0) << o.err;
+        if (!c.srecCatFormat) {
+            EXPECT_EQ(Bytes(image), std::vector<uint8_t>(32, 0xFF));
+            continue;
+        }
+        // srec_cat takes the file back (checksums and all) to the bytes read.
+        const fs::path back = File("back.bin");
+        ASSERT_EQ(std::system(("srec_cat '" + image.string() + "' " + c.srecCatFormat +
+                               " -offset -0x0C00 -o '" + back.string() + "' -binary")
+                                  .c_str()),
+                  0);
+        EXPECT_EQ(Bytes(back), std::vector<uint8_t>(32, 0xFF));
+    }
+}
+
+TEST_F(CliProcess, AddressedImagesGoWhereTheirAddressesSayAndVerifyOnlyTheirBytes) {
+    // 16 bytes at 0C10 and one at 0C31, made by srec_cat, in both formats.
+    std::vector<uint8_t> sixteen(16);
+    for (uint8_t i = 0; i < 16; ++i)
+        sixteen[i] = i;
+    WriteBytes(File("a.bin"), sixteen);
+    WriteBytes(File("b.bin"), {0x5A});
+    for (const char* name : {"image.s19", "image.hex"}) {
+        SCOPED_TRACE(name);
+        const fs::path image = File(name);
+        ASSERT_EQ(
+            std::system(("srec_cat '" + File("a.bin").string() + "' -binary -offset 0x0C10 '" +
+                         File("b.bin").string() + "' -binary -offset 0x0C31 -o '" + image.string() +
+                         "' " + (name[6] == 's' ? "-Motorola" : "-Intel"))
+                            .c_str()),
+            0);
+        const std::string common = std::string(kHc12) + "--port virtual ";
+        Outcome o = Run(common + "write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Wczytano 17  bajtów.\n")) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  1024  bajtów.\n")) << o.err;
+
+        // A fresh (erased) board: the file's 17 bytes differ, nothing else is compared.
+        o = Run(common + "verify '" + image.string() + "'");
+        EXPECT_EQ(o.status, 1) << o.err;
+        std::string expected;
+        for (int i = 0; i < 16; ++i) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%04X: expected %02X, actual FF\n", 0x0C10 + i, i);
+            expected += line;
+        }
+        EXPECT_EQ(o.out, expected + "0C31: expected 5A, actual FF\n");
+
+        // Outside the window: refused, unless --start/--count make it fit.
+        o = Run(common + "--count 16 write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(Has(o.err, "addresses 0C10..0C31 lie outside the address window 0C00..0C0F"))
+            << o.err;
+        EXPECT_FALSE(Has(o.err, "Zapisano")) << o.err;
+        o = Run(common + "--start 0C10 --count 34 write '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  34  bajtów.\n")) << o.err;
+    }
+
+    // A damaged record is named before the port is opened.
+    const fs::path bad = File("bad.s19");
+    { std::ofstream(bad, std::ios::binary) << "S00600004844521B\nS1050C100001EE\nS9030000FC\n"; }
+    const Outcome o = Run("--port /nonexistent/tty --model HC12B write '" + bad.string() + "'");
+    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_TRUE(Has(o.err, "Błąd: Niepoprawny plik, linia 2: zła suma kontrolna\n")) << o.err;
+    EXPECT_FALSE(Has(o.err, "portu")) << o.err;
+    EXPECT_EQ(Run("--format elf --model HC12B write x").status, 2);
 }
 
 }  // namespace

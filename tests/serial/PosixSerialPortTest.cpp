@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PosixSerialPort.h"
+#include "SerialLink.h"
 
 namespace hc12 {
 namespace {
@@ -173,16 +174,76 @@ TEST_F(PosixSerialPortTest, ASecondOpenIsRefusedUntilTheFirstIsClosed) {
     EXPECT_NE(OpenPort(), nullptr);
 }
 
-TEST_F(PosixSerialPortTest, LineGoingAwayIsReportedAsAnIoError) {
+TEST_F(PosixSerialPortTest, LineGoingAwayIsReportedAsAnIoErrorAndAHangUp) {
     auto port = OpenPort();
     ASSERT_NE(port, nullptr);
     ASSERT_EQ(port->ClearErrors().errors, 0u);
+    EXPECT_FALSE(port->HungUp());
 
     // Closing the master hangs the line up, as pulling out a USB adapter does.
     close(master_);
     master_ = -1;
+    EXPECT_TRUE(port->HungUp());  // seen without waiting for input
     port->WaitForInput(1000);
     EXPECT_NE(port->ClearErrors().errors & kCeIoe, 0u);
+    EXPECT_TRUE(port->HungUp());
+}
+
+class CountingView final : public LinkView {
+  public:
+    MsgAnswer ShowMessage(const Message& message) override {
+        texts.push_back(message.text);
+        return MsgAnswer::Ok;
+    }
+    void ShowNotConnected() override {}
+    std::vector<std::string> texts;
+};
+
+// The device name stays (as a udev link does) while the adapter behind it is pulled
+// out and plugged in again as a new terminal: the link drops the dead port and the
+// next choice reaches the new one.
+TEST_F(PosixSerialPortTest, LinkReopensADeviceThatWasUnpluggedAndPluggedInAgain) {
+    char dirTemplate[] = "/tmp/hc12ptyXXXXXX";
+    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    const std::string device = dir + "/ttyUSB0";
+    ASSERT_EQ(symlink(slavePath_.c_str(), device.c_str()), 0);
+    close(slave_);
+    slave_ = -1;
+
+    SteadyClock clock;
+    CountingView view;
+    SerialLink link(clock, view, [&](const std::string&) {
+        std::string error;
+        return OpenPosixSerialPort(device, &error);
+    });
+    ASSERT_TRUE(link.OpenPort(0));
+    link.SetConnectionState(kConnected);
+
+    close(master_);  // unplugged
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    EXPECT_EQ(link.Exchange(1, -1), 0);
+    EXPECT_FALSE(link.Connected());
+    EXPECT_EQ(view.texts, std::vector<std::string>{"Wykryto b\xC5\x82\xC4\x99"
+                                                   "dy I/O"});
+    EXPECT_FALSE(link.PortValid());
+
+    // Plugged in again: a new terminal behind the same name.
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    ASSERT_EQ(unlink(device.c_str()), 0);
+    ASSERT_EQ(symlink(ptsname(master_), device.c_str()), 0);
+    EXPECT_TRUE(link.OpenPort(0));
+    link.SetConnectionState(kConnected);
+    MasterWrite({0x42});
+    EXPECT_EQ(link.Exchange(1, -1), 0x42);
+    EXPECT_TRUE(link.Connected());
+    EXPECT_EQ(view.texts.size(), 1u);
+
+    link.CloseAll();
+    unlink(device.c_str());
+    rmdir(dir.c_str());
 }
 
 TEST(PosixSerialPort, MissingDeviceOrNonTerminalIsReported) {

@@ -45,6 +45,7 @@ class ScriptedPort final : public SerialPort {
     std::vector<size_t> readSizes;       // maxSize of every Read
     std::vector<uint64_t> clearTimesUs;  // when ClearErrors was called
     std::vector<bool> rts;
+    bool hungUp = false;  // what HungUp answers
     int applyCount = 0;
     int purgeCount = 0;
     int waitCount = 0;
@@ -97,6 +98,8 @@ class ScriptedPort final : public SerialPort {
         ++purgeCount;
         queue_.clear();
     }
+
+    bool HungUp() override { return hungUp; }
 
     size_t Queued() {
         Pump();

@@ -385,6 +385,35 @@ TEST_F(SerialLinkTest, FailedOpenIsTriedAgainWithTheMessageEachTime) {
     EXPECT_EQ(com3->applyCount, 1);
 }
 
+// An adapter pulled out leaves a dead handle: the port is closed and dropped, by the
+// exchange that meets the hang-up or by the next choice of the port, and the next
+// choice opens the device afresh.
+TEST_F(SerialLinkTest, HungUpPortIsClosedAndOpenedAfreshOnTheNextChoice) {
+    bool firstClosed = false, secondClosed = false;
+    ScriptedPort* first = Offer("COM1", &firstClosed);
+    ASSERT_TRUE(link.OpenPort(0));
+    link.SetConnectionState(kConnected);
+    first->hungUp = true;
+    first->ArriveAfterMs(0, {}, kCeIoe);
+    EXPECT_EQ(link.Exchange(1, -1), 0);
+    EXPECT_EQ(view.Texts(), std::vector<std::string>{kIoText});
+    EXPECT_TRUE(firstClosed);
+    EXPECT_FALSE(link.PortValid());
+    EXPECT_EQ(link.ChosenPort(), 0);
+
+    ScriptedPort* second = Offer("COM1", &secondClosed);
+    EXPECT_TRUE(link.OpenPort(0));
+    EXPECT_EQ(link.CurrentPort(), second);
+
+    // Hung up while nothing was exchanged: choosing it again is enough.
+    second->hungUp = true;
+    ScriptedPort* third = Offer("COM1");
+    EXPECT_TRUE(link.OpenPort(0));
+    EXPECT_TRUE(secondClosed);
+    EXPECT_EQ(link.CurrentPort(), third);
+    EXPECT_EQ(opened, (std::vector<std::string>{"COM1", "COM1", "COM1"}));
+}
+
 TEST_F(SerialLinkTest, WithoutAUsablePortEveryReceiveTimesOut) {
     for (const bool chooseFailingPort : {false, true}) {
         SCOPED_TRACE(chooseFailingPort ? "failed open" : "no port chosen");

@@ -23,6 +23,23 @@ TEST_F(BoardTest, FallsSilentFromTheGivenReplyByteOn) {
     EXPECT_TRUE(Receive(1).empty()) << "a silent interface does not greet either";
 }
 
+TEST_F(BoardTest, UnpluggedAdapterReportsAnIoErrorAtEveryLookAndHasHungUp) {
+    BoardOptions o = Hc12B();
+    o.unplugAtReplyByte = 1;
+    Make(o);
+    Start(ConfigFor(8));
+    EXPECT_EQ(ReadByte(0x0D00), 0xFF);
+    EXPECT_FALSE(port->HungUp());
+    Send({'C', 0x0D, 0x00});
+    EXPECT_TRUE(port->HungUp());
+    for (int look = 0; look < 2; ++look) {
+        EXPECT_TRUE(port->WaitForInput(300));
+        EXPECT_EQ(port->ClearErrors().errors, kCeIoe);
+    }
+    Pulse();
+    EXPECT_EQ(port->ClearErrors().bytesWaiting, 0u) << "no greeting through a dead adapter";
+}
+
 TEST_F(BoardTest, ReportsALineErrorWhenTheGivenReplyByteIsDue) {
     BoardOptions o = Hc12B();
     o.lineErrorAtReplyByte = 1;

@@ -1,5 +1,7 @@
 // HC12 EEPROM: latch, high-voltage pulse, erase to FF, programming that only clears
 // bits, the pulse length, the protection and the HC912D clock divider.
+#include <utility>
+
 #include "BoardTestSupport.h"
 
 namespace hc12::sim::test {
@@ -69,6 +71,18 @@ TEST_F(Hc12Test, ShortPulseOrPlainWriteChangesNothing) {
     clock.SleepMs(12);
     WriteByte(kEeprog, kEelat);
     EXPECT_EQ(Word(0xF006), (Bytes{0xFF, 0xFF}));
+}
+
+// The pulse lasts from the last byte of the frame that switches the voltage on to the
+// first byte of the frame that switches it off: the 1.3 ms that frame spends on the
+// wire are no part of the pause the program must make.
+TEST_F(Hc12Test, PulseIsTimedUpToTheFrameThatEndsIt) {
+    for (const auto& [holdMs, programs] : {std::pair{9u, false}, std::pair{10u, true}}) {
+        SCOPED_TRACE(holdMs);
+        Open("HC12B");
+        Program(0x0D10, 0x12, 0x34, holdMs);
+        EXPECT_EQ(Word(0x0D10), programs ? (Bytes{0x12, 0x34}) : (Bytes{0xFF, 0xFF}));
+    }
 }
 
 TEST_F(Hc12Test, ProtectedOrDisabledEepromDoesNotProgram) {

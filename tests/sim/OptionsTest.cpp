@@ -14,7 +14,7 @@ TEST(BoardOptionsTest, ParsesEveryOption) {
     const auto o = ParseBoardOptions(
         "virtual:model=MC9S12DT128,quartz=4,fail-after=900,unstable=0x0C10:2,stuck=0x0C20,"
         "eprot=0x85,eclkdiv=0x15,estat=0xC4,greeting=pawx,stray=2,line-error=7:0x0400,no-target,"
-        "latency=16",
+        "unplug=12,latency=16",
         &error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->model, "MC9S12DT128");
@@ -31,6 +31,7 @@ TEST(BoardOptionsTest, ParsesEveryOption) {
     EXPECT_EQ(o->lineErrorAtReplyByte, 7);
     EXPECT_EQ(o->lineErrorBits, kCeIoe);
     EXPECT_FALSE(o->targetPresent);
+    EXPECT_EQ(o->unplugAtReplyByte, 12);
     EXPECT_EQ(o->latencyMs, 16u);
 
     const auto plain = ParseBoardOptions("virtual", &error);

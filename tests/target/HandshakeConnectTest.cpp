@@ -151,17 +151,82 @@ TEST(Connect, AutoQuartzTakesNoTimeOutForTheClock) {
     EXPECT_TRUE(rig.view.commandsEnabled);
 }
 
-TEST(Connect, NoQuartzFoundWarnsOnceAndGoesOnWithFourMegahertz) {
-    // A board whose quartz is none of the three choices.
-    TargetRig rig(Board("HC912D60x", 12));
-    rig.Connect("HC912D60x");
+// Replies at a wrong clock are garbage: without a confirmed clock there is no
+// connection, and the next connect detects again.
+TEST(Connect, NoQuartzConfirmedWarnsAndEndsNotConnected) {
+    struct Case {
+        const char* name;
+        sim::BoardOptions options;
+    };
+    sim::BoardOptions otherQuartz = Board("MC9S12DT128", 12);  // none of the three
+    sim::BoardOptions unstable = Board("MC9S12DT128", 8);
+    unstable.unstableAddress = 0x000F;  // the presence byte reads wrong five times
+    unstable.unstableReadings = 5;
+    for (const Case& c : {Case{"other quartz", otherQuartz}, Case{"unstable", unstable}}) {
+        SCOPED_TRACE(c.name);
+        TargetRig rig(c.options);
+        rig.Connect("MC9S12DT128");
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0].text, "Nie moge rozpoznać kwarcu! Wybierz go ręcznie");
+        EXPECT_EQ(rig.view.messages[0].caption, "Ostrzeżenie");
+        EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(rig.view.quartzText, "Auto");
+        EXPECT_FALSE(rig.view.commandsEnabled);
+        EXPECT_EQ(rig.link.ConnectionState(), kNotConnected);
+        EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
+        // No memory map was read at a clock nobody confirmed.
+        EXPECT_EQ(rig.view.countField, "2048");
+        const Frames frames = rig.NewFrames();
+        EXPECT_EQ(std::count(frames.begin(), frames.end(), "C 001C"), 0);
+    }
+}
+
+// A line error or time-out in an attempt says nothing about its clock: the clock is
+// tried again, and the right one is still found.
+TEST(Connect, AutoQuartzTriesAClockAgainAfterAFailedExchange) {
+    struct Case {
+        const char* name;
+        int64_t lineErrorAt;
+        int64_t silentFrom;
+    };
+    // Reply bytes: the presence read after the first reset (0), the 16 MHz attempt
+    // (1, 2), the 8 MHz attempt (3, 4).
+    const Case cases[] = {
+        {"line error in the first read at 8 MHz", 3, -1},
+        {"line error in the second read at 8 MHz", 4, -1},
+        {"line error at 16 MHz", 2, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardOptions options = Board("MC9S12DT128", 8);
+        options.lineErrorAtReplyByte = c.lineErrorAt;
+        options.silentAfterReplyBytes = c.silentFrom;
+        TargetRig rig(options);
+        rig.Connect("MC9S12DT128");
+        EXPECT_EQ(rig.view.quartzText, "8MHz");
+        EXPECT_EQ(rig.programmer.QuartzMhz(), 8);
+        EXPECT_TRUE(rig.view.commandsEnabled);
+        std::vector<std::string> texts;
+        for (const auto& m : rig.view.messages)
+            texts.push_back(m.text);
+        EXPECT_EQ(texts, (std::vector<std::string>{
+                             "Wykryto błędy w ramce",
+                             "RAM: 8 KB  Początek: 0x4000 EEPROM: 2 KB  Początek: 0x2000"}));
+        EXPECT_EQ(rig.view.startField, "2000");
+        EXPECT_EQ(rig.view.countField, "2048");
+    }
+}
+
+TEST(Connect, InterfaceGoingSilentDuringDetectionIsNoInterface) {
+    // Silent from the 8 MHz attempt on: no reset greets again.
+    sim::BoardOptions options = Board("MC9S12DT128", 8);
+    options.silentAfterReplyBytes = 3;
+    TargetRig rig(options);
+    rig.Connect("MC9S12DT128");
     ASSERT_EQ(rig.view.messages.size(), 1u);
-    EXPECT_EQ(rig.view.messages[0].text, "Nie moge rozpoznać kwarcu! Wybierz go ręcznie");
-    EXPECT_EQ(rig.view.messages[0].caption, "Ostrzeżenie");
-    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.view.quartzText, "4MHz");
-    EXPECT_EQ(rig.programmer.QuartzMhz(), 4);
-    EXPECT_TRUE(rig.view.commandsEnabled);  // the target still answered in time
+    EXPECT_EQ(rig.view.messages[0].text, "Nieudane połączenie z interfejsem");
+    EXPECT_FALSE(rig.view.commandsEnabled);
+    EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
 }
 
 TEST(Connect, SilentTargetFailsWithProcessorMessage) {
@@ -257,6 +322,114 @@ TEST(Connect, McNineS12ReportShowsTheMapTheTargetAlreadyHas) {
         EXPECT_EQ(rig.view.startField, c.start);
         EXPECT_TRUE(rig.view.commandsEnabled);
     }
+}
+
+// A port onto the board that can be unplugged: from then on it reports an I/O error
+// and a hang-up, as a USB adapter pulled out does.
+class UnpluggablePort final : public SerialPort {
+  public:
+    UnpluggablePort(std::unique_ptr<SerialPort> port, const bool& unplugged)
+        : port_(std::move(port)), unplugged_(unplugged) {}
+    void ApplyLineSettings() override { port_->ApplyLineSettings(); }
+    void SetRts(bool active) override {
+        if (!unplugged_)
+            port_->SetRts(active);
+    }
+    bool Write(const uint8_t* data, size_t size) override {
+        return !unplugged_ && port_->Write(data, size);
+    }
+    LineStatus ClearErrors() override {
+        return unplugged_ ? LineStatus{kCeIoe, 0} : port_->ClearErrors();
+    }
+    size_t Read(uint8_t* dest, size_t maxSize) override {
+        return unplugged_ ? 0 : port_->Read(dest, maxSize);
+    }
+    bool WaitForInput(uint32_t timeoutMs) override {
+        return unplugged_ || port_->WaitForInput(timeoutMs);
+    }
+    void Purge() override {
+        if (!unplugged_)
+            port_->Purge();
+    }
+    bool HungUp() override { return unplugged_; }
+    void HintModel(const std::string& name) override { port_->HintModel(name); }
+
+  private:
+    std::unique_ptr<SerialPort> port_;
+    const bool& unplugged_;
+};
+
+// The window's pieces around one board whose adapter can be missing or unplugged.
+struct PlugRig {
+    PlugRig()
+        : board(clock, Board("HC912D60x", 8)),
+          link(clock, view,
+               [this](const std::string&) -> std::unique_ptr<SerialPort> {
+                   ++opens;
+                   if (!present)
+                       return nullptr;
+                   unplugged = false;
+                   return std::make_unique<UnpluggablePort>(board.OpenPort(), unplugged);
+               }),
+          programmer(link, view) {
+        view.link = &link;
+        view.quartzText = "8MHz";
+        programmer.SetCurrentModel(Model("HC912D60x"));
+        view.LoadPage(0x0C00, std::vector<uint8_t>(16, 0x00), 16);
+    }
+    std::vector<std::string> Texts() {
+        std::vector<std::string> texts;
+        for (const auto& m : view.messages)
+            texts.push_back(m.text);
+        view.messages.clear();
+        return texts;
+    }
+    VirtualClock clock;
+    sim::VirtualBoard board;
+    FakeTargetView view;
+    bool present = false;
+    bool unplugged = false;
+    int opens = 0;
+    SerialLink link;
+    Programmer programmer;
+};
+
+TEST(Connect, APortThatFailedToOpenIsOpenedAgainByTheNextConnect) {
+    PlugRig rig;
+    const std::string portError = "Niewłaściwa nazwa portu lub port jest aktywny.";
+    rig.programmer.Connect();
+    EXPECT_EQ(rig.Texts(), std::vector<std::string>{portError});
+    rig.programmer.Connect();
+    EXPECT_EQ(rig.Texts(), std::vector<std::string>{portError});
+    EXPECT_EQ(rig.opens, 2);
+    EXPECT_FALSE(rig.view.commandsEnabled);
+
+    rig.present = true;
+    rig.programmer.Connect();
+    EXPECT_TRUE(rig.Texts().empty());
+    EXPECT_EQ(rig.opens, 3);
+    EXPECT_TRUE(rig.view.commandsEnabled);
+}
+
+// Unplugged in the middle of a read: one I/O error box and the lost link, nothing
+// more sent; the hung-up port is dropped, and the next connect opens it afresh.
+TEST(Connect, APortThatHungUpIsDroppedAndOpenedAfreshByTheNextConnect) {
+    PlugRig rig;
+    rig.present = true;
+    rig.programmer.Connect();
+    ASSERT_TRUE(rig.view.commandsEnabled);
+    rig.unplugged = true;
+    EXPECT_FALSE(rig.programmer.ReadEeprom());
+    EXPECT_EQ(rig.Texts(), (std::vector<std::string>{"Wykryto błędy I/O",
+                                                     "Utracono połącznie z interfejsem! "}));
+    EXPECT_FALSE(rig.link.PortValid());
+    EXPECT_FALSE(rig.view.commandsEnabled);
+
+    rig.programmer.Connect();
+    EXPECT_EQ(rig.opens, 2);
+    EXPECT_TRUE(rig.Texts().empty());
+    EXPECT_TRUE(rig.view.commandsEnabled);
+    EXPECT_TRUE(rig.programmer.ReadEeprom());
 }
 
 }  // namespace

@@ -136,10 +136,35 @@ TEST(ReadEeprom, InterfaceUnpluggedMidwayStopsAndLocksTheCommands) {
     EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
     EXPECT_FALSE(rig.view.commandsEnabled);
     EXPECT_FALSE(rig.view.gaugeRunning());
-    // The word where it stopped shows its first reading as far as it got.
+    // The word where it stopped shows its first reading as far as it got; the byte
+    // that never came stays empty (a 00 there would be programmed by a later write).
     EXPECT_EQ(rig.view.Cell(6), ReadRig::Pattern(0x0C06));
-    EXPECT_EQ(rig.view.Cell(7), 0);
+    EXPECT_FALSE(rig.view.Cell(7).has_value());
     EXPECT_FALSE(rig.view.Cell(8).has_value());
+    // Nothing was sent after the request that got no reply.
+    const Frames frames = rig.NewFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back(), "L 0C06");
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), "L 0C06"), 1);
+}
+
+// A reading cut short is no instability: only two complete readings that differ make
+// a byte red.
+TEST(ReadEeprom, LinkLostInTheSecondReadingMarksNothingRed) {
+    for (int cut = 2; cut < 4; ++cut) {
+        SCOPED_TRACE(cut);
+        sim::BoardOptions options = Board("HC912D60x", 8);
+        // Reply bytes: connect (1), the read's ReadByte (1), two whole words, then
+        // the first reading of the third word and `cut - 2` bytes of its second.
+        options.silentAfterReplyBytes = 1 + 1 + 2 * 4 + cut;
+        ReadRig rig(options);
+        rig.view.SetCountField("16");
+        EXPECT_FALSE(rig.programmer.ReadEeprom());
+        EXPECT_TRUE(rig.view.red.empty());
+        EXPECT_EQ(rig.view.Cell(4), ReadRig::Pattern(0x0C04));
+        EXPECT_EQ(rig.view.Cell(5), ReadRig::Pattern(0x0C05));
+        EXPECT_EQ(rig.view.Status(0), "Przeczytano  4  bajty.");
+    }
 }
 
 TEST(ReadEeprom, LineErrorShowsItsBoxBeforeTheLostLinkMessage) {

@@ -43,23 +43,55 @@ TEST(PrepareEeprom, McNineS12RefusesAProtectedOrUnreadyEeprom) {
     }
 }
 
-TEST(PrepareEeprom, LinkLostDuringTheBulkEraseFailsTheStatusCheckWithoutEndlessPolling) {
+TEST(PrepareEeprom, LinkLostDuringTheBulkEraseIsReportedAsSuchAndEndsTheExchanges) {
     sim::BoardOptions options;
     // Reply bytes: connect (presence 1, memory map 4), the write's read of 0x0012,
-    // EPROT, ECLKDIV twice and ESTAT (5), the first bulk erase's ESTAT read before
-    // its launch; its completion is never seen.
-    options.silentAfterReplyBytes = 5 + 5 + 1;
+    // EPROT, ECLKDIV twice and ESTAT (5), the first bulk erase's two ESTAT reads.
+    options.silentAfterReplyBytes = 5 + 5 + 2;
     WriteRig rig("MC9S12DT128", options);
     ASSERT_TRUE(rig.connected);
     rig.view.LoadPage(rig.start(), std::vector<uint8_t>(16, 0x00));
     EXPECT_FALSE(rig.programmer.WriteEeprom());
-    ASSERT_FALSE(rig.view.messages.empty());
-    EXPECT_EQ(rig.view.messages.back().text, "2: Błędy w rejestrze ESTAT ! 00");
+    // The zero read over the dead link is no ESTAT value.
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, "Utracono połącznie z interfejsem! ");
     const Frames frames = rig.NewFrames();
-    // One check before, two reads per erase (each waiting only while the link
-    // answers), one check after.
-    EXPECT_EQ(WriteRig::Count(frames, "C 0115"), 1 + 3 * 2 + 1);
+    // One check before, two reads of the first erase, the unanswered read of the
+    // second erase, and nothing after it.
+    EXPECT_EQ(WriteRig::Count(frames, "C 0115"), 1 + 2 + 1);
+    EXPECT_EQ(frames.back(), "C 0115");
     EXPECT_EQ(rig.view.Status(3), "Brak połączenia.");
+}
+
+// Wherever the link dies in an MC9S12 write, the zeros read after it are not taken
+// for register values: the write ends with the lost link, never with a chip message,
+// and the request that got no reply is the last frame sent.
+TEST(WriteEeprom, McNineS12LinkCutAnywhereIsALostLinkNeverAChipFault) {
+    // Reply bytes of the connect (5) and of the whole write, found from a clean run.
+    size_t total = 0;
+    {
+        WriteRig clean("MC9S12DT128");
+        clean.view.LoadPage(clean.start(), std::vector<uint8_t>(8, 0x5A));
+        ASSERT_TRUE(clean.programmer.WriteEeprom());
+        for (const auto& f : clean.board.FrameLog())
+            total += f.bytes[0] == 'C' ? 1 : f.bytes[0] == 'L' ? 2 : 0;
+    }
+    ASSERT_GT(total, 5u + 10u);
+    for (size_t cut = 5; cut < total; ++cut) {
+        SCOPED_TRACE(cut);
+        sim::BoardOptions options;
+        options.silentAfterReplyBytes = int64_t(cut);
+        WriteRig rig("MC9S12DT128", options);
+        ASSERT_TRUE(rig.connected);
+        rig.view.LoadPage(rig.start(), std::vector<uint8_t>(8, 0x5A));
+        EXPECT_FALSE(rig.programmer.WriteEeprom());
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0].text, "Utracono połącznie z interfejsem! ");
+        const Frames frames = rig.NewFrames();
+        ASSERT_FALSE(frames.empty());
+        EXPECT_TRUE(frames.back()[0] == 'C' || frames.back()[0] == 'L') << frames.back();
+        EXPECT_FALSE(rig.view.gaugeRunning());
+    }
 }
 
 TEST(ProgramWord, StatusErrorStopsTheWriteAndEndsTheGauge) {

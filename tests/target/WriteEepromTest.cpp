@@ -265,21 +265,107 @@ TEST(WriteEeprom, AnErasedPageIsOnlyErased) {
 }
 
 TEST(WriteEeprom, WindowPastFfffIsRefusedBeforeAnythingIsSent) {
-    WriteRig rig("HC912D60x");
-    rig.view.LoadPage(0xFFF0, std::vector<uint8_t>(32, 0x00));
-    EXPECT_FALSE(rig.programmer.WriteEeprom());
-    EXPECT_TRUE(rig.NewFrames().empty());
-    ASSERT_EQ(rig.view.messages.size(), 1u);
-    EXPECT_EQ(rig.view.messages[0].text, "Zakres zapisu wykracza poza adres FFFF!");
-    EXPECT_EQ(rig.view.messages[0].caption, "Błąd");
-    EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Error);
-    EXPECT_EQ(rig.view.gaugeStarts, 0);
+    // Whole words past 0xFFFF, also when only the evening takes the window there (a
+    // start of FFFF evens to 0000 in four digits).
+    struct Case {
+        uint32_t start;
+        uint32_t count;
+    };
+    for (const Case c :
+         {Case{0xFFF0, 32}, Case{0xFFFF, 1}, Case{0xFFFF, 2}, Case{0xFFFE, 3}, Case{0xFFFD, 4}}) {
+        SCOPED_TRACE(c.start);
+        SCOPED_TRACE(c.count);
+        WriteRig rig("HC912D60x");
+        rig.view.LoadPage(c.start, std::vector<uint8_t>(c.count, 0x00));
+        const std::string startField = rig.view.startField;
+        EXPECT_FALSE(rig.programmer.WriteEeprom());
+        EXPECT_TRUE(rig.NewFrames().empty());
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0].text, "Zakres zapisu wykracza poza adres FFFF!");
+        EXPECT_EQ(rig.view.messages[0].caption, "Błąd");
+        EXPECT_EQ(rig.view.messages[0].icon, MsgIcon::Error);
+        EXPECT_EQ(rig.view.gaugeStarts, 0);
+        EXPECT_EQ(rig.view.startField, startField);
+    }
 
-    // Up to 0xFFFF itself is fine.
-    rig.view.messages.clear();
-    rig.view.LoadPage(0xFFF0, std::vector<uint8_t>(16, 0xFF));
-    EXPECT_TRUE(rig.programmer.WriteEeprom());
-    EXPECT_TRUE(rig.view.messages.empty());
+    // Up to 0xFFFF itself is fine, also after the evening.
+    for (const Case c : {Case{0xFFF0, 16}, Case{0xFFFD, 2}, Case{0xFFFE, 1}}) {
+        SCOPED_TRACE(c.start);
+        WriteRig rig("HC912D60x");
+        rig.view.LoadPage(c.start, std::vector<uint8_t>(c.count, 0xFF));
+        EXPECT_TRUE(rig.programmer.WriteEeprom());
+        EXPECT_TRUE(rig.view.messages.empty());
+    }
+}
+
+// An empty cell keeps the target's byte, which is read first. When that read is lost,
+// the word must not be erased: it would be programmed with a byte nobody knows.
+TEST(WriteEeprom, KeptByteThatCannotBeReadStopsBeforeTheErase) {
+    struct Case {
+        const char* name;
+        bool lineError;
+    };
+    for (const Case c : {Case{"time-out", false}, Case{"line error", true}}) {
+        SCOPED_TRACE(c.name);
+        sim::BoardOptions options;
+        // Reply bytes: connect (1), the write's read of 0x0012 (1), the first word's
+        // read-back (2); then the kept byte of the second word.
+        const int64_t keptByteReply = 1 + 1 + 2;
+        (c.lineError ? options.lineErrorAtReplyByte : options.silentAfterReplyBytes) =
+            keptByteReply;
+        WriteRig rig("HC912D60x", options);
+        rig.board.Poke(0x0C02, 0x12);
+        rig.board.Poke(0x0C03, 0x34);
+        rig.view.LoadPage(0x0C00, {0x01, 0x02, 0x03, 0x04});
+        rig.view.ClearCell(3);
+        EXPECT_FALSE(rig.programmer.WriteEeprom());
+
+        EXPECT_EQ(rig.board.Peek(0x0C00), 0x01);
+        EXPECT_EQ(rig.board.Peek(0x0C02), 0x12);  // untouched, not erased
+        EXPECT_EQ(rig.board.Peek(0x0C03), 0x34);
+        const Frames frames = rig.NewFrames();
+        EXPECT_EQ(frames.back(), "C 0C03");
+        ASSERT_FALSE(rig.view.messages.empty());
+        EXPECT_EQ(rig.view.messages.back().text, "Utracono połącznie z interfejsem! ");
+        EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+    }
+}
+
+// The adapter pulled out during a read-back: one line-error box and the lost link,
+// not the word's four reprogrammings over the dead link with a box each, and no
+// failure count for bytes that were never verified.
+TEST(WriteEeprom, LinkLostInAVerificationEndsWithOneBoxOfEachKind) {
+    struct Case {
+        const char* name;
+        bool earlierFailure;  // a byte that will not program, before the link goes
+    };
+    for (const Case c : {Case{"clean", false}, Case{"with an earlier failed byte", true}}) {
+        SCOPED_TRACE(c.name);
+        sim::BoardOptions options;
+        // Reply bytes: connect (1), the write's read of 0x0012 (1), the first word's
+        // read-back (2, five times over when it fails), then the second word's.
+        options.lineErrorAtReplyByte = 1 + 1 + (c.earlierFailure ? 5 : 1) * 2;
+        options.lineErrorBits = kCeIoe;
+        if (c.earlierFailure)
+            options.stuckAddress = 0x0C00;
+        WriteRig rig("HC912D60x", options);
+        rig.view.LoadPage(0x0C00, std::vector<uint8_t>(64, 0x00));
+        EXPECT_FALSE(rig.programmer.WriteEeprom());
+
+        std::vector<std::string> texts;
+        for (const auto& m : rig.view.messages)
+            texts.push_back(m.text);
+        EXPECT_EQ(texts, (std::vector<std::string>{"Wykryto błędy I/O",
+                                                   "Utracono połącznie z interfejsem! "}));
+        const Frames frames = rig.NewFrames();
+        EXPECT_EQ(frames.back(), "L 0C02");
+        EXPECT_EQ(WriteRig::Count(frames, "s 0C02 00 00"), 1);
+        EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+        EXPECT_EQ(rig.view.red, c.earlierFailure ? std::set<uint32_t>{0} : std::set<uint32_t>{});
+        // With a byte failed before, the count of failed and not attempted bytes
+        // still shows in the status bar.
+        EXPECT_EQ(rig.view.Status(1), c.earlierFailure ? "Nieudanych zapisów:  63" : "2");
+    }
 }
 
 TEST(WriteEeprom, InterfaceUnpluggedMidwayEndsWithTheSummary) {

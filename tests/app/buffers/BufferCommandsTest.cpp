@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
@@ -17,6 +19,7 @@
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
+#include "ImageFile.h"
 
 namespace hc12::testing {
 namespace {
@@ -285,6 +288,179 @@ TEST_F(BufferCommands, AShortWriteLeavesTheOldFileAndTells) {
     EXPECT_EQ(ReadFile(p), (std::vector<uint8_t>{'o', 'l', 'd'}));
     // No temporary file is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(BufferCommands, OnlyRegularFilesAreLoadedOrReplacedAndLinksAreWrittenThrough) {
+    alarm(60);  // a FIFO that held the open would hang here
+    Grid()->model().SetCellByte(5, 0x42);
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& p : {fifo, fs::path("/dev/zero")}) {
+        SCOPED_TRACE(p.string());
+        Load(p, {wxID_OK});
+        EXPECT_EQ(hook.LastMessage().text, "Nie moge otworzyc pliku");
+        EXPECT_EQ(Grid()->count(), 512u);
+        EXPECT_EQ(Grid()->model().GetCellByte(5), 0x42);
+    }
+    hook.AnswerFile(fifo.string());
+    hook.AnswerMessage(wxID_OK);
+    Command(ID_SAVE_FILE);
+    EXPECT_EQ(hook.LastMessage().text, "Nie moge otworzyc pliku");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    alarm(0);
+
+    fs::create_directory(dir / "images");
+    const fs::path real = dir / "images" / "real.bin";
+    { std::ofstream(real, std::ios::binary) << "old"; }
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    fs::create_symlink("images/real.bin", dir / "link.bin");
+    frame->countField()->SetText("8");
+    Save(dir / "link.bin");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.bin"));
+    EXPECT_EQ(ReadFile(real), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0x42, 0, 0}));
+    struct stat st {};
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "images"), fs::directory_iterator()), 1);
+}
+
+// An S-record or HEX file of `bytes` at `address`.
+std::string AddressedText(ImageFormat format, uint32_t address, std::vector<uint8_t> bytes) {
+    AddressedImage image;
+    for (uint8_t b : bytes)
+        image.bytes.push_back({address++, b});
+    const std::vector<uint8_t> text = EncodeAddressedImage(image, format, "x");
+    return std::string(text.begin(), text.end());
+}
+
+TEST_F(BufferCommands, AddressedFilesLandAtTheirAddressesOrAskToMoveTheWindow) {
+    frame->startField()->SetText("0C00");
+    frame->countField()->SetText("64");
+    const auto put = [&](const std::string& name, const std::string& text) {
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary) << text;
+        return p;
+    };
+    // "All files": the extension decides; the type list names the format itself.
+    const fs::path s19 = put("dane.s19", AddressedText(ImageFormat::SRecord, 0x0C10, {1, 2, 3, 4}));
+    const fs::path hex = put("dane.bin", AddressedText(ImageFormat::IntelHex, 0x0C3E, {5, 6}));
+    hook.AnswerFile(s19.string(), wxID_OK, 3);
+    Command(ID_OPEN_FILE);
+    EXPECT_EQ(hook.shown()[0].wildcard.rfind("Obraz binarny (*.*)|*|", 0), 0u)
+        << "raw images stay the first type";
+    EXPECT_EQ(PageName(0), "dane.s19");
+    EXPECT_EQ(Grid()->count(), 64u);
+    EXPECT_EQ(Grid()->start(), 0x0C00u);
+    EXPECT_EQ(Grid()->GetNumberRows(), 4);
+    EXPECT_EQ(Grid()->GetCellValue(1, 0), "01");
+    EXPECT_EQ(Grid()->GetCellValue(1, 3), "04");
+    EXPECT_TRUE(Grid()->model().CellEmpty(0)) << "what the file does not give stays empty";
+    EXPECT_EQ(Status(0), "Wczytano 4  bajtów.");
+    hook.AnswerFile(hex.string(), wxID_OK, 2);
+    Command(ID_OPEN_FILE);
+    EXPECT_EQ(Grid()->GetCellValue(3, 14), "05");
+    EXPECT_TRUE(Grid()->model().CellEmpty(0x10));
+    // The first type reads any file as raw bytes.
+    hook.AnswerFile(s19.string(), wxID_OK, 0);
+    Command(ID_OPEN_FILE);
+    EXPECT_EQ(Grid()->count(), fs::file_size(s19)) << Status(0);
+    EXPECT_EQ(Grid()->GetCellValue(0, 0), "53");  // 'S'
+
+    // Outside the window: No changes nothing, Yes moves the window to the file.
+    frame->countField()->SetText("64");
+    Load(put("dane.bin", "ignored"));  // a raw page again
+    Grid()->model().SetCellByte(0, 0xAA);
+    const fs::path far = put("far.s19", AddressedText(ImageFormat::SRecord, 0x0D01, {7, 8, 9}));
+    hook.AnswerFile(far.string(), wxID_OK, 1);
+    hook.AnswerMessage(wxID_NO);
+    Command(ID_OPEN_FILE);
+    EXPECT_EQ(hook.LastMessage().text,
+              "Adresy w pliku (0D01 - 0D03) nie mieszczą się w oknie bufora (0C00 - 0C06).\n"
+              "Czy przesunąć okno na zakres pliku?");
+    EXPECT_EQ(hook.LastMessage().caption, "Ostrzeżenie");
+    EXPECT_TRUE(hook.LastMessage().style & wxYES_NO);
+    EXPECT_EQ(Grid()->model().GetCellByte(0), 0xAA);
+    EXPECT_EQ(PageName(0), "dane.bin");
+    hook.AnswerFile(far.string(), wxID_OK, 1);
+    hook.AnswerMessage(wxID_YES);
+    Command(ID_OPEN_FILE);
+    EXPECT_EQ(frame->startField()->GetValue(), "0D00");
+    EXPECT_EQ(frame->countField()->GetValue(), "4");
+    EXPECT_EQ(Grid()->start(), 0x0D00u);
+    EXPECT_EQ(Grid()->count(), 4u);
+    EXPECT_TRUE(Grid()->model().CellEmpty(0));
+    EXPECT_EQ(Grid()->GetCellValue(0, 1), "07");
+    EXPECT_EQ(Grid()->GetRowLabelValue(0), "0D00");
+}
+
+TEST_F(BufferCommands, BrokenAddressedFilesLeaveThePageAsItWas) {
+    Grid()->model().SetCellByte(5, 0x42);
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"S00600004844521B\nS1050C100001EE\n", "Niepoprawny plik, linia 2: zła suma kontrolna"},
+        {"S1040C1001DE\nS1040C1002DD\n",
+         "Niepoprawny plik, linia 2: adres 0C10 ma już inną wartość"},
+        {"S20501000001F8\n",
+         "Adresy w pliku (10000 - 10000) nie mieszczą się w żadnym oknie "
+         "bufora!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const fs::path p = dir / "bad.s19";
+        std::ofstream(p, std::ios::binary) << c.text;
+        hook.AnswerFile(p.string(), wxID_OK, 3);
+        hook.AnswerMessage(wxID_OK);
+        Command(ID_OPEN_FILE);
+        EXPECT_EQ(hook.LastMessage().text, c.message);
+        EXPECT_EQ(hook.LastMessage().caption, "Błąd");
+        EXPECT_TRUE(hook.LastMessage().style & wxICON_ERROR);
+        EXPECT_EQ(Grid()->count(), 512u);
+        EXPECT_EQ(Grid()->model().GetCellByte(5), 0x42);
+        EXPECT_EQ(PageName(0), "Buf0");
+    }
+}
+
+TEST_F(BufferCommands, SaveWritesTheChosenFormatWithItsGaps) {
+    frame->startField()->SetText("0C00");
+    frame->countField()->SetText("16");
+    for (uint8_t i : {0, 1, 2, 10})
+        Grid()->model().SetCellByte(i, uint8_t(0xA0 + i));
+    Grid()->model().SetCellByte(20, 0xEE);  // beyond the count: not saved
+    struct Case {
+        const char* name;
+        int type;
+        ImageFormat format;
+    };
+    const Case cases[] = {
+        {"out.s19", 3, ImageFormat::SRecord},
+        {"out.bin", 2, ImageFormat::IntelHex},
+        {"out.hex", 0, ImageFormat::Raw},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path p = dir / c.name;
+        hook.AnswerFile(p.string(), wxID_OK, c.type);
+        Command(ID_SAVE_FILE);
+        if (c.format == ImageFormat::Raw) {
+            EXPECT_EQ(ReadFile(p).size(), 16u);
+            continue;
+        }
+        AddressedImage image;
+        std::string reason;
+        ImageError error;
+        ASSERT_EQ(int(ReadAddressedImage(p, c.format, &image, &reason, &error)),
+                  int(ImageReadResult::Ok))
+            << ImageErrorText(error);
+        EXPECT_EQ(image.bytes,
+                  (std::vector<ImageByte>{
+                      {0x0C00, 0xA0}, {0x0C01, 0xA1}, {0x0C02, 0xA2}, {0x0C0A, 0xAA}}));
+        if (c.format == ImageFormat::SRecord) {
+            EXPECT_EQ(image.header, "out.s19");
+        }
+    }
 }
 
 TEST_F(BufferCommands, SaveLoadRoundTrip) {

@@ -1,5 +1,9 @@
 // The real window against the virtual board on a virtual clock, end to end:
 // connect, read, edit, write and read back on both families.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
@@ -19,9 +23,10 @@ namespace {
 
 class TargetWindow : public ::testing::Test {
   protected:
-    void Open(const std::string& portValue) {
+    // On the virtual clock unless told otherwise (a real port waits in real time).
+    void Open(const std::string& portValue, bool realClock = false) {
         AppOptions options;
-        options.clock = &clock;
+        options.clock = realClock ? nullptr : &clock;
         std::string error;
         EXPECT_TRUE(options.ports.ApplyAssignment("COM1=" + portValue, &error)) << error;
         frame = CreateMainFrame(std::move(options));
@@ -175,6 +180,33 @@ TEST_F(TargetWindow, ChangedOnlyWriteIsAMenuChoiceOffAtStart) {
     EXPECT_TRUE(hook.shown().empty());
 }
 
+// The adapter pulled out during a write: one I/O error box and the lost link, not a
+// box for each reprogramming over the dead link and a failure count after them.
+TEST_F(TargetWindow, AdapterPulledOutDuringAWriteGivesOneBoxOfEachKind) {
+    // Replies: the presence read, the write's read of 0x0012, the first word's
+    // read-back; the adapter is gone when the second word's read-back is due.
+    Open("virtual:quartz=8,unplug=4");
+    ChooseModel("HC912D60x");
+    frame->quartzCombo()->SetSelection(2);
+    Event(wxEVT_COMBOBOX, ID_QUARTZ, 2);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    ASSERT_TRUE(frame->writeButton()->IsEnabled());
+    for (uint32_t i = 0; i < 8; ++i)
+        frame->SetCellByte(i, 0x5A);
+
+    hook.AnswerMessage(wxID_OK);
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+    std::vector<std::string> texts;
+    for (const ShownDialog& shown : hook.shown())
+        texts.push_back(shown.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Wykryto błędy I/O",
+                                               "Utracono połącznie z interfejsem! "}));
+    EXPECT_EQ(Status(0), "Zapisano  2  bajty.");
+    EXPECT_FALSE(frame->writeButton()->IsEnabled());
+    EXPECT_FALSE(frame->gauge());
+}
+
 TEST_F(TargetWindow, PortThatCannotOpenLeavesTheWindowNotConnected) {
     Open("/dev/hc12-no-such-port");
     ChooseModel("HC912D60x");
@@ -183,6 +215,79 @@ TEST_F(TargetWindow, PortThatCannotOpenLeavesTheWindowNotConnected) {
     EXPECT_EQ(hook.LastMessage().text, "Niewłaściwa nazwa portu lub port jest aktywny.");
     EXPECT_EQ(Status(3), "Brak połączenia.");
     EXPECT_EQ(frame->ConnectionState(), kNotConnected);
+}
+
+// A pseudo-terminal plays the adapter behind a device name that stays, as a udev
+// link does: missing, plugged in, pulled out and plugged in again.
+class Adapter {
+  public:
+    Adapter() {
+        char dirTemplate[] = "/tmp/hc12guiXXXXXX";
+        dir_ = mkdtemp(dirTemplate) ? dirTemplate : "";
+        device_ = dir_ + "/ttyUSB0";
+    }
+    ~Adapter() {
+        Unplug();
+        unlink(device_.c_str());
+        rmdir(dir_.c_str());
+    }
+    const std::string& device() const { return device_; }
+    bool PlugIn() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return false;
+        unlink(device_.c_str());
+        return symlink(ptsname(master_), device_.c_str()) == 0;
+    }
+    void Unplug() {
+        if (master_ >= 0)
+            close(master_);
+        master_ = -1;
+    }
+
+  private:
+    std::string dir_, device_;
+    int master_ = -1;
+};
+
+// Connect opens a port that failed to open before (saying so again when it fails
+// again), and a port that hung up is opened afresh by the next choice from the menu.
+TEST_F(TargetWindow, PortIsOpenedAgainAfterAFailedOpenAndAfterAHangUp) {
+    const std::string portError = "Niewłaściwa nazwa portu lub port jest aktywny.";
+    const std::string noInterface = "Nieudane połączenie z interfejsem";
+    Adapter adapter;
+    Open(adapter.device(), /*realClock=*/true);
+    ChooseModel("HC912D60x");
+    frame->quartzCombo()->SetSelection(2);
+    Event(wxEVT_COMBOBOX, ID_QUARTZ, 2);
+
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    EXPECT_EQ(hook.LastMessage().text, portError);
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    EXPECT_EQ(hook.LastMessage().text, portError);
+    EXPECT_EQ(hook.shown().size(), 2u);
+
+    // Plugged in: the port opens; nothing answers on it, so no greeting.
+    ASSERT_TRUE(adapter.PlugIn());
+    hook.Clear();
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    ASSERT_EQ(hook.shown().size(), 1u);
+    EXPECT_EQ(hook.LastMessage().text, noInterface);
+
+    // Pulled out and plugged in again: choosing the port reaches the new adapter.
+    adapter.Unplug();
+    ASSERT_TRUE(adapter.PlugIn());
+    hook.Clear();
+    Event(wxEVT_MENU, ID_COM1);
+    EXPECT_TRUE(hook.shown().empty());
+    hook.AnswerMessage(wxID_OK);
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    ASSERT_EQ(hook.shown().size(), 1u);
+    EXPECT_EQ(hook.LastMessage().text, noInterface);
+    EXPECT_FALSE(frame->readButton()->IsEnabled());
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The Windows command-line program under Wine: the Win32 serial port through a COM
+# port that Wine maps to hc12prog-board's pseudo-terminal (connect, read and a
+# 64-byte write on both families, the board's dump compared), and the virtual board
+# on the virtual clock.
+#
+#   tools/wine-e2e.sh BOARD EXE      (BOARD: hc12prog-board, EXE: hc12prog-cli.exe)
+#
+# Exits 77 (skipped) when Wine or the Windows build is missing, unless
+# HC12_REQUIRE_WINE=1 (tools/test.sh), where that is a failure.
+set -uo pipefail
+board=$1
+exe=$2
+
+skip() {
+  echo "SKIPPED: $*"
+  if [ "${HC12_REQUIRE_WINE:-0}" = 1 ]; then exit 1; fi
+  exit 77
+}
+fail() {
+  echo "FAILED: $*"
+  exit 1
+}
+
+wine=$(command -v wine64 || command -v wine || true)
+[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
+[ -n "$wine" ] || skip "Wine is not installed (tools/install-deps.sh installs wine64)"
+wineserver=$(command -v wineserver || true)
+[ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver ] && wineserver=/usr/lib/wine/wineserver
+[ -n "$wineserver" ] || skip "wineserver not found beside $wine"
+[ -f "$exe" ] || skip "$exe is not built (tools/cross-build-windows.sh builds it)"
+
+work=$(mktemp -d)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+board_pid=""
+cleanup() {
+  if [ -n "$board_pid" ]; then kill "$board_pid" 2>/dev/null; wait "$board_pid" 2>/dev/null; fi
+  "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap "exit 130" INT TERM HUP
+
+# Wine's helper processes inherit the descriptors of whoever starts them: every Wine
+# command writes into files, never into this script's output (a test runner would
+# wait for them otherwise).
+"$wineserver" -p </dev/null >"$work/wineserver.log" 2>&1
+"$wine" wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot"; }
+[ -d "$WINEPREFIX/dosdevices" ] || fail "wineboot made no prefix"
+
+winpath() { echo "Z:${1//\//\\}"; }
+# Runs the program; its messages in $work/err.txt.
+cli() {
+  "$wine" "$exe" "$@" </dev/null >"$work/out.txt" 2>"$work/err.txt"
+}
+
+random_bytes() {  # random_bytes SIZE FILE
+  head -c "$1" /dev/urandom >"$2"
+}
+
+cycle() {  # cycle MODEL BOARD_QUARTZ QUARTZ EEPROM_SIZE
+  local model=$1 board_quartz=$2 quartz=$3 size=$4
+  echo "== COM5 -> hc12prog-board, $model"
+  random_bytes "$size" "$work/preload.bin"
+  rm -f "$work/dump.bin" "$work/board.out"
+  "$board" --image "$work/preload.bin" --dump "$work/dump.bin" "model=$model,quartz=$board_quartz" \
+    >"$work/board.out" 2>"$work/board.err" &
+  board_pid=$!
+  for _ in $(seq 100); do [ -s "$work/board.out" ] && break; sleep 0.05; done
+  local pts
+  pts=$(head -n1 "$work/board.out")
+  [[ "$pts" == /dev/pts/* ]] || { cat "$work/board.err"; fail "hc12prog-board printed no device"; }
+  ln -sfn "$pts" "$WINEPREFIX/dosdevices/com5"
+  local common=(--port COM5 --model "$model" --quartz "$quartz")
+
+  cli "${common[@]}" connect || { cat "$work/err.txt"; fail "$model: connect"; }
+  grep -q "Połączony." "$work/err.txt" || { cat "$work/err.txt"; fail "$model: connect says nothing of the connection"; }
+
+  cli "${common[@]}" --count 128 read "$(winpath "$work/before.bin")" || { cat "$work/err.txt"; fail "$model: read"; }
+  cmp -n 128 "$work/before.bin" "$work/preload.bin" || fail "$model: the read differs from the board's image"
+  [ "$(stat -c %s "$work/before.bin")" = 128 ] || fail "$model: the read file is not 128 bytes"
+
+  random_bytes 64 "$work/image.bin"
+  cli "${common[@]}" --count 64 write "$(winpath "$work/image.bin")" || { cat "$work/err.txt"; fail "$model: write"; }
+  grep -q "Zapisano  64  bajtów." "$work/err.txt" || { cat "$work/err.txt"; fail "$model: write summary"; }
+
+  # What the EEPROM holds now: the image, then the rest of the preload (the write
+  # changes the window's words only; with --full an MC9S12 would be bulk-erased).
+  cp "$work/image.bin" "$work/expected.bin"
+  tail -c +65 "$work/preload.bin" >>"$work/expected.bin"
+  cli "${common[@]}" --count 128 read "$(winpath "$work/back.bin")" || { cat "$work/err.txt"; fail "$model: read back"; }
+  cmp -n 128 "$work/back.bin" "$work/expected.bin" || fail "$model: read back differs from what was written"
+
+  kill "$board_pid"
+  wait "$board_pid" || fail "$model: hc12prog-board ended with an error"
+  board_pid=""
+  cmp "$work/dump.bin" "$work/expected.bin" || fail "$model: the board's EEPROM differs from what was written"
+  echo "   connect, read, 64-byte write, read back: as expected"
+}
+
+cycle HC912D60x 8 8 1024
+cycle MC9S12DT128 16 auto 2048
+
+echo "== virtual board, virtual clock"
+for model in HC912D60x MC9S12DT128; do
+  common=(--port "virtual:model=$model,quartz=8" --virtual-clock --model "$model" --quartz 8)
+  random_bytes 64 "$work/v.bin"
+  cli "${common[@]}" --count 64 write "$(winpath "$work/v.bin")" || { cat "$work/err.txt"; fail "virtual $model: write"; }
+  grep -q "Zapisano  64  bajtów." "$work/err.txt" || { cat "$work/err.txt"; fail "virtual $model: write summary"; }
+  cli "${common[@]}" --count 64 read "$(winpath "$work/vr.bin")" || { cat "$work/err.txt"; fail "virtual $model: read"; }
+  # A fresh virtual board each run: its EEPROM reads erased.
+  head -c 64 /dev/zero | tr '\0' '\377' | cmp - "$work/vr.bin" || fail "virtual $model: read"
+  echo "   $model: write and read"
+done
+echo "PASSED"
