@@ -257,7 +257,8 @@ int Session::ResultOfOperation(bool ok) {
 void Session::NoteSlowAdapter(bool opened, const std::string& portValue) {
     if (!opened || IsVirtualPortValue(portValue))
         return;
-    const std::optional<AdapterLatency> latency = ReadAdapterLatency(portValue);
+    const std::optional<AdapterLatency> latency =
+        ReadAdapterLatency(portValue, environment_.sysfsTtyRoot);
     if (latency && latency->ms > kLatencyTimerGoodMs)
         view_.Note("hc12prog-cli: " + LatencyAdviceLine(portValue, *latency));
 }
