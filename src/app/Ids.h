@@ -25,6 +25,7 @@ enum CommandId : int {
     ID_FIELDS = 6028,
     ID_MODEL = 6029,
     ID_QUARTZ = 6030,
+    ID_CHANGED_ONLY = 6031,
 };
 
 }  // namespace hc12

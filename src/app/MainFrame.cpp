@@ -191,6 +191,9 @@ void MainFrame::BuildMenus() {
     connectionMenu_->Append(ID_CONNECT, U8("&Polacz z MCU"), wxEmptyString);
     connectionMenu_->Append(ID_READ_EEPROM, U8("&Czytaj EEPROM"), wxEmptyString);
     connectionMenu_->Append(ID_WRITE_EEPROM, U8("&Wczytaj EEPROM"), wxEmptyString);
+    // Off at start: a write is the full write unless asked otherwise in this run.
+    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8("&Zapisuj tylko zmienione słowa"),
+                                     wxEmptyString);
     connectionMenu_->AppendSeparator();
     connectionMenu_->AppendRadioItem(ID_COM1, U8("COM 1"), wxEmptyString);
     connectionMenu_->AppendRadioItem(ID_COM2, U8("COM 2"), wxEmptyString);

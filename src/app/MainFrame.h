@@ -137,6 +137,9 @@ class MainFrame : public wxFrame, public TargetView {
     std::unique_ptr<SerialPort> OpenMenuPort(int index);
     // Tell the current port which model is chosen (the virtual board plays it).
     void HintCurrentModel();
+    // Say once in the status bar when a USB adapter holds every reply too long.
+    void NoteSlowAdapter(const std::string& portValue);
+    bool slowAdapterNoted_ = false;
     // Run a menu command as if it was chosen from the menu.
     void ProcessCommand(int id);
     // The text-changed handling of the address fields.

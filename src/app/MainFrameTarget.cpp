@@ -3,10 +3,12 @@
 #include <wx/menu.h>
 
 #include "Ids.h"
+#include "LatencyTimer.h"
 #include "MainFrame.h"
 #include "OperationGuard.h"
 #include "Programmer.h"
 #include "SerialLink.h"
+#include "TargetTexts.h"
 
 namespace hc12 {
 
@@ -29,7 +31,10 @@ void MainFrame::OnReadEeprom(wxCommandEvent&) {
 
 void MainFrame::OnWriteEeprom(wxCommandEvent&) {
     const OperationGuard guard(*this);
-    programmer_->WriteEeprom();
+    if (connectionMenu_->IsChecked(ID_CHANGED_ONLY))
+        programmer_->WriteChangedEeprom();
+    else
+        programmer_->WriteEeprom();
 }
 
 void MainFrame::OnQuartzSelected(wxCommandEvent&) {
@@ -67,9 +72,22 @@ std::unique_ptr<SerialPort> MainFrame::OpenMenuPort(int index) {
     const std::string& value = options_.ports.values[size_t(index)];
     std::unique_ptr<SerialPort> port = options_.openPort ? options_.openPort(value, *options_.clock)
                                                          : OpenPortValue(value, *options_.clock);
-    if (port)
+    if (port) {
         port->HintModel(programmer_->CurrentModel().name);
+        NoteSlowAdapter(value);
+    }
     return port;
+}
+
+void MainFrame::NoteSlowAdapter(const std::string& portValue) {
+    if (slowAdapterNoted_ || portValue.rfind("virtual", 0) == 0)
+        return;
+    const std::optional<AdapterLatency> latency = ReadAdapterLatency(portValue);
+    if (!latency || latency->ms <= kLatencyTimerGoodMs)
+        return;
+    // Once a run: the status bar is no place for a reminder at every connect.
+    slowAdapterNoted_ = true;
+    SetStatusText(1, texts::kSlowAdapter + std::to_string(latency->ms) + " ms");
 }
 
 void MainFrame::HintCurrentModel() {

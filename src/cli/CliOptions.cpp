@@ -135,6 +135,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (!flag())
                 return Fail(name + " takes no value");
             options.virtualClock = true;
+        } else if (name == "--full") {
+            if (!flag())
+                return Fail(name + " takes no value");
+            options.fullWrite = true;
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
                    name == "--start" || name == "--count" || name == "--format") {
             const auto v = value();
@@ -209,6 +213,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     } else {
         return Fail("unknown command \"" + command + "\"");
     }
+    if (options.fullWrite && options.command != Command::Write)
+        return Fail("--full works only with write");
     if (positional.size() < expected)
         return Fail(command + " needs a FILE");
     if (positional.size() > expected)
@@ -225,7 +231,7 @@ std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
            "                    [--yes|--no] COMMAND [FILE]\n"
-           "commands: connect | read FILE | write FILE | verify FILE\n"
+           "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
            "          hc12prog-cli --help for the whole description\n";
 }
 
@@ -242,10 +248,16 @@ std::string HelpText() {
            "  read FILE    read the EEPROM over the address window into FILE; FILE is\n"
            "               replaced only after the whole image was written, and not at\n"
            "               all when the read fails\n"
-           "  write FILE   program the image FILE over the address window, every word\n"
-           "               read back and verified; bytes the file does not give (beyond\n"
-           "               the end of a raw image, gaps of the other formats) keep the\n"
-           "               target's own bytes\n"
+           "  write FILE   program the image FILE over the address window: every word\n"
+           "               is read first, and only the words that differ from the image\n"
+           "               are erased (MC9S12: their 4-byte sector), programmed and\n"
+           "               verified; \"Bez zmian: N\" counts the words left as they were.\n"
+           "               Bytes the file does not give (beyond the end of a raw image,\n"
+           "               gaps of the other formats) keep the target's own bytes\n"
+           "  write --full FILE\n"
+           "               the window's write: the whole EEPROM bulk-erased (MC9S12) or\n"
+           "               every word erased (HC12), then every word programmed and\n"
+           "               verified, changed or not\n"
            "  verify FILE  read the EEPROM and compare it with the bytes FILE gives; every\n"
            "               differing address is printed on standard output with the\n"
            "               expected (file) and the actual (target) byte\n"

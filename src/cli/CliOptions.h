@@ -37,6 +37,8 @@ struct CliOptions {
     std::optional<uint32_t> count;
     Answer answer = Answer::Ask;
     bool virtualClock = false;
+    // write: every word erased and programmed, instead of only the changed ones.
+    bool fullWrite = false;
 };
 
 struct ParseResult {

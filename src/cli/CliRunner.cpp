@@ -8,6 +8,7 @@
 #include "FileTexts.h"
 #include "HexText.h"
 #include "ImageFile.h"
+#include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
@@ -66,6 +67,7 @@ class Session {
     int ResultOfOperation(bool ok);
     std::string CommandName() const;
     void NoteUnstableBytes();
+    void NoteSlowAdapter(bool opened, const std::string& portValue);
 
     const CliOptions& options_;
     std::ostream& out_;
@@ -155,9 +157,12 @@ int Session::Prepare() {
             const int index = MenuPortIndex(portName);
             if (index < 0)
                 return nullptr;
-            if (environment_.openPort)
-                return environment_.openPort(ports_.values[index]);
-            return OpenPortValue(ports_.values[index], *clock_);
+            const std::string& value = ports_.values[index];
+            std::unique_ptr<SerialPort> port = environment_.openPort
+                                                   ? environment_.openPort(value)
+                                                   : OpenPortValue(value, *clock_);
+            NoteSlowAdapter(port != nullptr, value);
+            return port;
         });
     programmer_ = std::make_unique<Programmer>(*link_, view_);
     // Connect opens the port when none was chosen: the one of the command line.
@@ -248,6 +253,16 @@ int Session::ResultOfOperation(bool ok) {
     return ok ? kExitOk : kExitFailed;
 }
 
+// A USB adapter whose latency timer the low-latency request left high.
+void Session::NoteSlowAdapter(bool opened, const std::string& portValue) {
+    if (!opened || IsVirtualPortValue(portValue))
+        return;
+    const std::optional<AdapterLatency> latency =
+        ReadAdapterLatency(portValue, environment_.sysfsTtyRoot);
+    if (latency && latency->ms > kLatencyTimerGoodMs)
+        view_.Note("hc12prog-cli: " + LatencyAdviceLine(portValue, *latency));
+}
+
 // The read shows bytes that never read the same twice in red; name them.
 void Session::NoteUnstableBytes() {
     const PageModel& page = view_.page();
@@ -323,7 +338,8 @@ std::vector<std::pair<uint32_t, uint8_t>> Session::ExpectedBytes() {
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
-    const bool ok = programmer_->WriteEeprom();
+    const bool ok =
+        options_.fullWrite ? programmer_->WriteEeprom() : programmer_->WriteChangedEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");

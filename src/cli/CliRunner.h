@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "CliOptions.h"
 #include "Clock.h"
@@ -21,6 +22,8 @@ namespace hc12::cli {
 struct CliEnvironment {
     Clock* clock = nullptr;
     std::function<std::unique_ptr<SerialPort>(const std::string& portValue)> openPort;
+    // Where Linux shows the serial devices' adapters (their latency timers).
+    std::string sysfsTtyRoot = "/sys/class/tty";
 };
 
 // `out` receives the verify differences; everything else goes to io.err.

@@ -5,6 +5,8 @@
 //   model=NAME          play this model of the model table (default: the model the
 //                       window has chosen, else HC912D60x)
 //   quartz=16|8|4       the target board's quartz in MHz (default 8)
+//   latency=MS          each reply held MS ms (0..255) on top of its wire time, as
+//                       a USB adapter's latency timer holds it (default 0)
 //   no-target           the interface greets, but no target answers behind it
 //   greeting=TEXT       what the interface sends after its reset (default paww)
 //   stray=N             N unasked bytes (0x5A) right after the greeting, or
@@ -80,6 +82,10 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
         if (!ParseNumber(value, 16, &n) || (n != 16 && n != 8 && n != 4))
             return bad();
         o.quartzMhz = int(n);
+    } else if (key == "latency") {
+        if (!ParseNumber(value, 255, &n))
+            return bad();
+        o.latencyMs = uint32_t(n);
     } else if (key == "greeting") {
         o.greeting = value;
     } else if (key == "stray") {

@@ -1,8 +1,9 @@
 // The MC9S12 family: write-once mapping registers (INITRM, INITEE), MEMSIZ0, and the
 // EEPROM module with its clock divider, protection, status and command registers.
 // A command is a word write into the array, a command byte in ECMD and a 1 written
-// to CBEIF; it runs for a while with CCIF clear, and it only erases or programs
-// completely when the EEPROM clock lies in its allowed band.
+// to CBEIF; it runs for the datasheet's time with CBEIF and CCIF clear (any step of a
+// new command meanwhile sets ACCERR), and it only erases or programs completely when
+// the EEPROM clock lies in its allowed band.
 #include <algorithm>
 #include <array>
 
@@ -221,7 +222,11 @@ class S12Target final : public Target {
     }
 
     void WriteArray(uint16_t address, const uint8_t* data, size_t size) {
-        if (!cbeif_ || pviol_ || accerr_)
+        if (!cbeif_) {
+            accerr_ = true;  // a new command while one runs
+            return;
+        }
+        if (pviol_ || accerr_)
             return;
         if (!(regs_[kEclkdiv] & kEdivld) || size != 2 || (address & 1) ||
             sequence_ != Sequence::Idle) {
@@ -235,8 +240,10 @@ class S12Target final : public Target {
     }
 
     void WriteEcmd(uint8_t value) {
-        if (!cbeif_)
+        if (!cbeif_) {
+            accerr_ = true;
             return;
+        }
         regs_[kEcmd] = value;
         const bool known = value == kCmdEraseVerify || value == kCmdProgram ||
                            value == kCmdSectorErase || value == kCmdMassErase;
@@ -255,8 +262,12 @@ class S12Target final : public Target {
             accerr_ = false;
         if (value & kBlank)
             blank_ = false;
-        if (!(value & kCbeif) || !cbeif_)
+        if (!(value & kCbeif))
             return;
+        if (!cbeif_) {
+            accerr_ = true;  // launched while the last command still runs
+            return;
+        }
         if (sequence_ == Sequence::WordWritten)
             accerr_ = true;  // launched without a command
         if (sequence_ != Sequence::CommandWritten || pviol_ || accerr_) {

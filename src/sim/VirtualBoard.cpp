@@ -139,7 +139,7 @@ struct VirtualBoard::Impl {
     void Send(uint8_t value, uint64_t notBeforeUs, uint32_t errors = 0) {
         const uint64_t start = std::max(notBeforeUs, boardLineFreeUs);
         boardLineFreeUs = start + kByteWireUs;
-        inFlight.push_back({value, boardLineFreeUs, errors});
+        inFlight.push_back({value, boardLineFreeUs + uint64_t(options.latencyMs) * 1000, errors});
     }
 
     void SendReply(uint8_t value, uint64_t notBeforeUs) {

@@ -21,6 +21,9 @@ struct BoardOptions {
     std::string model;
     int quartzMhz = 8;          // the target board's quartz: 16, 8 or 4
     bool targetPresent = true;  // false: the interface greets, the target never answers
+    // A USB adapter's latency timer: every byte reaches the PC this much after its
+    // wire time (so each reply is held that long).
+    uint32_t latencyMs = 0;
 
     // Faults.
     std::string greeting = "paww";            // what the interface sends after reset

@@ -34,6 +34,10 @@ class Programmer {
     // Write the current page (or its selected words) into the target's EEPROM and
     // verify every word. False when anything failed or was refused.
     bool WriteEeprom();
+    // The same, but only the words that differ from what the target holds: each
+    // word (MC9S12: each 4-byte sector) is read first and left alone when it holds
+    // the page's bytes already; no bulk erase. Status field 1 ends with "Bez zmian: N".
+    bool WriteChangedEeprom();
 
     // The family sequences (the family is chosen by S12Target()). PrepareEeprom and
     // ProgramWord return false after showing what the chip refused, or without a
@@ -81,6 +85,7 @@ class Programmer {
 
     // Family sequences.
     bool PrepareS12();
+    bool PrepareS12Module();
     bool ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo);
     bool WaitS12CommandComplete();
     bool PrepareHc12();
@@ -99,6 +104,16 @@ class Programmer {
     };
     bool WindowLeavesAddressSpace();
     WordResult WriteOneWord(uint32_t offset, uint16_t address, uint32_t* failedCount);
+
+    // Pieces of the changed-only write. How a step ended: done, stopped after a
+    // message of the target's own (status register), or the link was lost.
+    enum class StepEnd { Done, Stopped, LinkLost };
+    struct WordPlan;
+    StepEnd EraseS12Sector(uint16_t sectorAddress);
+    StepEnd ProgramS12Word(uint16_t address, uint8_t hi, uint8_t lo);
+    // Program, read back, program again up to four more times; bytes that still
+    // differ are counted (and marked red when they are cells of the page).
+    StepEnd ProgramVerified(const WordPlan& word, uint32_t* failedCount);
 
     SerialLink& link_;
     TargetView& view_;

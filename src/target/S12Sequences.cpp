@@ -46,10 +46,11 @@ bool Programmer::WaitS12CommandComplete() {
     return (r & kCcif) != 0;
 }
 
-// A register read over a dead link is no register value: the checks below judge a
-// value only while the link is alive, and a lost link returns false without a message
-// about the chip (the write reports the lost link).
-bool Programmer::PrepareS12() {
+// Protection, clock divider and status checks, before any command. A register read
+// over a dead link is no register value: the checks judge a value only while the
+// link is alive, and a lost link returns false without a message about the chip
+// (the write reports the lost link).
+bool Programmer::PrepareS12Module() {
     WriteByte(kEprot, 0xFF);
     Pause(10);
     uint8_t r = ReadByte(kEprot);
@@ -84,6 +85,13 @@ bool Programmer::PrepareS12() {
         Error(texts::kEstatBeforeErase);
         return false;
     }
+    return true;
+}
+
+bool Programmer::PrepareS12() {
+    if (!PrepareS12Module())
+        return false;
+    uint8_t r = 0;
 
     // Bulk erase, three times over: a dummy word in the EEPROM, the command, start it.
     const uint16_t pageStart = uint16_t(view_.PageStart());

@@ -301,6 +301,32 @@ TEST_F(CliProcess, WriteProgramsBothFamiliesAndKeepsTheTargetBeyondAShortFile) {
     }
 }
 
+// The virtual board starts erased: an image half of FF leaves half its words as they
+// are, unless --full asks for every word.
+TEST_F(CliProcess, WriteChangesOnlyWhatDiffersUnlessFull) {
+    std::vector<uint8_t> data(16, 0xFF);
+    for (size_t i = 0; i < 8; ++i)
+        data[i] = uint8_t(i);
+    const fs::path image = File("half.bin");
+    WriteBytes(image, data);
+    for (const char* model : {"HC912D60x", "MC9S12DT128"}) {
+        SCOPED_TRACE(model);
+        const std::string args =
+            std::string("--virtual-clock --port virtual --model ") + model + " --count 16 write ";
+        Outcome o = Run(args + "'" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  16  bajtów.\nBez zmian: 4\n")) << o.err;
+
+        o = Run(args + "--full '" + image.string() + "'");
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_TRUE(Has(o.err, "Zapisano  16  bajtów.\n")) << o.err;
+        EXPECT_FALSE(Has(o.err, "Bez zmian")) << o.err;
+    }
+    const Outcome o = Run("--virtual-clock --port virtual --model HC12B read --full x.bin");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "--full works only with write")) << o.err;
+}
+
 TEST_F(CliProcess, FailingBytesAskToContinue) {
     std::vector<uint8_t> data(16, 0x00);
     const fs::path image = File("zeros.bin");
@@ -314,13 +340,14 @@ TEST_F(CliProcess, FailingBytesAskToContinue) {
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_TRUE(Has(o.err, question + "hc12prog-cli: answered No (--no)\n")) << o.err;
     // Stopped after the word of offset 4: its failed byte plus the 10 bytes after it.
-    EXPECT_TRUE(Has(o.err, "Zapisano  4  bajtów.\nNieudanych zapisów:  11\n")) << o.err;
+    EXPECT_TRUE(Has(o.err, "Zapisano  4  bajtów.\nBez zmian: 0\nNieudanych zapisów:  11\n"))
+        << o.err;
     EXPECT_TRUE(Has(o.err, "hc12prog-cli: byte at 0C05 not written\n")) << o.err;
 
     o = Run(write + "--yes");
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_TRUE(Has(o.err, "Zapisano  16  bajtów.\n")) << o.err;
-    EXPECT_TRUE(Has(o.err, "Nieudanych zapisów:  1\n")) << o.err;
+    EXPECT_TRUE(Has(o.err, "Bez zmian: 0\nNieudanych zapisów:  1\n")) << o.err;
     EXPECT_TRUE(Has(o.err, "Błąd: Nie udało się zapisać 1komórek\n")) << o.err;
 
     o = Run(write);  // nobody to ask

@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Op { Connect, Read, Write };
+enum class Op { Connect, Read, Write, FullWrite };
 
 // What happens to the link at reply byte `at`: the cable is cut (silence from there
 // on), one line error, or the USB adapter is pulled out (I/O errors, hang-up).
@@ -52,7 +52,10 @@ const char* FaultName(FaultKind kind) {
 }
 
 const char* OpName(Op op) {
-    return op == Op::Connect ? "connect" : op == Op::Read ? "read" : "write";
+    return op == Op::Connect ? "connect"
+           : op == Op::Read  ? "read"
+           : op == Op::Write ? "write"
+                             : "fullWrite";
 }
 
 int ModelIndex(const std::string& name) {
@@ -115,6 +118,7 @@ class Sweep {
         options.quartzIndex = 0;  // Auto: the detection is part of every connect
         if (op != Op::Connect)
             options.count = op == Op::Read ? kReadCount : kWriteCount;
+        options.fullWrite = op == Op::FullWrite;
         options.answer = Answer::Yes;
 
         VirtualClock clock;
@@ -217,7 +221,7 @@ class Sweep {
             ++figures_.wrongImages;
             ADD_FAILURE() << "output file: " << trace;
         }
-        if (op_ == Op::Write && !EepromRight(o)) {
+        if ((op_ == Op::Write || op_ == Op::FullWrite) && !EepromRight(o)) {
             ++figures_.lostData;
             ADD_FAILURE() << "EEPROM: " << trace;
         }
@@ -343,8 +347,9 @@ TEST_P(LinkCutSweep, EveryCutEndsCleanAndTellsTheTruth) {
 INSTANTIATE_TEST_SUITE_P(
     Cli, LinkCutSweep,
     ::testing::Values(SweepCase{"HC912D60x", Op::Connect}, SweepCase{"HC912D60x", Op::Read},
-                      SweepCase{"HC912D60x", Op::Write}, SweepCase{"MC9S12DT128", Op::Connect},
-                      SweepCase{"MC9S12DT128", Op::Read}, SweepCase{"MC9S12DT128", Op::Write}),
+                      SweepCase{"HC912D60x", Op::Write}, SweepCase{"HC912D60x", Op::FullWrite},
+                      SweepCase{"MC9S12DT128", Op::Connect}, SweepCase{"MC9S12DT128", Op::Read},
+                      SweepCase{"MC9S12DT128", Op::Write}, SweepCase{"MC9S12DT128", Op::FullWrite}),
     [](const auto& info) {
         return std::string(OpName(info.param.op)) +
                (IsS12Model(ModelTable()[size_t(ModelIndex(info.param.model))]) ? "McNineS12"

@@ -63,6 +63,24 @@ TEST_F(BoardTest, RepliesTakeWireTimeAndWaitingSleepsOnTheClock) {
     EXPECT_EQ(clock.TickMs() - before, 300u);
 }
 
+// latency=16: the reply comes 16 ms later than its wire time would allow, and is
+// still whole.
+TEST_F(BoardTest, LatencyHoldsEveryReply) {
+    BoardOptions o = Hc12B();
+    o.latencyMs = 16;
+    Make(o);
+    board->Poke(0x0D00, 0x12);
+    board->Poke(0x0D01, 0x34);
+    Start(ConfigFor(8));
+    Send({'L', 0x0D, 0x00});
+    const uint64_t sentUs = clock.NowUs();
+    clock.SleepMs(15);
+    EXPECT_EQ(port->ClearErrors().bytesWaiting, 0u) << "still held by the adapter";
+    EXPECT_EQ(Receive(2), (Bytes{0x12, 0x34}));
+    EXPECT_GE(clock.NowUs() - sentUs, 16000u);
+    EXPECT_LE(clock.NowUs() - sentUs, 17000u);
+}
+
 TEST_F(BoardTest, PurgeDiscardsRepliesAlreadyReceived) {
     Make(Hc12B());
     Start(ConfigFor(8));

@@ -76,6 +76,50 @@ TEST_F(S12Test, ProgramsCompletelyOnlyWithTheEepromClockInBand) {
     }
 }
 
+// Sector erase 4000 and mass erase 20000 cycles of the EEPROM clock: 22 ms and 110 ms
+// at 16 MHz / 88 = 181.8 kHz. Times run from the launch (the last byte of its frame).
+TEST_F(S12Test, EraseCommandsTakeTheDatasheetTimes) {
+    struct Case {
+        uint8_t command;
+        uint32_t busyAtMs, doneAtMs;
+    };
+    for (const Case& c : {Case{0x40, 21, 23}, Case{0x41, 109, 111}}) {
+        SCOPED_TRACE(testing::Message() << "command " << int(c.command));
+        Open(16);
+        WriteByte(kEclkdiv, 0x4A);
+        board->Poke(0x0800, 0x00);
+        Command(0x0800, 0xFF, 0xFF, c.command);
+        const uint64_t launchUs = clock.NowUs();
+        clock.SleepUs(c.busyAtMs * 1000 - (clock.NowUs() - launchUs));
+        EXPECT_EQ(board->Peek(0x0800), 0x00);
+        EXPECT_EQ(ReadByte(kEstat) & kCcif, 0);
+        clock.SleepUs(c.doneAtMs * 1000 - (clock.NowUs() - launchUs));
+        EXPECT_EQ(ReadByte(kEstat), 0xC1);
+        EXPECT_EQ(board->Peek(0x0800), 0xFF);
+    }
+}
+
+// Every step of a new command while one runs is an access error, and the running
+// command still ends as it would have.
+TEST_F(S12Test, ANewCommandWhileOneRunsSetsAccerr) {
+    Open(4);
+    WriteByte(kEclkdiv, 0x15);
+    board->Poke(0x0800, 0x00);
+    board->Poke(0x0804, 0x00);
+    Command(0x0800, 0xFF, 0xFF, 0x40);
+    Command(0x0804, 0xFF, 0xFF, 0x40);  // launched 2 ms into the first erase
+    EXPECT_EQ(ReadByte(kEstat) & (kAccerr | kCcif), kAccerr);
+    clock.SleepMs(30);
+    EXPECT_EQ(ReadByte(kEstat), 0xC1 | kAccerr);
+    EXPECT_EQ(board->Peek(0x0800), 0xFF);
+    EXPECT_EQ(board->Peek(0x0804), 0x00) << "the second sector was never erased";
+
+    WriteByte(kEstat, kAccerr);
+    Command(0x0804, 0xFF, 0xFF, 0x40);
+    WriteByte(kEstat, 0x80);  // launch alone, again while busy
+    EXPECT_EQ(ReadByte(kEstat) & kAccerr, kAccerr);
+}
+
 TEST_F(S12Test, WrongSequenceSetsAccerrUntilCleared) {
     Open(4);
     Command(0x0800, 0x12, 0x34, 0x20);  // ECLKDIV never written

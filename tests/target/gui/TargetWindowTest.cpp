@@ -9,7 +9,9 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/uiaction.h>
 
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
@@ -131,6 +133,51 @@ TEST_F(TargetWindow, LinkLostDuringAReadLocksTheCommands) {
     EXPECT_FALSE(frame->readButton()->IsEnabled());
     EXPECT_FALSE(frame->writeButton()->IsEnabled());
     EXPECT_FALSE(frame->gauge());
+}
+
+// The menu item, chosen from the menu as a user would: a click opens "Plik", the
+// keys go on to the item.
+TEST_F(TargetWindow, ChangedOnlyWriteIsAMenuChoiceOffAtStart) {
+    Open("virtual:quartz=8");
+    wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_CHANGED_ONLY);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(Utf8(item->GetItemLabelText()), "Zapisuj tylko zmienione słowa");
+    EXPECT_TRUE(item->IsCheckable());
+    EXPECT_FALSE(item->IsChecked());
+
+    ChooseModel("HC912D60x");
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    Event(wxEVT_BUTTON, ID_READ_EEPROM);
+    for (uint32_t i = 0; i < 1024; i += 100)
+        frame->SetCellByte(i, 0x42);
+
+    auto toggle = [&] {
+        const bool before = item->IsChecked();
+        frame->Raise();
+        Pump();
+        wxUIActionSimulator sim;
+        const wxRect bar = frame->GetMenuBar()->GetScreenRect();
+        sim.MouseMove(bar.GetPosition() + wxPoint(15, bar.height / 2));
+        Pump();
+        sim.MouseClick();
+        Pump();
+        // Right to "Połączenie", down past "Polacz z MCU", "Czytaj EEPROM" and
+        // "Wczytaj EEPROM" (enabled once connected) to the item, Enter.
+        for (int key : {WXK_RIGHT, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_RETURN}) {
+            sim.Char(key);
+            Pump();
+        }
+        return PumpUntil([&] { return item->IsChecked() != before; });
+    };
+    ASSERT_TRUE(toggle());
+    Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+    EXPECT_EQ(Status(0), "Zapisano  1024  bajtów.");
+    EXPECT_EQ(Status(1), "Bez zmian: 501");
+
+    ASSERT_TRUE(toggle());
+    Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+    EXPECT_EQ(Status(1), "1024") << "the full write again";
+    EXPECT_TRUE(hook.shown().empty());
 }
 
 // The adapter pulled out during a write: one I/O error box and the lost link, not a

@@ -1,0 +1,283 @@
+// The changed-only write of both families against the virtual board.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TargetRig.h"
+
+namespace hc12::testing {
+namespace {
+
+using Frames = std::vector<std::string>;
+
+const char kLinkLost[] = "Utracono połącznie z interfejsem! ";
+
+std::vector<uint8_t> Image(size_t n, uint8_t seed) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = uint8_t(seed + i * 13);
+    return v;
+}
+
+void PutOnBoard(sim::VirtualBoard& board, uint16_t address, const std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i)
+        board.Poke(uint16_t(address + i), bytes[i]);
+}
+
+std::vector<uint8_t> FromBoard(sim::VirtualBoard& board, uint16_t address, size_t n) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = board.Peek(uint16_t(address + i));
+    return v;
+}
+
+// The completion polls of ESTAT vary with the command's time: one entry per run.
+Frames WithoutRepeatedPolls(const Frames& frames) {
+    Frames out;
+    for (const std::string& f : frames)
+        if (!(f == "C 0115" && !out.empty() && out.back() == "C 0115"))
+            out.push_back(f);
+    return out;
+}
+
+std::string WordFrame(uint16_t address, uint8_t hi, uint8_t lo) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "s %04X %02X %02X", address, hi, lo);
+    return buf;
+}
+
+TEST(WriteChanged, HcTwelveReadsEveryWordOnceAndWritesOnlyTheChangedOne) {
+    WriteRig rig("HC912D60x");
+    std::vector<uint8_t> image = Image(16, 0x21);
+    PutOnBoard(rig.board, 0x0C00, image);
+    image[5] = 0x77;
+    rig.view.LoadPage(0x0C00, image);
+    EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+
+    Frames expected = {"U 02",      "C 0012",    "z 0012 01", "z 00F0 FC",
+                       "z 00F1 00", "z 00EE 01", "z 00EF 18"};
+    for (uint16_t a = 0x0C00; a < 0x0C10; a += 2) {
+        expected.push_back("L " + TargetRig::Hex4(a));
+        if (a != 0x0C04)
+            continue;
+        for (const char* f :
+             {"z 00F3 B6", "s 0C04 FF FF", "z 00F3 B7", "z 00F3 B6", "z 00F3 80", "z 00F3 82"})
+            expected.push_back(f);
+        for (const std::string& f :
+             {WordFrame(0x0C04, image[4], 0x77), std::string("z 00F3 83"), std::string("z 00F3 82"),
+              std::string("z 00F3 80"), std::string("L 0C04")})
+            expected.push_back(f);
+    }
+    EXPECT_EQ(rig.NewFrames(), expected);
+    EXPECT_EQ(FromBoard(rig.board, 0x0C00, 16), image);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  16  bajtów.");
+    EXPECT_EQ(rig.view.Status(1), "Bez zmian: 7");
+    EXPECT_TRUE(rig.view.messages.empty());
+    EXPECT_FALSE(rig.view.gaugeRunning());
+    EXPECT_EQ(rig.view.gaugeEndsAtTotal, 1);
+}
+
+TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
+    WriteRig rig("MC9S12DT128");
+    const uint16_t s = rig.start();
+    std::vector<uint8_t> image = Image(16, 0x30);
+    PutOnBoard(rig.board, s, image);
+    image[6] = 0x5A;  // sector s + 4
+    rig.view.LoadPage(s, image);
+    EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+
+    const Frames frames = WithoutRepeatedPolls(rig.NewFrames());
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), "z 0116 41"), 0) << "no bulk erase";
+    const std::string s4 = TargetRig::Hex4(s + 4), s6 = TargetRig::Hex4(s + 6);
+    const Frames sector = {"L " + s4,
+                           "L " + s6,
+                           "s " + s4 + " FF FF",
+                           "z 0116 40",
+                           "z 0115 80",
+                           "C 0115",
+                           WordFrame(uint16_t(s + 4), image[4], image[5]),
+                           "z 0116 20",
+                           "z 0115 80",
+                           "C 0115",
+                           "L " + s4,
+                           WordFrame(uint16_t(s + 6), 0x5A, image[7]),
+                           "z 0116 20",
+                           "z 0115 80",
+                           "C 0115",
+                           "L " + s6,
+                           "L " + TargetRig::Hex4(s + 8)};
+    const auto at = std::search(frames.begin(), frames.end(), sector.begin(), sector.end());
+    EXPECT_NE(at, frames.end()) << ::testing::PrintToString(frames);
+    // Every other word was only read.
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
+                            [](const std::string& f) { return f[0] == 's'; }),
+              3);
+    EXPECT_EQ(FromBoard(rig.board, s, 16), image);
+    EXPECT_EQ(rig.view.Status(1), "Bez zmian: 6");
+    EXPECT_TRUE(rig.view.messages.empty());
+}
+
+// A window that starts and ends in the middle of sectors: the words outside it are
+// erased with their sector and programmed back; empty cells keep the target's byte.
+TEST(WriteChanged, McNineS12HalfCoveredSectorsKeepTheirOtherWord) {
+    WriteRig rig("MC9S12DT128");
+    const uint16_t s = rig.start();
+    PutOnBoard(rig.board, s, {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17});
+    rig.view.LoadPage(uint16_t(s + 2), {0xA2, 0xA3, 0x00, 0xA5});
+    rig.view.ClearCell(2);
+    EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+    EXPECT_EQ(FromBoard(rig.board, s, 8),
+              (std::vector<uint8_t>{0x10, 0x11, 0xA2, 0xA3, 0x14, 0xA5, 0x16, 0x17}));
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(rig.Count(frames, "s " + TargetRig::Hex4(s) + " FF FF"), 1);
+    EXPECT_EQ(rig.Count(frames, "s " + TargetRig::Hex4(s + 4) + " FF FF"), 1);
+    EXPECT_EQ(rig.Count(frames, WordFrame(s, 0x10, 0x11)), 1);
+    EXPECT_EQ(rig.Count(frames, WordFrame(uint16_t(s + 6), 0x16, 0x17)), 1);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  4  bajtów.");
+    EXPECT_EQ(rig.view.Status(1), "Bez zmian: 0");
+
+    // Written again: both sectors hold what the page wants, nothing is erased.
+    EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+    const Frames again = rig.NewFrames();
+    EXPECT_EQ(
+        std::count_if(again.begin(), again.end(), [](const std::string& f) { return f[0] == 's'; }),
+        0);
+    EXPECT_EQ(rig.view.Status(1), "Bez zmian: 2");
+}
+
+TEST(WriteChanged, AStuckByteIsReportedAsInTheFullWrite) {
+    for (const std::string model : {"HC912D60x", "MC9S12DT128"}) {
+        SCOPED_TRACE(model);
+        const bool s12 = model != "HC912D60x";
+        const uint16_t start = s12 ? 0x2000 : 0x0C00;
+        sim::BoardOptions options;
+        options.stuckAddress = uint16_t(start + 3);
+        WriteRig rig(model, options);
+        ASSERT_EQ(rig.start(), start);
+        std::vector<uint8_t> image = Image(64, 0x44);
+        PutOnBoard(rig.board, start, image);
+        image[3] = 0x00;
+        rig.view.LoadPage(start, image);
+        EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+        const Frames frames = rig.NewFrames();
+        EXPECT_EQ(rig.Count(frames, WordFrame(uint16_t(start + 2), image[2], 0x00)), 5);
+        EXPECT_EQ(rig.view.red, (std::set<uint32_t>{3}));
+        EXPECT_EQ(rig.view.Status(0), "Zapisano  64  bajtów.");
+        // The MC9S12 erases the stuck byte's sector, so its other word is written too.
+        const auto& field1 = rig.view.statusHistory[1];
+        ASSERT_GE(field1.size(), 2u);
+        EXPECT_EQ(field1[field1.size() - 2], std::string("Bez zmian: ") + (s12 ? "30" : "31"));
+        EXPECT_EQ(field1.back(), "Nieudanych zapisów:  1");
+        ASSERT_EQ(rig.view.messages.size(), 1u);
+        EXPECT_EQ(rig.view.messages[0].text, "Nie udało się zapisać 1komórek");
+    }
+}
+
+// Failed bytes, then the link lost: its message ends the write, without the failure
+// box after it; the count still goes to field 1.
+TEST(WriteChanged, ALostLinkAfterFailedBytesShowsOneBox) {
+    sim::BoardOptions options;
+    options.stuckAddress = 0x0C01;
+    // Replies: the connect's presence read, the 0x0012 read, the first word's reading
+    // and its five read-backs, the second word's reading; its read-back never comes.
+    options.silentAfterReplyBytes = 1 + 1 + 2 + 5 * 2 + 2;
+    WriteRig rig("HC912D60x", options);
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(64, 0x00));  // one failure: no question
+    EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, kLinkLost);
+    EXPECT_EQ(rig.view.red, (std::set<uint32_t>{1}));
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+    EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  63");
+}
+
+TEST(WriteChanged, SelectionOnlyLeavesTheOtherWordsUnread) {
+    WriteRig rig("HC912D60x");
+    PutOnBoard(rig.board, 0x0C00, std::vector<uint8_t>(16, 0x00));
+    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(16, 0x11));
+    rig.view.selectionOnly = true;
+    rig.view.Select(9);
+    EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+    const Frames frames = rig.NewFrames();
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
+                            [](const std::string& f) { return f[0] == 'L'; }),
+              2);  // read, then verified
+    EXPECT_EQ(FromBoard(rig.board, 0x0C06, 6),
+              (std::vector<uint8_t>{0x00, 0x00, 0x11, 0x11, 0x00, 0x00}));
+}
+
+// The link cut at every reply byte of the write (and a line error at each): the
+// write ends with the lost-link message and no chip message, and every word of the
+// EEPROM holds its old bytes, the new ones, or is erased: none was programmed with
+// bytes that were not asked for.
+TEST(WriteChanged, ALostLinkAnywhereProgramsNoWordWithUnknownBytes) {
+    for (const std::string model : {"HC912D60x", "MC9S12DT128"}) {
+        SCOPED_TRACE(model);
+        const bool s12 = model != "HC912D60x";
+        const uint16_t start = s12 ? 0x2000 : 0x0C00;
+        const std::vector<uint8_t> before = Image(24, 0x05);
+        std::vector<uint8_t> page(before.begin() + 2, before.end() - 2);  // half sectors
+        for (size_t i = 0; i < page.size(); i += 3)
+            page[i] = uint8_t(~page[i]);
+        // Empty cells keep the target's byte: the wanted page has it already.
+        const size_t emptyCells[] = {3, 8, 13};
+        for (size_t i : emptyCells)
+            page[i] = before[i + 2];
+        const uint16_t pageStart = uint16_t(start + 2);
+
+        // How many reply bytes the connect and the whole write take.
+        int64_t connectReplies = 0, writeReplies = 0;
+        {
+            WriteRig rig(model);
+            for (const auto& r : rig.board.FrameLog())
+                connectReplies += r.bytes[0] == 'C' ? 1 : r.bytes[0] == 'L' ? 2 : 0;
+            PutOnBoard(rig.board, start, before);
+            rig.view.LoadPage(pageStart, page);
+            for (size_t i : emptyCells)
+                rig.view.ClearCell(uint32_t(i));
+            ASSERT_TRUE(rig.programmer.WriteChangedEeprom());
+            ASSERT_EQ(FromBoard(rig.board, pageStart, page.size()), page);
+            for (const std::string& f : rig.NewFrames())
+                writeReplies += f[0] == 'C' ? 1 : f[0] == 'L' ? 2 : 0;
+        }
+        ASSERT_GT(writeReplies, 20);
+        for (int64_t cut = 0; cut < writeReplies; ++cut) {
+            for (bool lineError : {false, true}) {
+                SCOPED_TRACE(::testing::Message()
+                             << "reply " << cut << (lineError ? " line error" : ""));
+                sim::BoardOptions options;
+                (lineError ? options.lineErrorAtReplyByte : options.silentAfterReplyBytes) =
+                    connectReplies + cut;
+                WriteRig rig(model, options);
+                ASSERT_TRUE(rig.connected);
+                PutOnBoard(rig.board, start, before);
+                rig.view.LoadPage(pageStart, page);
+                for (size_t i : emptyCells)
+                    rig.view.ClearCell(uint32_t(i));
+                EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+                ASSERT_FALSE(rig.view.messages.empty());
+                EXPECT_EQ(rig.view.messages.back().text, kLinkLost);
+                int lineErrorBoxes = 0;
+                for (const Message& m : rig.view.messages) {
+                    EXPECT_EQ(m.text.find("ESTAT"), std::string::npos) << m.text;
+                    lineErrorBoxes += m.text == "Wykryto błędy w ramce";
+                }
+                EXPECT_EQ(lineErrorBoxes, lineError ? 1 : 0);
+                EXPECT_EQ(rig.view.messages.size(), lineError ? 2u : 1u);
+                EXPECT_FALSE(rig.view.gaugeRunning());
+                const std::vector<uint8_t> after = FromBoard(rig.board, start, before.size());
+                for (size_t i = 0; i < before.size(); i += 2) {
+                    const bool old = after[i] == before[i] && after[i + 1] == before[i + 1];
+                    const bool erased = after[i] == 0xFF && after[i + 1] == 0xFF;
+                    const bool inPage = i >= 2 && i - 2 < page.size();
+                    const bool wanted =
+                        inPage && after[i] == page[i - 2] && after[i + 1] == page[i - 1];
+                    EXPECT_TRUE(old || erased || wanted) << "word at offset " << i;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace hc12::testing
