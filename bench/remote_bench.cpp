@@ -65,7 +65,7 @@ void Measure(const char* name, Clock& clock, const SerialLink::PortOpener& opene
     view.SetCountField("4096");
     programmer.Connect();
     if (!view.commandsEnabled) {
-        std::printf("%-24s connect failed\n", name);
+        std::printf("%-26s connect failed\n", name);
         return;
     }
 
@@ -78,7 +78,7 @@ void Measure(const char* name, Clock& clock, const SerialLink::PortOpener& opene
         us.push_back(std::chrono::duration<double, std::micro>(WallClock::now() - t0).count());
     }
     if (!link.Connected()) {
-        std::printf("%-24s link lost during the exchanges\n", name);
+        std::printf("%-26s link lost during the exchanges\n", name);
         return;
     }
     std::sort(us.begin(), us.end());
@@ -90,7 +90,7 @@ void Measure(const char* name, Clock& clock, const SerialLink::PortOpener& opene
     const bool ok = programmer.ReadEeprom();
     const double read = std::chrono::duration<double>(WallClock::now() - r0).count();
 
-    std::printf("%-24s  %5zu  %8.0f  %8.0f  %8.0f  %8.0f  %9.3f%s\n", name, us.size(), us.front(),
+    std::printf("%-26s  %5zu  %8.0f  %8.0f  %8.0f  %8.0f  %9.3f%s\n", name, us.size(), us.front(),
                 us[us.size() / 2], sum / double(us.size()), us[us.size() * 99 / 100], read,
                 ok ? "" : "  (read failed)");
     std::fflush(stdout);
@@ -111,7 +111,7 @@ int main() {
     std::printf(
         "floor of one exchange on the board: 3 bytes out and 1 back at 261 us, "
         "60 us target access = 1104 us\n");
-    std::printf("%-24s  %5s  %8s  %8s  %8s  %8s  %9s\n", "path", "n", "min", "median", "mean",
+    std::printf("%-26s  %5s  %8s  %8s  %8s  %8s  %9s\n", "path", "n", "min", "median", "mean",
                 "p99", "read 4K");
 
     {
@@ -170,7 +170,7 @@ int main() {
         testing::Ser2netProcess server(ser2net, dirTemplate, board.path(), row.options,
                                        row.accepter);
         if (server.port() == 0) {
-            std::printf("%-24s ser2net did not start: %s\n", row.name, server.log().c_str());
+            std::printf("%-26s ser2net did not start: %s\n", row.name, server.log().c_str());
             continue;
         }
         measureValue(row.name, server.PortValue());
