@@ -1,5 +1,6 @@
 // hc12prog-board: the virtual programming interface on a pseudo-terminal, on the
-// real clock, for any program that opens a serial device by its path.
+// real clock, for any program that opens a serial device by its path; or served
+// over RFC 2217, as a network serial server in front of a board would serve it.
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "BoardFiles.h"
+#include "BoardServer.h"
 #include "BoardSession.h"
 #include "Clock.h"
 #include "PtyLine.h"
@@ -28,13 +30,19 @@ void OnStopSignal(int) {
 }
 
 const char kUsage[] =
-    "usage: hc12prog-board [--link PATH] [--image FILE] [--dump FILE] [OPTIONS]\n"
+    "usage: hc12prog-board [--link PATH | --rfc2217 HOST:PORT] [--image FILE]\n"
+    "                      [--dump FILE] [OPTIONS]\n"
     "\n"
     "Plays the virtual programming interface on a pseudo-terminal until stopped\n"
     "(Ctrl+C, SIGTERM). Prints the device path; open it from the programs, e.g.\n"
     "  hc12prog-cli --port /dev/pts/N --model MC9S12DT128 read eeprom.bin\n"
     "\n"
     "  --link PATH    also make PATH a symbolic link to the device (removed at exit)\n"
+    "  --rfc2217 HOST:PORT\n"
+    "                 serve the board over RFC 2217 (Telnet COM port control) on\n"
+    "                 this numeric address instead of a pseudo-terminal, one client\n"
+    "                 at a time, RTS and purges carried; port 0 takes a free one.\n"
+    "                 Prints the port value, e.g. rfc2217://127.0.0.1:4001\n"
     "  --image FILE   load the EEPROM with FILE (at most the EEPROM's size) first\n"
     "  --dump FILE    write the EEPROM into FILE when stopped\n"
     "  OPTIONS        the board's options as in the port value virtual:OPTIONS,\n"
@@ -42,7 +50,7 @@ const char kUsage[] =
     "                 quartz 8 MHz)\n";
 
 struct Args {
-    std::string link, image, dump, options;
+    std::string link, rfc2217, image, dump, options;
     bool help = false;
 };
 
@@ -58,6 +66,8 @@ std::optional<Args> ParseArgs(int argc, char** argv, std::string* error) {
         }
         if (arg == "--link")
             target = &a.link;
+        else if (arg == "--rfc2217")
+            target = &a.rfc2217;
         else if (arg == "--image")
             target = &a.image;
         else if (arg == "--dump")
@@ -77,7 +87,52 @@ std::optional<Args> ParseArgs(int argc, char** argv, std::string* error) {
         a.options = arg;
         sawOptions = true;
     }
+    if (!a.link.empty() && !a.rfc2217.empty()) {
+        *error = "--link names a pseudo-terminal, which --rfc2217 does not make";
+        return std::nullopt;
+    }
     return a;
+}
+
+struct ListenAddress {
+    std::string host;
+    uint16_t port = 0;
+};
+
+// "HOST:PORT" or "[IPv6]:PORT", port 0 allowed.
+std::optional<ListenAddress> ParseListenAddress(const std::string& text, std::string* error) {
+    ListenAddress a;
+    std::string portText;
+    const size_t colon = text.rfind(':');
+    if (!text.empty() && text[0] == '[') {
+        const size_t close = text.find(']');
+        if (close != std::string::npos && colon == close + 1) {
+            a.host = text.substr(1, close - 1);
+            portText = text.substr(colon + 1);
+        }
+    } else if (colon != std::string::npos && text.find(':') == colon) {
+        a.host = text.substr(0, colon);
+        portText = text.substr(colon + 1);
+    }
+    unsigned long port = 0;
+    bool digits = !portText.empty() && portText.size() <= 5;
+    for (char c : portText) {
+        digits = digits && c >= '0' && c <= '9';
+        port = port * 10 + unsigned(c - '0');
+    }
+    if (a.host.empty() || !digits || port > 65535) {
+        *error = "--rfc2217 expects HOST:PORT with a numeric address, e.g. 127.0.0.1:4001, got \"" +
+                 text + "\"";
+        return std::nullopt;
+    }
+    a.port = uint16_t(port);
+    return a;
+}
+
+std::string PortValue(const ListenAddress& address, uint16_t port) {
+    const bool v6 = address.host.find(':') != std::string::npos;
+    return "rfc2217://" + (v6 ? "[" + address.host + "]" : address.host) + ":" +
+           std::to_string(port);
 }
 
 int Fail(const std::string& text, int status) {
@@ -114,6 +169,21 @@ void Serve(hc12::board::PtyLine& line, hc12::sim::BoardSession& session, const s
     }
 }
 
+// Serves the network until a stop signal arrives (blocked outside the wait).
+void ServeNetwork(hc12::sim::BoardServer& server, const sigset_t& waitMask) {
+    while (!g_stop) {
+        const auto due = server.UsUntilDue();
+        const uint64_t waitUs = due ? *due : 1000000;
+        timespec ts{time_t(waitUs / 1000000), long(waitUs % 1000000) * 1000};
+        std::vector<pollfd> fds;
+        for (intptr_t h : server.WaitHandles())
+            fds.push_back({int(h), POLLIN, 0});
+        if (ppoll(fds.data(), fds.size(), &ts, &waitMask) < 0 && errno != EINTR)
+            break;
+        server.Serve(0);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,19 +200,31 @@ int main(int argc, char** argv) {
         return Fail(error, 2);
     if (!args->dump.empty() && !hc12::board::CanWriteDump(args->dump, &error))
         return Fail(error, 2);
+    std::optional<ListenAddress> listenAddress;
+    if (!args->rfc2217.empty() && !(listenAddress = ParseListenAddress(args->rfc2217, &error)))
+        return Fail(error, 2);
 
     hc12::SteadyClock clock;
     hc12::sim::BoardOptions boardOptions = *options;
-    boardOptions.timePulses = false;  // see BoardOptions: a pty carries no timing
+    boardOptions.timePulses = false;  // see BoardOptions: a pty or a network carries no timing
     hc12::sim::BoardSession session(clock, boardOptions);
     if (!args->image.empty() && !hc12::board::LoadImage(args->image, session.board(), &error))
         return Fail(error, 2);
 
     hc12::board::PtyLine line;
-    if (!line.Open(&error))
-        return Fail(error, 1);
-    if (!args->link.empty() && symlink(line.SlavePath().c_str(), args->link.c_str()) != 0)
-        return Fail("cannot make the link " + args->link + ": " + std::strerror(errno), 1);
+    hc12::sim::BoardServer server(session);
+    std::string servedOn;
+    if (listenAddress) {
+        if (!server.Listen(listenAddress->host, listenAddress->port, &error))
+            return Fail("cannot serve on " + args->rfc2217 + ": " + error, 1);
+        servedOn = PortValue(*listenAddress, server.Port());
+    } else {
+        if (!line.Open(&error))
+            return Fail(error, 1);
+        if (!args->link.empty() && symlink(line.SlavePath().c_str(), args->link.c_str()) != 0)
+            return Fail("cannot make the link " + args->link + ": " + std::strerror(errno), 1);
+        servedOn = line.SlavePath();
+    }
 
     // Stop signals are taken only while waiting, so a stop never cuts a step short.
     sigset_t stopSignals, waitMask;
@@ -157,11 +239,16 @@ int main(int argc, char** argv) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         sigaction(sig, &action, nullptr);
 
-    std::cout << line.SlavePath() << std::endl;
+    std::cout << servedOn << std::endl;
     std::cerr << "hc12prog-board: " << session.board().ModelName() << ", quartz "
-              << options->quartzMhz << " MHz, on " << line.SlavePath() << "\n";
+              << options->quartzMhz << " MHz, on " << servedOn << "\n";
 
-    Serve(line, session, waitMask);
+    if (listenAddress) {
+        ServeNetwork(server, waitMask);
+        server.Close();
+    } else {
+        Serve(line, session, waitMask);
+    }
 
     int status = 0;
     if (!args->link.empty()) {

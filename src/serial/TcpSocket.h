@@ -33,6 +33,9 @@ class TcpSocket {
     // Closes with a reset instead of an orderly end (a peer that crashed).
     void Abort();
     uint16_t LocalPort() const;
+    // The OS's handle (a descriptor on POSIX), for a wait that watches other
+    // things as well.
+    intptr_t NativeHandle() const { return handle_; }
 
     // Sends every byte, waiting for room up to timeoutMs. false when the
     // connection has failed or stayed full.

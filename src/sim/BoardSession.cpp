@@ -40,9 +40,10 @@ void BoardSession::SetRts(bool active) {
     port_->SetRts(active);
 }
 
-size_t BoardSession::ToPc(uint8_t* dest, size_t maxSize) {
-    // Line errors cannot be shown on a byte stream: the byte is lost instead.
-    port_->ClearErrors();
+size_t BoardSession::ToPc(uint8_t* dest, size_t maxSize, uint32_t* lineErrors) {
+    const uint32_t errors = port_->ClearErrors().errors;
+    if (lineErrors != nullptr)
+        *lineErrors |= errors;
     return port_->Read(dest, maxSize);
 }
 

@@ -35,8 +35,10 @@ class BoardSession {
     // board resets on its pulses only, not on quiet.
     void SetRts(bool active);
 
-    // Bytes through the wire by now, at most maxSize.
-    size_t ToPc(uint8_t* dest, size_t maxSize);
+    // Bytes through the wire by now, at most maxSize. Line errors (kCe* bits) go
+    // into *lineErrors where the carrier can report them; otherwise the byte that
+    // had one is simply lost.
+    size_t ToPc(uint8_t* dest, size_t maxSize, uint32_t* lineErrors = nullptr);
     // Microseconds until ToPc or Tick has something to do; nullopt: nothing due.
     std::optional<uint64_t> UsUntilDue();
     // Lets the line's time run: greets when the line has been quiet long enough.

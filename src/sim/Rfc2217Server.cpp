@@ -57,6 +57,14 @@ void Rfc2217Server::Service(uint64_t timeoutUs) {
     }
 }
 
+std::vector<intptr_t> Rfc2217Server::WaitHandles() const {
+    std::vector<intptr_t> handles;
+    for (const TcpSocket* s : {&listener_, &client_})
+        if (s->Valid())
+            handles.push_back(s->NativeHandle());
+    return handles;
+}
+
 void Rfc2217Server::DropClient() {
     client_.Close();
 }

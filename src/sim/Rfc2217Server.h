@@ -47,6 +47,9 @@ class Rfc2217Server : private telnet::Decoder::Sink {
     // served is turned away (closed at once), like a port in use.
     void Service(uint64_t timeoutUs);
     bool HasClient() const { return client_.Valid(); }
+    // What Service waits on, for an owner that waits on other things too and
+    // then calls Service(0).
+    std::vector<intptr_t> WaitHandles() const;
     // Closes the client's connection (the board going away, in tests).
     void DropClient();
     // Stops listening and drops the client.

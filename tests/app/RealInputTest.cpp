@@ -2,6 +2,8 @@
 // display server, reaching the widgets the way a person's input does.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -73,7 +75,9 @@ class RealInput : public ::testing::Test {
     }
 
     void Load(const std::string& name, uint8_t fill) {
-        const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / name;
+        const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) /
+                                                ("hc12_input_" + std::to_string(getpid())) / name;
+        std::filesystem::create_directories(path.parent_path());
         {
             std::ofstream out(path, std::ios::binary);
             for (int i = 0; i < 512; ++i)
@@ -82,6 +86,7 @@ class RealInput : public ::testing::Test {
         hook.AnswerFile(path.string());
         Command(ID_OPEN_FILE);
         std::filesystem::remove(path);
+        std::filesystem::remove(path.parent_path());  // only once it is empty
     }
     std::vector<std::string> PageNames() {
         std::vector<std::string> out;

@@ -22,7 +22,7 @@ class FileSafety : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / ("hc12files_" + std::string(info->name()));
+        dir_ = fs::path(::testing::TempDir()) / ("hc12files_" + std::to_string(getpid()) + "_" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         // A FIFO that blocks an open would hang the test: end it instead.

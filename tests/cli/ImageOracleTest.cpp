@@ -4,6 +4,8 @@
 // through srec_cat, which also checks their checksums.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -45,7 +47,7 @@ class ImageOracle : public ::testing::Test {
             << "srec_cat and objcopy are needed: tools/install-deps.sh installs srecord and "
                "binutils";
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / ("hc12oracle_" + std::string(info->name()));
+        dir_ = fs::path(::testing::TempDir()) / ("hc12oracle_" + std::to_string(getpid()) + "_" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

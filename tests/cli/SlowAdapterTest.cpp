@@ -2,6 +2,8 @@
 // opens the port; a timer of 1 or 2 ms, or none at all, is not worth a line.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,7 +26,8 @@ int HcTwelveIndex() {
 
 // connect through /dev/ttyUSB7 (a virtual board behind it) with the given timer.
 std::string ConnectWithTimer(const std::string& timer) {
-    const fs::path root = fs::path(::testing::TempDir()) / "hc12_sysfs_tty";
+    const fs::path root = fs::path(::testing::TempDir()) /
+                           ("hc12_sysfs_tty_" + std::to_string(getpid()));
     fs::remove_all(root);
     if (!timer.empty()) {
         fs::create_directories(root / "ttyUSB7" / "device");

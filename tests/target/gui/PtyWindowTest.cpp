@@ -3,6 +3,8 @@
 // read, clicked on the real buttons.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <wx/bmpbuttn.h>
 #include <wx/combobox.h>
 #include <wx/uiaction.h>
@@ -29,7 +31,8 @@ void Click(MainFrame* frame, wxWindow* button) {
 }
 
 TEST(PtyWindow, ConnectAndReadThroughTheBoardsDevice) {
-    const fs::path image = fs::path(::testing::TempDir()) / "hc12_pty_window.bin";
+    const fs::path image = fs::path(::testing::TempDir()) /
+                           ("hc12_pty_window_" + std::to_string(getpid()) + ".bin");
     std::vector<uint8_t> preload(1024);
     for (size_t i = 0; i < preload.size(); ++i)
         preload[i] = uint8_t(i * 7 + (i >> 4));
