@@ -25,7 +25,9 @@ std::vector<std::string> LongestStatusTexts(int field) {
                     LoadedStatusText(uint32_t(kMaxFileLength)), LoadedStatusText(1023)};
         case 1:
             return {texts::kFailedWrites + kLongestCount, kLongestCount, CompareSummary(2147483647),
-                    CompareSummary(2)};
+                    CompareSummary(2), texts::kUnchangedWords + kLongestCount,
+                    // an adapter's latency timer goes up to 255 ms
+                    texts::kSlowAdapter + std::string("255 ms")};
         case 3:
             return {"Brak połączenia.", texts::kStatusReset, "Łączenie...", texts::kStatusConnected,
                     // the tools' help texts

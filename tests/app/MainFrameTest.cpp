@@ -84,7 +84,8 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
 
 TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
     // The longest texts each field gets: read and write of a seven-digit window,
-    // the largest load, the failed-write count, the compare summary, the states.
+    // the largest load, the failed-write count, the compare summary, the words a
+    // write left alone, a slow adapter, the states.
     const std::pair<int, std::string> texts[] = {
         {0, "Przeczytano  9999999  bajtów."},
         {0, "Zapisano  9999999  bajtów."},
@@ -93,6 +94,8 @@ TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
         {1, "Nieudanych zapisów:  9999999"},
         {1, CompareSummary(2147483647)},
         {1, CompareSummary(3)},
+        {1, "Bez zmian: 9999999"},
+        {1, "Opóźnienie USB: 255 ms"},
         {3, "Brak połączenia."},
         {3, "Łączenie..."},
         {3, "Połączony."},
