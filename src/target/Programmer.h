@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "ModelTable.h"
@@ -83,10 +84,18 @@ class Programmer {
     Detection DetectQuartz();
     void ReadS12MemoryMap();
 
+    // How a step ended: done, stopped after a message of the target's own (status
+    // register), or the link was lost.
+    enum class StepEnd { Done, Stopped, LinkLost };
+
     // Family sequences.
     bool PrepareS12();
     bool PrepareS12Module();
-    bool ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo);
+    // One command on a word: launched, waited for, its status checked.
+    StepEnd RunS12Command(uint16_t address, uint8_t hi, uint8_t lo, uint8_t command,
+                          const char* failText);
+    StepEnd EraseS12Sector(uint16_t sectorAddress);
+    StepEnd ProgramS12Word(uint16_t address, uint8_t hi, uint8_t lo);
     bool WaitS12CommandComplete();
     bool PrepareHc12();
     void EraseWordHc12(uint16_t address);
@@ -105,12 +114,30 @@ class Programmer {
     bool WindowLeavesAddressSpace();
     WordResult WriteOneWord(uint32_t offset, uint16_t address, uint32_t* failedCount);
 
-    // Pieces of the changed-only write. How a step ended: done, stopped after a
-    // message of the target's own (status register), or the link was lost.
-    enum class StepEnd { Done, Stopped, LinkLost };
+    // Pieces both writes share, in the order they come.
+    struct WriteWindow {
+        uint32_t start = 0;
+        uint32_t count = 0;
+    };
+    // Evens the window and sends the setup frames; nothing when the window is
+    // refused (its message is shown).
+    std::optional<WriteWindow> OpenWrite();
+    // Brings the window's first page into view and starts the gauge at the bytes
+    // to write; returns whether only the selection is written.
+    bool StartWriteGauge(uint32_t count);
+    // After the word at `offset`: the gauge, the grid and the offset in field 1.
+    void ShowWordWritten(uint32_t offset, bool selectionOnly);
+    // At a tenth and a twentieth of the window failed, asks whether to go on;
+    // true when the answer is No.
+    bool StopAfterFailures(uint32_t failedCount, uint32_t count);
+    // The summary: the lost link's message, "written" in field 0, the unchanged
+    // words (changed-only write) and the failed bytes in field 1, and their box.
+    // True when the write went through.
+    bool FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
+                     std::optional<uint32_t> unchanged);
+
+    // Pieces of the changed-only write.
     struct WordPlan;
-    StepEnd EraseS12Sector(uint16_t sectorAddress);
-    StepEnd ProgramS12Word(uint16_t address, uint8_t hi, uint8_t lo);
     // Program, read back, program again up to four more times; bytes that still
     // differ are counted (and marked red when they are cells of the page).
     StepEnd ProgramVerified(const WordPlan& word, uint32_t* failedCount);

@@ -1,4 +1,5 @@
-// EEPROM preparation and word programming of the MC9S12 family.
+// EEPROM preparation, word programming and sector erase of the MC9S12 family.
+// Completion is read from CCIF; a value read over a dead link judges nothing.
 #include <string>
 
 #include "Programmer.h"
@@ -20,6 +21,7 @@ constexpr uint8_t kEstatCheckMask = 0xF4;
 constexpr uint8_t kEstatIdle = 0xC0;
 
 constexpr uint8_t kCmdMassErase = 0x41;
+constexpr uint8_t kCmdSectorErase = 0x40;
 constexpr uint8_t kCmdProgram = 0x20;
 
 // A command completes in well under this; a lost link reads 0 for ever.
@@ -121,10 +123,14 @@ bool Programmer::PrepareS12() {
     return true;
 }
 
-bool Programmer::ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo) {
+// One command on the word at `address`: the word into the command buffer, the
+// command, CBEIF to launch it, then the wait for CCIF and the status check. A status
+// that is not idle shows `failText` with the status value and stops.
+Programmer::StepEnd Programmer::RunS12Command(uint16_t address, uint8_t hi, uint8_t lo,
+                                              uint8_t command, const char* failText) {
     WriteWord(address, hi, lo);
     Pause(10);
-    WriteByte(controlRegister_, kCmdProgram);
+    WriteByte(controlRegister_, command);
     Pause(10);
     Pause(10);
     WriteByte(kEstat, kCbeif);
@@ -134,13 +140,22 @@ bool Programmer::ProgramWordS12(uint16_t address, uint8_t hi, uint8_t lo) {
 
     const uint8_t r = ReadByte(kEstat);
     if (!Alive())
-        return false;
+        return StepEnd::LinkLost;
     if ((r & kEstatCheckMask) != kEstatIdle) {
-        Error(texts::kEstatAfterWord + targetfmt::Hex2(r));
-        return false;
+        Error(failText + targetfmt::Hex2(r));
+        return StepEnd::Stopped;
     }
     Pause(10);
-    return true;
+    return StepEnd::Done;
+}
+
+Programmer::StepEnd Programmer::ProgramS12Word(uint16_t address, uint8_t hi, uint8_t lo) {
+    return RunS12Command(address, hi, lo, kCmdProgram, texts::kEstatAfterWord);
+}
+
+// The changed-only write erases one 4-byte sector at a time (no bulk erase).
+Programmer::StepEnd Programmer::EraseS12Sector(uint16_t sectorAddress) {
+    return RunS12Command(sectorAddress, 0xFF, 0xFF, kCmdSectorErase, texts::kEstatAfterErase);
 }
 
 }  // namespace hc12

@@ -4,6 +4,7 @@
 // write does; the MC9S12 family works per 4-byte sector with no bulk erase, and the
 // word of a sector that the window does not cover is programmed back as it was.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,38 +28,17 @@ namespace {
 constexpr int kMaxReprogrammings = 4;
 constexpr uint32_t kS12SectorSize = 4;
 
-const char* WriteUnit(uint32_t n) {
-    if (n == 1)
-        return texts::kUnitOne;
-    if (n == 2 || n == 3)
-        return texts::kUnitFew;
-    return texts::kUnitMany;
-}
-
 }  // namespace
 
 bool Programmer::WriteChangedEeprom() {
     if (view_.PageCount() == 0)
         return true;
-    // The window in whole words, refused as the full write refuses it.
-    if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
+    const std::optional<WriteWindow> window = OpenWrite();
+    if (!window)
         return false;
-    }
-    EvenAddressWindow();
-    if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
-        return false;
-    }
-    const uint32_t count = view_.PageCount();
-    const uint32_t start = view_.PageStart();
+    const uint32_t count = window->count;
+    const uint32_t start = window->start;
 
-    StartExchanges();
-    controlRegister_ = 0x00F3;
-    view_.ScrollGrid(0);
-    Flush();
-    SendConfigure();
-    ReadByte(0x0012);
     // The MC9S12 preparation without its bulk erase: sectors are erased one by one.
     // A refusal has shown its message; a lost link has not.
     if (!Alive() || !(s12Target_ ? PrepareS12Module() : PrepareHc12()) || !Alive()) {
@@ -67,32 +47,7 @@ bool Programmer::WriteChangedEeprom() {
         return false;
     }
 
-    for (int i = 0; i < 5; ++i)
-        view_.MovePageUp();
-    view_.MovePageDown();
-    Pause(20);
-    Flush();
-
-    const bool selectionOnly = view_.SelectionOnly();
-    uint32_t steps = count;
-    if (selectionOnly) {
-        steps = 0;
-        for (uint32_t i = 0; i < count; ++i)
-            if (view_.CellSelected(i))
-                ++steps;
-    }
-    view_.Progress(int32_t(steps));
-
-    auto wordTail = [&](uint32_t offset) {
-        view_.Progress(0);
-        view_.Progress(0);
-        if (offset % 512 == 0 && offset != 0)
-            view_.MovePageDown();
-        view_.SetStatusText(1, std::to_string(offset + 2));
-        if (!selectionOnly)
-            view_.SelectCell(offset + 1, false);
-        view_.RepaintGrid();
-    };
+    const bool selectionOnly = StartWriteGauge(count);
 
     const uint32_t unitSize = s12Target_ ? kS12SectorSize : 2;
     uint32_t failedCount = 0;
@@ -148,7 +103,7 @@ bool Programmer::WriteChangedEeprom() {
             for (const WordPlan& word : words) {
                 if (word.inPage) {
                     ++unchanged;
-                    wordTail(word.offset);
+                    ShowWordWritten(word.offset, selectionOnly);
                 }
             }
             done = unitEnd;
@@ -187,44 +142,24 @@ bool Programmer::WriteChangedEeprom() {
                     linkLost = true;
                     break;
                 }
-                if (word.inPage && !answeredNo && failedCount != 0 &&
-                    (failedCount == count / 10 || failedCount == count / 20)) {
-                    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                                 texts::kCells + "\n" + texts::kContinue;
-                    answeredNo =
-                        view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
-                                           MsgIcon::Error}) == MsgAnswer::No;
+                if (word.inPage && !answeredNo && StopAfterFailures(failedCount, count)) {
+                    answeredNo = true;
                     stopOffset = word.offset;
                 }
             }
             if (word.inPage)
-                wordTail(word.offset);
+                ShowWordWritten(word.offset, selectionOnly);
         }
         if (!linkLost)
             done = unitEnd;
     }
 
-    if (linkLost)
-        Error(texts::kLinkLostDuring);
     // As in the full write, a No reports the bytes before the word it came at.
     const uint32_t attempted = std::min(done, count);
     const uint32_t n = answeredNo ? stopOffset : attempted;
     if (failedCount > 0)
         failedCount += count - attempted;  // bytes not attempted count as failed
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(n) + WriteUnit(n));
-    view_.Progress(-1);
-    Flush();
-
-    // The failure count, when there is one, follows in the same field: the command
-    // line shows both, the window keeps the count in view (both do not fit there).
-    view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(unchanged));
-    if (failedCount == 0)
-        return !linkLost && Alive();
-    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
-    // After a lost link its message was the end of it: one box, not two.
-    if (!linkLost)
-        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
-    return false;
+    return FinishWrite(n, failedCount, linkLost, unchanged) && Alive();
 }
 
 Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* failedCount) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "FileTexts.h"
 #include "Programmer.h"
 #include "TargetTexts.h"
 
@@ -11,14 +12,6 @@ namespace hc12 {
 namespace {
 
 constexpr int kMaxReprogrammings = 4;
-
-const char* WriteUnit(uint32_t n) {
-    if (n == 1)
-        return texts::kUnitOne;
-    if (n == 2 || n == 3)
-        return texts::kUnitFew;
-    return texts::kUnitMany;
-}
 
 }  // namespace
 
@@ -34,22 +27,21 @@ bool Programmer::WindowLeavesAddressSpace() {
     return evenStart + evenCount > 0x10000;
 }
 
-bool Programmer::WriteEeprom() {
-    if (view_.PageCount() == 0)
-        return true;
+std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     if (WindowLeavesAddressSpace()) {
         Error(texts::kWritePastFfff);
-        return false;
+        return std::nullopt;
     }
     EvenAddressWindow();
     // Whatever the address fields made of the evened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
         Error(texts::kWritePastFfff);
-        return false;
+        return std::nullopt;
     }
-    const uint32_t count = view_.PageCount();
-    const uint32_t start = view_.PageStart();
+    WriteWindow window;
+    window.count = view_.PageCount();
+    window.start = view_.PageStart();
 
     StartExchanges();
     controlRegister_ = 0x00F3;
@@ -57,14 +49,10 @@ bool Programmer::WriteEeprom() {
     Flush();
     SendConfigure();
     ReadByte(0x0012);
+    return window;
+}
 
-    if (!PrepareEeprom()) {
-        // A refusal has shown its message; a lost link has not.
-        if (!Alive())
-            Error(texts::kLinkLostDuring);
-        return false;
-    }
-
+bool Programmer::StartWriteGauge(uint32_t count) {
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
     view_.MovePageDown();
@@ -80,6 +68,68 @@ bool Programmer::WriteEeprom() {
                 ++steps;
     }
     view_.Progress(int32_t(steps));
+    return selectionOnly;
+}
+
+void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
+    view_.Progress(0);
+    view_.Progress(0);
+    if (offset % 512 == 0 && offset != 0)
+        view_.MovePageDown();
+    view_.SetStatusText(1, std::to_string(offset + 2));
+    if (!selectionOnly)
+        view_.SelectCell(offset + 1, false);
+    view_.RepaintGrid();
+}
+
+bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
+    if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
+        return false;
+    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
+                                 texts::kCells + "\n" + texts::kContinue;
+    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+                              MsgIcon::Error}) == MsgAnswer::No;
+}
+
+bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
+                             std::optional<uint32_t> unchanged) {
+    if (linkLost)
+        Error(texts::kLinkLostDuring);
+    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
+                               ByteNoun(written) + ".");
+    view_.Progress(-1);
+    Flush();
+
+    // The failure count, when there is one, follows in the same field: the command
+    // line shows both, the window keeps the count in view (both do not fit there).
+    if (unchanged)
+        view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(*unchanged));
+    if (failedCount == 0)
+        return !linkLost;
+    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
+    // After a lost link its message was the end of it: one box, not two.
+    if (!linkLost)
+        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+    return false;
+}
+
+bool Programmer::WriteEeprom() {
+    if (view_.PageCount() == 0)
+        return true;
+    const std::optional<WriteWindow> window = OpenWrite();
+    if (!window)
+        return false;
+    const uint32_t count = window->count;
+    const uint32_t start = window->start;
+
+    if (!PrepareEeprom()) {
+        // A refusal has shown its message; a lost link has not.
+        if (!Alive())
+            Error(texts::kLinkLostDuring);
+        return false;
+    }
+
+    const bool selectionOnly = StartWriteGauge(count);
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
@@ -100,30 +150,13 @@ bool Programmer::WriteEeprom() {
             linkLost = true;
             break;
         }
-
-        if (result == WordResult::Verified && failedCount != 0 &&
-            (failedCount == count / 10 || failedCount == count / 20)) {
-            const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                         texts::kCells + "\n" + texts::kContinue;
-            if (view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
-                                   MsgIcon::Error}) == MsgAnswer::No) {
-                stoppedAfterWord = true;
-                break;
-            }
+        if (result == WordResult::Verified && StopAfterFailures(failedCount, count)) {
+            stoppedAfterWord = true;
+            break;
         }
-
-        view_.Progress(0);
-        view_.Progress(0);
-        if (offset % 512 == 0 && offset != 0)
-            view_.MovePageDown();
-        view_.SetStatusText(1, std::to_string(offset + 2));
-        if (!selectionOnly)
-            view_.SelectCell(offset + 1, false);
-        view_.RepaintGrid();
+        ShowWordWritten(offset, selectionOnly);
     }
 
-    if (linkLost)
-        Error(texts::kLinkLostDuring);
     const uint32_t n = offset < count ? offset : count;
     // Bytes not attempted count as failed. The word the write stopped at after its
     // question was attempted, and its failed bytes are already counted: counting
@@ -131,17 +164,7 @@ bool Programmer::WriteEeprom() {
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
     if (failedCount > 0)
         failedCount += count - attempted;
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(n) + WriteUnit(n));
-    view_.Progress(-1);
-    Flush();
-
-    if (failedCount == 0)
-        return !linkLost;
-    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
-    // After a lost link its message was the end of it: one box, not two.
-    if (!linkLost)
-        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
-    return false;
+    return FinishWrite(n, failedCount, linkLost, std::nullopt);
 }
 
 // Erase, program and verify the word at `offset`, reprogramming it up to four more
@@ -198,7 +221,9 @@ void Programmer::EraseWord(uint16_t address) {
 }
 
 bool Programmer::ProgramWord(uint16_t address, uint8_t hi, uint8_t lo) {
-    return s12Target_ ? ProgramWordS12(address, hi, lo) : ProgramWordHc12(address, hi, lo);
+    if (s12Target_)
+        return ProgramS12Word(address, hi, lo) == StepEnd::Done;
+    return ProgramWordHc12(address, hi, lo);
 }
 
 }  // namespace hc12
