@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FakeTargetView.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "Programmer.h"
 #include "SerialLink.h"
@@ -21,16 +22,8 @@ using namespace hc12;
 constexpr uint32_t kSize = 4096;
 
 const ModelRecord& Model(const std::string& name) {
-    for (const auto& m : ModelTable())
-        if (m.name == name)
-            return m;
-    return ModelTable()[0];
-}
-
-std::string Hex4(uint32_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-    return buf;
+    const ModelRecord* m = FindModelRecord(name);
+    return m ? *m : ModelTable()[0];
 }
 
 // The image on the board before the write, and the page to write.
@@ -79,7 +72,7 @@ Result Run(const std::string& model, int latencyMs, const Images& im,
     view.quartzText = "16MHz";
     programmer.OnQuartzSelected("16MHz");
     programmer.SetCurrentModel(Model(model));
-    view.SetStartField(Hex4(Model(model).eepromStart));
+    view.SetStartField(FormatHex4(Model(model).eepromStart));
     view.SetCountField(std::to_string(kSize));
     programmer.Connect();
     Result r;
@@ -89,7 +82,7 @@ Result Run(const std::string& model, int latencyMs, const Images& im,
     for (uint32_t i = 0; i < kSize; ++i)
         board.Poke(uint16_t(start + i), im.before[i]);
     view.BuildPage(kSize);
-    view.SetStartField(Hex4(start));
+    view.SetStartField(FormatHex4(start));
     view.SetCountField(std::to_string(kSize));
     for (uint32_t i = 0; i < kSize; ++i)
         view.SetCellByte(i, im.page[i]);

@@ -22,6 +22,7 @@
 
 #include "BoardProcess.h"
 #include "FakeTargetView.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
@@ -41,16 +42,8 @@ constexpr int kExchanges = 1000;
 constexpr auto kExchangeBudget = std::chrono::seconds(10);
 
 const ModelRecord& Model(const std::string& name) {
-    for (const auto& m : ModelTable())
-        if (m.name == name)
-            return m;
-    return ModelTable()[0];
-}
-
-std::string Hex4(uint32_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-    return buf;
+    const ModelRecord* m = FindModelRecord(name);
+    return m ? *m : ModelTable()[0];
 }
 
 void Measure(const char* name, Clock& clock, const SerialLink::PortOpener& opener) {
@@ -61,7 +54,7 @@ void Measure(const char* name, Clock& clock, const SerialLink::PortOpener& opene
     view.quartzText = "8MHz";
     programmer.OnQuartzSelected("8MHz");
     programmer.SetCurrentModel(Model(kModel));
-    view.SetStartField(Hex4(kEepromStart));
+    view.SetStartField(FormatHex4(kEepromStart));
     view.SetCountField("4096");
     programmer.Connect();
     if (!view.commandsEnabled) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FakeTargetView.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "Programmer.h"
 #include "SerialLink.h"
@@ -20,10 +21,8 @@ using namespace hc12;
 using WallClock = std::chrono::steady_clock;
 
 const ModelRecord& Model(const std::string& name) {
-    for (const auto& m : ModelTable())
-        if (m.name == name)
-            return m;
-    return ModelTable()[0];
+    const ModelRecord* m = FindModelRecord(name);
+    return m ? *m : ModelTable()[0];
 }
 
 struct Setup {
@@ -45,13 +44,8 @@ struct Setup {
         return o;
     }
     void Window(uint32_t start, uint32_t count) {
-        view.SetStartField(Hex4(start));
+        view.SetStartField(FormatHex4(start));
         view.SetCountField(std::to_string(count));
-    }
-    static std::string Hex4(uint32_t v) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-        return buf;
     }
     sim::VirtualBoard board;
     testing::FakeTargetView view;

@@ -24,6 +24,13 @@ bool IsPlaceholderModel(const ModelRecord& model) {
     return model.name.find("Model") != std::string::npos;
 }
 
+const ModelRecord* FindModelRecord(std::string_view name) {
+    for (const ModelRecord& row : ModelTable())
+        if (row.name == name)
+            return &row;
+    return nullptr;
+}
+
 bool IsS12Model(const ModelRecord& model) {
     return model.name.find("MC9S12") != std::string::npos;
 }

@@ -24,6 +24,9 @@ bool IsPlaceholderModel(const ModelRecord& model);  // contains "Model"
 bool IsS12Model(const ModelRecord& model);          // contains "MC9S12"
 bool IsHc912DModel(const ModelRecord& model);       // contains "HC912Dx128x" or "HC912D60x"
 
+// The first row of exactly that name, or nullptr.
+const ModelRecord* FindModelRecord(std::string_view name);
+
 // Quartz choices in combo-box order.
 inline constexpr int kQuartzChoiceCount = 4;
 inline constexpr std::array<std::string_view, kQuartzChoiceCount> kQuartzChoices = {

@@ -52,10 +52,8 @@ bool ParseNumber(std::string_view text, uint64_t max, uint64_t* out) {
 }
 
 bool IsKnownModel(const std::string& name) {
-    for (const ModelRecord& row : ModelTable())
-        if (row.name == name && !IsPlaceholderModel(row))
-            return true;
-    return false;
+    const ModelRecord* row = FindModelRecord(name);
+    return row && !IsPlaceholderModel(*row);
 }
 
 // One option; false with an error text.

@@ -56,10 +56,8 @@ int InterfaceClockMhz(uint8_t config) {
 }
 
 const ModelRecord* FindModel(const std::string& name) {
-    for (const ModelRecord& row : ModelTable())
-        if (row.name == name && !IsPlaceholderModel(row))
-            return &row;
-    return nullptr;
+    const ModelRecord* row = FindModelRecord(name);
+    return row && !IsPlaceholderModel(*row) ? row : nullptr;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "BoardSession.h"
 #include "Clock.h"
 #include "FakeTargetView.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
@@ -54,9 +55,7 @@ struct ServedBoard {
                 programmer.SetCurrentModel(m);
         view.quartzText = "8MHz";
         programmer.OnQuartzSelected(view.quartzText);
-        char start[8];
-        std::snprintf(start, sizeof start, "%04X", programmer.CurrentModel().eepromStart);
-        view.SetStartField(start);
+        view.SetStartField(FormatHex4(programmer.CurrentModel().eepromStart));
         view.SetCountField("8");
         programmer.Connect();
         return view.commandsEnabled;

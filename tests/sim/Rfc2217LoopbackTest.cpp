@@ -10,6 +10,7 @@
 
 #include "Clock.h"
 #include "FakeTargetView.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "Programmer.h"
@@ -21,16 +22,9 @@ namespace hc12 {
 namespace {
 
 const ModelRecord& Model(const std::string& name) {
-    for (const auto& m : ModelTable())
-        if (m.name == name)
-            return m;
+    if (const ModelRecord* m = FindModelRecord(name))
+        return *m;
     throw std::runtime_error("no model " + name);
-}
-
-std::string Hex4(uint32_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-    return buf;
 }
 
 struct RemoteRig {
@@ -59,7 +53,7 @@ struct RemoteRig {
         view.quartzText = std::to_string(board.Options().quartzMhz) + "MHz";
         programmer.OnQuartzSelected(view.quartzText);
         programmer.SetCurrentModel(Model(model));
-        view.SetStartField(Hex4(programmer.CurrentModel().eepromStart));
+        view.SetStartField(FormatHex4(programmer.CurrentModel().eepromStart));
         view.SetCountField(std::to_string(programmer.CurrentModel().eepromSize));
         programmer.Connect();
         view.SetCountField(std::to_string(count));

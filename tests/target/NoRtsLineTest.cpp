@@ -98,7 +98,7 @@ struct NoRtsRig {
         programmer.OnQuartzSelected(quartz);
         programmer.SetCurrentModel(Model(model));
         const auto& m = programmer.CurrentModel();
-        view.SetStartField(TargetRig::Hex4(m.eepromStart));
+        view.SetStartField(FormatHex4(m.eepromStart));
         view.SetCountField(std::to_string(m.eepromSize));
         programmer.Connect();
     }
@@ -130,7 +130,7 @@ TEST(NoRtsLine, ConnectReadAndWriteOnBothFamilies) {
         NoRtsRig rig(Board(c.model, c.boardQuartz));
         rig.Connect(c.model, c.quartz);
         ASSERT_TRUE(rig.view.commandsEnabled);
-        ASSERT_EQ(rig.view.startField, TargetRig::Hex4(c.start));
+        ASSERT_EQ(rig.view.startField, FormatHex4(c.start));
 
         // Long idle after the connect: the board may greet, but takes no reset.
         rig.port->Idle(5000000);

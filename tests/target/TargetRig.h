@@ -10,6 +10,7 @@
 
 #include "Clock.h"
 #include "FakeTargetView.h"
+#include "HexText.h"
 #include "ModelTable.h"
 #include "Programmer.h"
 #include "SerialLink.h"
@@ -37,9 +38,8 @@ inline std::string FrameText(const std::vector<uint8_t>& b) {
 }
 
 inline const ModelRecord& Model(const std::string& name) {
-    for (const auto& m : ModelTable())
-        if (m.name == name)
-            return m;
+    if (const ModelRecord* m = FindModelRecord(name))
+        return *m;
     throw std::runtime_error("no model " + name);
 }
 
@@ -66,15 +66,9 @@ struct TargetRig {
     void Connect(const std::string& model) {
         programmer.SetCurrentModel(Model(model));
         const auto& m = programmer.CurrentModel();
-        view.SetStartField(Hex4(m.eepromStart));
+        view.SetStartField(FormatHex4(m.eepromStart));
         view.SetCountField(std::to_string(m.eepromSize));
         programmer.Connect();
-    }
-
-    static std::string Hex4(uint32_t v) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-        return buf;
     }
 
     // Frames logged since the last call of this (or since the start).

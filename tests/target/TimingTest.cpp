@@ -78,7 +78,7 @@ TEST(Timing, HcTwelveHighVoltagePulsesLastTenMillisecondsBeforeTheFrameThatEndsT
 
 TEST(Timing, McNineS12PausesAroundEachCommand) {
     WriteRig rig("MC9S12DT128");
-    const std::string s = TargetRig::Hex4(rig.start());
+    const std::string s = FormatHex4(rig.start());
     rig.view.LoadPage(rig.start(), {0x12, 0x34});
     EXPECT_TRUE(rig.programmer.WriteEeprom());
     const auto log = rig.NewRecords();

@@ -57,7 +57,7 @@ TEST(WriteChanged, HcTwelveReadsEveryWordOnceAndWritesOnlyTheChangedOne) {
     Frames expected = {"U 02",      "C 0012",    "z 0012 01", "z 00F0 FC",
                        "z 00F1 00", "z 00EE 01", "z 00EF 18"};
     for (uint16_t a = 0x0C00; a < 0x0C10; a += 2) {
-        expected.push_back("L " + TargetRig::Hex4(a));
+        expected.push_back("L " + FormatHex4(a));
         if (a != 0x0C04)
             continue;
         for (const char* f :
@@ -88,7 +88,7 @@ TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
 
     const Frames frames = WithoutRepeatedPolls(rig.NewFrames());
     EXPECT_EQ(std::count(frames.begin(), frames.end(), "z 0116 41"), 0) << "no bulk erase";
-    const std::string s4 = TargetRig::Hex4(s + 4), s6 = TargetRig::Hex4(s + 6);
+    const std::string s4 = FormatHex4(s + 4), s6 = FormatHex4(s + 6);
     const Frames sector = {"L " + s4,
                            "L " + s6,
                            "s " + s4 + " FF FF",
@@ -105,7 +105,7 @@ TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
                            "z 0115 80",
                            "C 0115",
                            "L " + s6,
-                           "L " + TargetRig::Hex4(s + 8)};
+                           "L " + FormatHex4(s + 8)};
     const auto at = std::search(frames.begin(), frames.end(), sector.begin(), sector.end());
     EXPECT_NE(at, frames.end()) << ::testing::PrintToString(frames);
     // Every other word was only read.
@@ -129,8 +129,8 @@ TEST(WriteChanged, McNineS12HalfCoveredSectorsKeepTheirOtherWord) {
     EXPECT_EQ(FromBoard(rig.board, s, 8),
               (std::vector<uint8_t>{0x10, 0x11, 0xA2, 0xA3, 0x14, 0xA5, 0x16, 0x17}));
     const Frames frames = rig.NewFrames();
-    EXPECT_EQ(rig.Count(frames, "s " + TargetRig::Hex4(s) + " FF FF"), 1);
-    EXPECT_EQ(rig.Count(frames, "s " + TargetRig::Hex4(s + 4) + " FF FF"), 1);
+    EXPECT_EQ(rig.Count(frames, "s " + FormatHex4(s) + " FF FF"), 1);
+    EXPECT_EQ(rig.Count(frames, "s " + FormatHex4(s + 4) + " FF FF"), 1);
     EXPECT_EQ(rig.Count(frames, WordFrame(s, 0x10, 0x11)), 1);
     EXPECT_EQ(rig.Count(frames, WordFrame(uint16_t(s + 6), 0x16, 0x17)), 1);
     EXPECT_EQ(rig.view.Status(0), "Zapisano  4  bajtów.");

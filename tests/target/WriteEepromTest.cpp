@@ -58,7 +58,7 @@ TEST(WriteEeprom, McNineS12WordIsProgrammedAfterTheBulkErase) {
     Frames frames;
     for (const auto& r : records)
         frames.push_back(FrameText(r.bytes));
-    const std::string s = TargetRig::Hex4(start);
+    const std::string s = FormatHex4(start);
     // Preparation up to the bulk erase, ECLKDIV 0x2B for 8 MHz.
     const Frames head = {"U 02",   "C 0012",    "z 0114 FF", "C 0114",
                          "C 0110", "z 0110 2B", "C 0110",    "C 0115"};
