@@ -28,6 +28,22 @@ void Programmer::Pause(uint32_t ms) {
     link_.clock().SleepMs(ms);
 }
 
+void Programmer::Wait(PaceStep step) {
+    const StepWait& wait = pace_->after(step);
+    if (wait.pauseMs != 0)
+        Pause(wait.pauseMs);
+    if (wait.proof) {
+        ReadByte(controlRegister_);
+        if (!LinkDown())
+            link_.clock().SleepUs(wait.fromProofUs);
+    }
+}
+
+void Programmer::SetWritePaces(const Pace& fullWrite, const Pace& changedWrite) {
+    fullPace_ = fullWrite;
+    changedPace_ = changedWrite;
+}
+
 void Programmer::Flush() {
     link_.Exchange(-1, -1);
 }

@@ -85,18 +85,18 @@ void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
 bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
     if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
         return false;
-    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                 texts::kCells + "\n" + texts::kContinue;
-    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
-                              MsgIcon::Error}) == MsgAnswer::No;
+    const std::string question =
+        texts::kWriteFailed + std::to_string(failedCount) + texts::kCells + "\n" + texts::kContinue;
+    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo, MsgIcon::Error}) ==
+           MsgAnswer::No;
 }
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
     if (linkLost)
         Error(texts::kLinkLostDuring);
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
-                               ByteNoun(written) + ".");
+    view_.SetStatusText(
+        0, texts::kWritePrefix + std::to_string(written) + "  " + ByteNoun(written) + ".");
     view_.Progress(-1);
     Flush();
 
@@ -116,6 +116,7 @@ bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLo
 bool Programmer::WriteEeprom() {
     if (view_.PageCount() == 0)
         return true;
+    pace_ = &fullPace_;
     const std::optional<WriteWindow> window = OpenWrite();
     if (!window)
         return false;
@@ -180,7 +181,7 @@ Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t addres
         return WordResult::LinkLost;
 
     EraseWord(address);
-    Flush();
+    SettleAfterErase();
     if (hi == 0xFF && lo == 0xFF)
         return Alive() ? WordResult::Erased : WordResult::LinkLost;
 

@@ -54,20 +54,19 @@ TEST(WriteChanged, HcTwelveReadsEveryWordOnceAndWritesOnlyTheChangedOne) {
     rig.view.LoadPage(0x0C00, image);
     EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
 
+    // Every word read first; then the changed one erased and programmed, each pulse
+    // after the read of the control register that proves it runs.
     Frames expected = {"U 02",      "C 0012",    "z 0012 01", "z 00F0 FC",
                        "z 00F1 00", "z 00EE 01", "z 00EF 18"};
-    for (uint16_t a = 0x0C00; a < 0x0C10; a += 2) {
+    for (uint16_t a = 0x0C00; a < 0x0C10; a += 2)
         expected.push_back("L " + FormatHex4(a));
-        if (a != 0x0C04)
-            continue;
-        for (const char* f :
-             {"z 00F3 B6", "s 0C04 FF FF", "z 00F3 B7", "z 00F3 B6", "z 00F3 80", "z 00F3 82"})
-            expected.push_back(f);
-        for (const std::string& f :
-             {WordFrame(0x0C04, image[4], 0x77), std::string("z 00F3 83"), std::string("z 00F3 82"),
-              std::string("z 00F3 80"), std::string("L 0C04")})
-            expected.push_back(f);
-    }
+    for (const std::string& f :
+         {std::string("z 00F3 B6"), std::string("s 0C04 FF FF"), std::string("z 00F3 B7"),
+          std::string("C 00F3"), std::string("z 00F3 B6"), std::string("z 00F3 80"),
+          std::string("z 00F3 82"), WordFrame(0x0C04, image[4], 0x77), std::string("z 00F3 83"),
+          std::string("C 00F3"), std::string("z 00F3 82"), std::string("z 00F3 80"),
+          std::string("L 0C04")})
+        expected.push_back(f);
     EXPECT_EQ(rig.NewFrames(), expected);
     EXPECT_EQ(FromBoard(rig.board, 0x0C00, 16), image);
     EXPECT_EQ(rig.view.Status(0), "Zapisano  16  bajtów.");
@@ -89,9 +88,15 @@ TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
     const Frames frames = WithoutRepeatedPolls(rig.NewFrames());
     EXPECT_EQ(std::count(frames.begin(), frames.end(), "z 0116 41"), 0) << "no bulk erase";
     const std::string s4 = FormatHex4(s + 4), s6 = FormatHex4(s + 6);
-    const Frames sector = {"L " + s4,
-                           "L " + s6,
-                           "s " + s4 + " FF FF",
+    // Every word read first, before anything is written.
+    Frames readings;
+    for (uint16_t a = s; a < s + 16; a += 2)
+        readings.push_back("L " + FormatHex4(a));
+    const auto read = std::search(frames.begin(), frames.end(), readings.begin(), readings.end());
+    ASSERT_NE(read, frames.end()) << ::testing::PrintToString(frames);
+    EXPECT_EQ(std::count_if(frames.begin(), read, [](const std::string& f) { return f[0] == 's'; }),
+              0);
+    const Frames sector = {"s " + s4 + " FF FF",
                            "z 0116 40",
                            "z 0115 80",
                            "C 0115",
@@ -104,8 +109,7 @@ TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
                            "z 0116 20",
                            "z 0115 80",
                            "C 0115",
-                           "L " + s6,
-                           "L " + FormatHex4(s + 8)};
+                           "L " + s6};
     const auto at = std::search(frames.begin(), frames.end(), sector.begin(), sector.end());
     EXPECT_NE(at, frames.end()) << ::testing::PrintToString(frames);
     // Every other word was only read.
@@ -178,9 +182,10 @@ TEST(WriteChanged, AStuckByteIsReportedAsInTheFullWrite) {
 TEST(WriteChanged, ALostLinkAfterFailedBytesShowsOneBox) {
     sim::BoardOptions options;
     options.stuckAddress = 0x0C01;
-    // Replies: the connect's presence read, the 0x0012 read, the first word's reading
-    // and its five read-backs, the second word's reading; its read-back never comes.
-    options.silentAfterReplyBytes = 1 + 1 + 2 + 5 * 2 + 2;
+    // Replies: the connect's presence read, the 0x0012 read, the reading of all 32
+    // words, the first word's five programmings (a pulse's proof and a read-back
+    // each), the second word's proof; its read-back never comes.
+    options.silentAfterReplyBytes = 1 + 1 + 32 * 2 + 5 * (1 + 2) + 1;
     WriteRig rig("HC912D60x", options);
     rig.view.LoadPage(0x0C00, std::vector<uint8_t>(64, 0x00));  // one failure: no question
     EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
