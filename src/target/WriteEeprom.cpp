@@ -85,18 +85,18 @@ void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
 bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
     if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
         return false;
-    const std::string question =
-        texts::kWriteFailed + std::to_string(failedCount) + texts::kCells + "\n" + texts::kContinue;
-    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo, MsgIcon::Error}) ==
-           MsgAnswer::No;
+    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
+                                 texts::kCells + "\n" + texts::kContinue;
+    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+                              MsgIcon::Error}) == MsgAnswer::No;
 }
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
     if (linkLost)
         Error(texts::kLinkLostDuring);
-    view_.SetStatusText(
-        0, texts::kWritePrefix + std::to_string(written) + "  " + ByteNoun(written) + ".");
+    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
+                               ByteNoun(written) + ".");
     view_.Progress(-1);
     Flush();
 
