@@ -8,8 +8,8 @@
 //   keeps every frame to the interface's frame time, and a later read proves it.
 // - An HC12 pulse must last 10 ms, counted from a proof that it runs: the reply to
 //   a read sent after the frame that started it (the interface answers in order).
-//   The frame that ends it follows that reply by 10 ms, so the pulse lasts 10 ms
-//   plus the reply's way back (the adapter's latency), never less.
+//   The frame that ends it goes 10 ms after that reply left the interface, so the
+//   pulse lasts 10 ms plus the reply's way back (the adapter's latency), never less.
 // - An MC9S12 command runs until the module sets CCIF: ESTAT is read until it does,
 //   back to back, and nothing else touches the EEPROM meanwhile. A lost link ends
 //   the polling at once (every read is then refused).

@@ -30,7 +30,7 @@ enum class PaceStep : size_t {
 struct StepWait {
     uint32_t pauseMs = 0;  // a fixed pause
     // Read the control register: its reply proves that every frame before it was
-    // carried out. Then wait fromProofUs from that reply.
+    // carried out. Then wait fromProofUs from when that reply began its way back.
     bool proof = false;
     uint32_t fromProofUs = 0;
 };

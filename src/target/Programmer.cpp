@@ -34,8 +34,10 @@ void Programmer::Wait(PaceStep step) {
         Pause(wait.pauseMs);
     if (wait.proof) {
         ReadByte(controlRegister_);
-        if (!LinkDown())
-            link_.clock().SleepUs(wait.fromProofUs);
+        // The reply left the interface a byte's time before it got here at the
+        // earliest, and only after what it proves had been carried out.
+        if (!LinkDown() && wait.fromProofUs > kByteTimeFloorUs)
+            link_.clock().SleepUs(wait.fromProofUs - kByteTimeFloorUs);
     }
 }
 

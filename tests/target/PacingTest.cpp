@@ -63,6 +63,7 @@ TEST(Pacing, AStrictBoardFindsNothingWrongWithEitherWriteAtAnyInterfacePace) {
     const Case cases[] = {
         {"HC912D60x", true, 0, 1, 64, 0},
         {"HC912D60x", true, 1000, 1, 64, 0},
+        {"HC912D60x", false, 0, 0, 1024, 0},  // no latency: the proof comes back soonest
         {"HC912D60x", false, 0, 1, 1024, 0},
         {"HC912D60x", false, 1000, 1, 1024, 0},
         {"HC912D60x", false, 1000, 16, 128, 0},
