@@ -286,3 +286,73 @@ TEST(WriteChanged, ALostLinkAnywhereProgramsNoWordWithUnknownBytes) {
 
 }  // namespace
 }  // namespace hc12::testing
+
+namespace hc12::testing {
+namespace {
+
+// No erase where the word (HC12) or the whole sector (MC9S12) reads FFFF already.
+TEST(WriteChanged, NothingIsErasedThatIsErasedAlready) {
+    for (const std::string model : {"HC912D60x", "MC9S12DT128"}) {
+        SCOPED_TRACE(model);
+        WriteRig rig(model);
+        const uint16_t s = rig.start();
+        // Word 0 holds data, words 1 to 3 are erased; every word changes.
+        PutOnBoard(rig.board, s, {0x10, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        const std::vector<uint8_t> page = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
+        rig.view.LoadPage(s, page);
+        EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+        EXPECT_EQ(FromBoard(rig.board, s, 8), page);
+        std::vector<std::string> erased;
+        for (const std::string& f : rig.NewFrames())
+            if (f[0] == 's' && f.compare(f.size() - 5, 5, "FF FF") == 0)
+                erased.push_back(f.substr(2, 4));
+        // HC12: only word 0; MC9S12: only the sector of words 0 and 1.
+        EXPECT_EQ(erased, std::vector<std::string>{FormatHex4(s)});
+    }
+}
+
+// The MC9S12 takes one mass erase where most of its EEPROM changes, sectors where
+// little does, and none where all is erased already; the words outside the window
+// hold what they held.
+TEST(WriteChanged, McNineS12ErasesAllAtOnceOnlyWhereThatIsQuicker) {
+    struct Case {
+        const char* name;
+        uint32_t count;         // the window, from the EEPROM's start
+        uint32_t changedEvery;  // one word in this many changes (1: every word)
+        bool erasedBefore;      // the EEPROM held nothing
+        int erase;              // the erase command taken; 0: none
+    };
+    const Case cases[] = {
+        {"all of it changes", 2048, 1, false, 0x41},
+        {"three quarters change", 1536, 1, false, 0x41},
+        {"a word in 32 changes", 2048, 32, false, 0x40},
+        {"written into an erased EEPROM", 2048, 1, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteRig rig("MC9S12DT128");
+        const uint16_t s = rig.start();
+        const uint32_t size = rig.board.EepromSize();
+        std::vector<uint8_t> before = Image(size, 0x05);
+        if (c.erasedBefore)
+            std::fill(before.begin(), before.end(), 0xFF);
+        PutOnBoard(rig.board, s, before);
+        std::vector<uint8_t> page(before.begin(), before.begin() + c.count);
+        for (uint32_t i = 0; i < c.count; i += 2 * c.changedEvery)
+            page[i] = uint8_t(~Image(size, 0x05)[i]);
+        rig.view.LoadPage(s, page);
+        EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+        std::vector<uint8_t> expected = before;
+        std::copy(page.begin(), page.end(), expected.begin());
+        EXPECT_EQ(FromBoard(rig.board, s, size), expected);
+        std::set<int> erases;
+        for (const auto& command : rig.board.CommandLog())
+            if (command.command != 0x20)
+                erases.insert(command.command);
+        EXPECT_EQ(erases, c.erase ? std::set<int>{c.erase} : std::set<int>{});
+        EXPECT_TRUE(rig.view.messages.empty());
+    }
+}
+
+}  // namespace
+}  // namespace hc12::testing
