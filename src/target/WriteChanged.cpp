@@ -304,7 +304,8 @@ void Programmer::ChangedWriter::WriteAfterMassErase(uint32_t eepromStart, uint32
         return;
     }
     for (WordPlan* word : all) {
-        if (answeredNo_ && word->inPage) {
+        const bool afterNo = answeredNo_;
+        if (afterNo && word->inPage) {
             // After a No the rest of the window is not written: it gets back what it
             // held, like every other word that the erase took. Its bytes count as not
             // attempted already.
@@ -329,7 +330,8 @@ void Programmer::ChangedWriter::WriteAfterMassErase(uint32_t eepromStart, uint32
         }
         if (word->inPage)
             p_.ShowWordWritten(word->offset, selectionOnly_);
-        if (InWindow(word->address) && !answeredNo_)
+        // The word a No came at was attempted, as in the full write.
+        if (InWindow(word->address) && !afterNo)
             done_ = word->address - start_ + 2;
     }
     if (!answeredNo_)

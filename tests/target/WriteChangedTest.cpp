@@ -356,3 +356,50 @@ TEST(WriteChanged, McNineS12ErasesAllAtOnceOnlyWhereThatIsQuicker) {
 
 }  // namespace
 }  // namespace hc12::testing
+
+namespace hc12::testing {
+namespace {
+
+// A No after a mass erase ends the write, and every word the erase took but the
+// write did not get to is programmed back with what it held: none gets the page's
+// bytes after the No. (An EEPROM clock out of its band makes every byte fail.)
+TEST(WriteChanged, ANoAfterAMassEraseProgramsTheRestBackAsItWas) {
+    sim::BoardOptions options;
+    options.eclkdivLocked = 0x8A;  // 8 MHz / 11: far above 200 kHz
+    WriteRig rig("MC9S12DT128", options);
+    const uint16_t s = rig.start();
+    const std::vector<uint8_t> before = Image(2048, 0x05);
+    PutOnBoard(rig.board, s, before);
+    std::vector<uint8_t> page(before);
+    for (uint8_t& b : page)
+        b = uint8_t(~b);
+    rig.view.LoadPage(s, page);
+    rig.view.answers = {MsgAnswer::No};
+    EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+    ASSERT_FALSE(rig.board.CommandLog().empty());
+    EXPECT_EQ(rig.board.CommandLog().front().command, 0x41);
+
+    ASSERT_GE(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(rig.view.messages[0].text, "Nie udało się zapisać 102komórek\nCzy kontynuować?");
+    const std::string status = rig.view.Status(0);
+    ASSERT_EQ(status.rfind("Zapisano  ", 0), 0u) << status;
+    const uint32_t stop = uint32_t(std::stoul(status.substr(10)));
+    EXPECT_GT(stop, 0u);
+    EXPECT_LT(stop, 2048u);
+    EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  " + std::to_string(102 + 2048 - stop - 2));
+
+    int restored = 0;
+    for (const std::string& f : rig.NewFrames()) {
+        if (f[0] != 's' || f.compare(f.size() - 5, 5, "FF FF") == 0)
+            continue;
+        const uint32_t offset = uint32_t(std::stoul(f.substr(2, 4), nullptr, 16)) - s;
+        const std::vector<uint8_t>& wanted = offset <= stop ? page : before;
+        EXPECT_EQ(f, WordFrame(uint16_t(s + offset), wanted[offset], wanted[offset + 1]));
+        restored += offset > stop;
+    }
+    EXPECT_GT(restored, 0);
+}
+
+}  // namespace
+}  // namespace hc12::testing
