@@ -36,9 +36,10 @@ class Programmer {
     // Write the current page (or its selected words) into the target's EEPROM and
     // verify every word. False when anything failed or was refused.
     bool WriteEeprom();
-    // The same, but only the words that differ from what the target holds: each
-    // word (MC9S12: each 4-byte sector) is read first and left alone when it holds
-    // the page's bytes already; no bulk erase. Status field 1 ends with "Bez zmian: N".
+    // The same, but only the words that differ from what the target holds, at the
+    // chip's pace: every word is read first and left alone when it holds the page's
+    // bytes already; an MC9S12 erases the sectors that change, or all of it at once
+    // where that is quicker (WriteChanged.cpp). Status field 1 ends with "Bez zmian: N".
     bool WriteChangedEeprom();
 
     // The family sequences (the family is chosen by S12Target()). PrepareEeprom and
