@@ -19,7 +19,7 @@ const char* ReadUnit(uint32_t n) {
 }  // namespace
 
 bool Programmer::ReadEeprom() {
-    EvenAddressWindow();
+    WidenToWholeWords(/*keepCells=*/false);
     Pause(1);
     const uint32_t count = view_.PageCount();
     const uint32_t start = view_.PageStart();
