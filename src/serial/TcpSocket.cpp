@@ -340,6 +340,21 @@ bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs) {
     return done == size;
 }
 
+long TcpSocket::SendSome(const uint8_t* data, size_t size) {
+    if (!Valid())
+        return -1;
+    for (;;) {
+        const auto n =
+            send(ToNative(handle_), reinterpret_cast<const char*>(data), int(size), kSendFlags);
+        if (n >= 0)
+            return long(n);
+        const int err = LastError();
+        if (Interrupted(err))
+            continue;
+        return WouldBlock(err) ? 0 : -1;
+    }
+}
+
 long TcpSocket::Receive(uint8_t* dest, size_t maxSize) {
     if (!Valid())
         return -1;

@@ -40,6 +40,9 @@ class TcpSocket {
     // Sends every byte, waiting for room up to timeoutMs. false when the
     // connection has failed or stayed full.
     bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs);
+    // Sends what fits now, without waiting: the count sent (maybe 0), -1 when the
+    // connection has failed.
+    long SendSome(const uint8_t* data, size_t size);
     // What has arrived, without waiting: the count (> 0), 0 when nothing is
     // waiting, -1 when the peer has closed the connection or it failed.
     long Receive(uint8_t* dest, size_t maxSize);
