@@ -371,6 +371,19 @@ long TcpSocket::Receive(uint8_t* dest, size_t maxSize) {
     }
 }
 
+bool TcpSocket::PeerHungUp() const {
+    if (!Valid())
+        return true;
+#ifdef POLLRDHUP
+    pollfd pfd{};
+    pfd.fd = ToNative(handle_);
+    pfd.events = POLLRDHUP;
+    return PollNative(&pfd, 1, 0) > 0 && (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+#else
+    return false;
+#endif
+}
+
 bool TcpSocket::WaitReadable(std::initializer_list<const TcpSocket*> sockets, uint64_t timeoutUs) {
     std::vector<pollfd> fds;
     for (const TcpSocket* s : sockets) {

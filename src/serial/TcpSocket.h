@@ -47,6 +47,11 @@ class TcpSocket {
     // waiting, -1 when the peer has closed the connection or it failed.
     long Receive(uint8_t* dest, size_t maxSize);
 
+    // Whether the peer has closed its end (or the connection failed), even while
+    // what it sent before is still waiting to be read. Where the system cannot
+    // tell, false until a read finds the end.
+    bool PeerHungUp() const;
+
     // Waits up to timeoutUs until one of the sockets can be read (data, a
     // waiting connection, or a close that Receive will report). Invalid sockets
     // are left out. true when one can.
