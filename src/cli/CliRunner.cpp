@@ -82,6 +82,7 @@ class Session {
     std::unique_ptr<Clock> ownClock_;
     Clock* clock_ = nullptr;
     std::unique_ptr<SerialLink> link_;
+    std::string openError_;  // why the port did not open
     std::unique_ptr<Programmer> programmer_;
 };
 
@@ -159,9 +160,10 @@ int Session::Prepare() {
             if (index < 0)
                 return nullptr;
             const std::string& value = ports_.values[index];
+            openError_.clear();
             std::unique_ptr<SerialPort> port = environment_.openPort
                                                    ? environment_.openPort(value)
-                                                   : OpenPortValue(value, *clock_);
+                                                   : OpenPortValue(value, *clock_, &openError_);
             NoteSlowAdapter(port != nullptr, value);
             return port;
         });
@@ -219,8 +221,12 @@ int Session::Connect() {
     programmer_->Connect();
     if (!view_.ConnectAttempted())
         return kExitUsage;  // no model chosen
-    if (!view_.ShownConnected())
+    if (!view_.ShownConnected()) {
+        // The window's box does not say why the port did not open; this line does.
+        if (!openError_.empty())
+            view_.Note("hc12prog-cli: " + openError_);
         return kExitNoConnection;
+    }
     if (options_.start)
         view_.page().set_start(*options_.start);
     if (options_.count)

@@ -60,7 +60,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         : address_(std::move(address)), negotiation_(FreshNegotiation()) {}
 
     bool Connect(std::string* error) {
-        Drop();
+        Drop("");
         negotiation_ = FreshNegotiation();
         decoder_ = telnet::Decoder();
         received_.clear();
@@ -77,7 +77,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         negotiation_.RequestLocal(telnet::kOptComPort, out);
         if (!Send(out)) {
             if (error != nullptr)
-                *error = "the server closed the connection";
+                *error = LostText();
             return false;
         }
         // The settings mean something only once the server has taken up COM port
@@ -95,13 +95,13 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         }
         if (!socket_.Valid()) {
             if (error != nullptr)
-                *error = "the server closed the connection";
+                *error = LostText();
             return false;
         }
         SendSettings();
         if (!socket_.Valid()) {
             if (error != nullptr)
-                *error = "the server closed the connection";
+                *error = LostText();
             return false;
         }
         return true;
@@ -215,8 +215,9 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         std::vector<uint8_t> out = std::move(replies_);
         replies_.clear();
         out.insert(out.end(), bytes.begin(), bytes.end());
-        if (!socket_.SendAll(out.data(), out.size(), kSendTimeoutMs)) {
-            Drop();
+        std::string why;
+        if (!socket_.SendAll(out.data(), out.size(), kSendTimeoutMs, &why)) {
+            Drop(why);
             return false;
         }
         return true;
@@ -229,7 +230,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
             return;
         const long n = socket_.SendSome(replies_.data(), replies_.size());
         if (n < 0 || (n == 0 && replies_.size() > kMaxPendingReplies)) {
-            Drop();
+            Drop("the server takes nothing");
             return;
         }
         replies_.erase(replies_.begin(), replies_.begin() + n);
@@ -241,11 +242,12 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         size_t taken = 0;
         while (socket_.Valid() && received_.size() < kReceiveLimit && taken < kPumpBudget) {
             const size_t room = std::min(kReceiveLimit - received_.size(), kPumpBudget - taken);
-            const long n = socket_.Receive(buffer, std::min(sizeof buffer, room));
+            std::string why;
+            const long n = socket_.Receive(buffer, std::min(sizeof buffer, room), &why);
             if (n == 0)
                 break;
             if (n < 0) {
-                Drop();
+                Drop(why);
                 break;
             }
             taken += size_t(n);
@@ -255,7 +257,16 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     }
 
     // The connection is gone: reported as an I/O error from now on.
-    void Drop() { socket_.Close(); }
+    void Drop(std::string why) {
+        socket_.Close();
+        lostBecause_ = std::move(why);
+    }
+    // Why the connection went, for an open that failed.
+    std::string LostText() const {
+        if (lostBecause_.empty() || lostBecause_ == "closed")
+            return "the server closed the connection";
+        return "the connection failed: " + lostBecause_;
+    }
 
     // Whether the connection still stands, as far as can be told without waiting.
     bool Alive() {
@@ -287,6 +298,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     std::deque<uint8_t> received_;
     std::vector<uint8_t> replies_;
     uint32_t pendingErrors_ = 0;
+    std::string lostBecause_;
 };
 
 }  // namespace

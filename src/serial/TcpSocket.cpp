@@ -321,7 +321,7 @@ uint16_t TcpSocket::LocalPort() const {
     return 0;
 }
 
-bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs) {
+bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why) {
     size_t done = 0;
     while (done < size && Valid()) {
         const auto n = send(ToNative(handle_), reinterpret_cast<const char*>(data + done),
@@ -333,8 +333,15 @@ bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs) {
         const int err = LastError();
         if (n < 0 && Interrupted(err))
             continue;
-        if (n < 0 && WouldBlock(err) && WaitOne(ToNative(handle_), POLLOUT, int(timeoutMs)) > 0)
-            continue;
+        if (n < 0 && WouldBlock(err)) {
+            if (WaitOne(ToNative(handle_), POLLOUT, int(timeoutMs)) > 0)
+                continue;
+            if (why != nullptr)
+                *why = "the peer takes nothing";
+            return false;
+        }
+        if (why != nullptr)
+            *why = ErrorText(err);
         return false;
     }
     return done == size;
@@ -355,19 +362,26 @@ long TcpSocket::SendSome(const uint8_t* data, size_t size) {
     }
 }
 
-long TcpSocket::Receive(uint8_t* dest, size_t maxSize) {
+long TcpSocket::Receive(uint8_t* dest, size_t maxSize, std::string* why) {
     if (!Valid())
         return -1;
     for (;;) {
         const auto n = recv(ToNative(handle_), reinterpret_cast<char*>(dest), int(maxSize), 0);
         if (n > 0)
             return long(n);
-        if (n == 0)
+        if (n == 0) {
+            if (why != nullptr)
+                *why = "closed";
             return -1;  // orderly close by the peer
+        }
         const int err = LastError();
         if (Interrupted(err))
             continue;
-        return WouldBlock(err) ? 0 : -1;
+        if (WouldBlock(err))
+            return 0;
+        if (why != nullptr)
+            *why = ErrorText(err);
+        return -1;
     }
 }
 

@@ -38,14 +38,15 @@ class TcpSocket {
     intptr_t NativeHandle() const { return handle_; }
 
     // Sends every byte, waiting for room up to timeoutMs. false when the
-    // connection has failed or stayed full.
-    bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs);
+    // connection has failed or stayed full; `why` then says which.
+    bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why = nullptr);
     // Sends what fits now, without waiting: the count sent (maybe 0), -1 when the
     // connection has failed.
     long SendSome(const uint8_t* data, size_t size);
     // What has arrived, without waiting: the count (> 0), 0 when nothing is
-    // waiting, -1 when the peer has closed the connection or it failed.
-    long Receive(uint8_t* dest, size_t maxSize);
+    // waiting, -1 when the peer has closed the connection or it failed; `why` then
+    // says which ("closed" for an orderly close, else the system's text).
+    long Receive(uint8_t* dest, size_t maxSize, std::string* why = nullptr);
 
     // Whether the peer has closed its end (or the connection failed), even while
     // what it sent before is still waiting to be read. Where the system cannot

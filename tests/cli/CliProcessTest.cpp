@@ -12,11 +12,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Clock.h"
 #include "SerialPortServer.h"
+#include "TcpSocket.h"
 #include "VirtualBoard.h"
 
 namespace {
@@ -126,10 +129,75 @@ TEST_F(CliProcess, NoModelIsRefusedAsInTheWindow) {
     EXPECT_EQ(o.err, "Ostrzeżenie: Wybierz model mikrokontrolera!\n");
 }
 
-TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnection) {
-    const Outcome o = Run("--port /nonexistent/tty --model HC912D60x connect");
-    EXPECT_EQ(o.status, 3);
-    EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n")) << o.err;
+// A server on 127.0.0.1 that takes one connection and ends it at once, closed or
+// reset; or, when told so, nothing listening on its port at all.
+class ShortServer {
+  public:
+    enum class End { Refuse, Close, Reset };
+    explicit ShortServer(End end) {
+        std::string error;
+        listener_ = hc12::TcpSocket::Listen("127.0.0.1", 0, &error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+        port_ = listener_.LocalPort();
+        if (end == End::Refuse) {
+            listener_.Close();
+            return;
+        }
+        thread_ = std::thread([this, end] {
+            hc12::TcpSocket conn;
+            for (int i = 0; i < 200 && !conn.Valid(); ++i) {
+                hc12::TcpSocket::WaitReadable({&listener_}, 50000);
+                conn = listener_.Accept();
+            }
+            // What the client asks first has come: the end meets its negotiation.
+            // Read, so that the close is an orderly one (unread bytes would reset it).
+            hc12::TcpSocket::WaitReadable({&conn}, 2000000);
+            uint8_t asked[256];
+            conn.Receive(asked, sizeof asked);
+            if (end == End::Reset)
+                conn.Abort();
+            else
+                conn.Close();
+        });
+    }
+    ~ShortServer() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::string Value() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    hc12::TcpSocket listener_;
+    uint16_t port_ = 0;
+    std::thread thread_;
+};
+
+// The window's box, and on the line after it why the port did not open.
+TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnectionAndSaysWhy) {
+    struct Case {
+        const char* name;
+        std::optional<ShortServer::End> server;  // none: the device path
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing device", std::nullopt, "/nonexistent/tty: No such file or directory"},
+        {"refused", ShortServer::End::Refuse, ": Connection refused"},
+        {"closed", ShortServer::End::Close, ": the server closed the connection"},
+        {"reset", ShortServer::End::Reset, ": the connection failed: Connection reset by peer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<ShortServer> server;
+        if (c.server)
+            server.emplace(*c.server);
+        const std::string value = server ? server->Value() : "/nonexistent/tty";
+        const Outcome o = Run("--port " + value + " --model HC912D60x connect");
+        EXPECT_EQ(o.status, 3);
+        EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n"
+                               "hc12prog-cli: " +
+                                   (server ? value : std::string()) + c.reason + "\n"))
+            << o.err;
+    }
 }
 
 // The board in these tests plays the model chosen; its EEPROM starts erased (FF).
