@@ -42,6 +42,7 @@ bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* err
     bool segmented = false;  // 02 bases wrap their offsets within 64 KiB
     bool ended = false;
     bool failed = false;
+    bool anyRecord = false;
     std::vector<uint8_t> bytes;
     const auto fail = [&](size_t line, ImageFault fault) {
         *error = ImageError{line, fault, 0};
@@ -49,6 +50,7 @@ bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* err
         return false;
     };
     const size_t lines = records::ForEachLine(text, [&](size_t number, std::string_view line) {
+        anyRecord = true;
         if (ended)
             return fail(number, ImageFault::AfterEnd);
         if (line[0] != ':')
@@ -99,7 +101,8 @@ bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* err
     });
     if (failed)
         return false;
-    if (!ended) {
+    // A file without a single record is an empty image, not a damaged one.
+    if (!ended && anyRecord) {
         *error = ImageError{lines, ImageFault::NoEnd, 0};
         return false;
     }

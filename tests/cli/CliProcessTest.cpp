@@ -629,6 +629,11 @@ TEST_F(CliProcess, ReadReplacesOnlyRegularFilesAndWritesThroughLinks) {
 TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
     const fs::path empty = File("empty.bin");
     WriteBytes(empty, {});
+    // Text images without a record, blank lines at most.
+    const fs::path emptyHex = File("empty.hex");
+    WriteBytes(emptyHex, {});
+    const fs::path blankSrec = File("blank.s19");
+    WriteBytes(blankSrec, {'\r', '\n', '\n'});
     const fs::path image = File("image.bin");
     WriteBytes(image, {1, 2, 3, 4});
     struct Case {
@@ -638,6 +643,8 @@ TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
     const Case cases[] = {
         {"write '" + empty.string() + "'", ": the image is empty, nothing to write\n"},
         {"verify '" + empty.string() + "'", ": the image is empty, nothing to verify\n"},
+        {"write '" + emptyHex.string() + "'", ": the image is empty, nothing to write\n"},
+        {"verify '" + blankSrec.string() + "'", ": the image is empty, nothing to verify\n"},
         {"--count 0 read '" + File("out.bin").string() + "'",
          "--count 0: the address window is empty, nothing to read\n"},
         {"--count 0 --yes write '" + image.string() + "'",
