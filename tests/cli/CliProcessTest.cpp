@@ -565,6 +565,27 @@ constexpr const char* kBoundedRun = "timeout 60 ";
 constexpr const char* kBoundedRun = "timeout 60 sh -c 'ulimit -v 400000; exec \"$0\" \"$@\"' ";
 #endif
 
+// A text image near the size limit that gives the same few bytes over and over is
+// read in the memory of those bytes, not of its text.
+TEST_F(CliProcess, ALargeTextImageIsReadInTheMemoryOfItsBytes) {
+    const fs::path image = File("repeated.s19");
+    {
+        const std::string record = "S1130C00000102030405060708090A0B0C0D0E0F68\n";
+        std::ofstream out(image, std::ios::binary);
+        for (size_t size = 0; size + record.size() < (64u << 20); size += record.size())
+            out << record;
+    }
+#ifdef HC12_ASAN
+    const std::string bounded = "timeout 60 ";
+#else
+    const std::string bounded = "timeout 60 sh -c 'ulimit -v 100000; exec \"$0\" \"$@\"' ";
+#endif
+    const Outcome o =
+        Run(std::string(kHc12) + "--port virtual write '" + image.string() + "'", bounded);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Wczytano 16  bajtów.")) << o.err;
+}
+
 // What the program does with files that are no images: it refuses them before the
 // target is touched, quickly, and replaces nothing that is not a regular file.
 TEST_F(CliProcess, InputsThatAreNoRegularFilesAreRefusedWithoutHanging) {
