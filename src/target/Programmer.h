@@ -47,6 +47,9 @@ class Programmer {
     void EraseWord(uint16_t address);
     bool ProgramWord(uint16_t address, uint8_t hi, uint8_t lo);
 
+    // The last read or write ended early because the view asked it to stop.
+    bool Stopped() const { return stopped_; }
+
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
     bool S12Target() const { return s12Target_; }
@@ -103,6 +106,11 @@ class Programmer {
 
     // Whole words only: make an odd count or start even in the address fields.
     void EvenAddressWindow();
+    // The window evened to whole words, refused with `refusal` when it does not lie
+    // within the 16-bit address space before or after the evening.
+    bool EvenWindowInAddressSpace(const char* refusal);
+    // Between two words: true (and Stopped() from now on) once the view asks to stop.
+    bool StopHere();
 
     // Write pieces.
     enum class WordResult {
@@ -150,6 +158,7 @@ class Programmer {
     bool s12Target_ = false;
     uint16_t controlRegister_ = 0x00F3;
     uint32_t failuresAtStart_ = 0;
+    bool stopped_ = false;
 };
 
 }  // namespace hc12

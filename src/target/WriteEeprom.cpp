@@ -27,18 +27,24 @@ bool Programmer::WindowLeavesAddressSpace() {
     return evenStart + evenCount > 0x10000;
 }
 
-std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
+bool Programmer::EvenWindowInAddressSpace(const char* refusal) {
     if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
-        return std::nullopt;
+        Error(refusal);
+        return false;
     }
     EvenAddressWindow();
     // Whatever the address fields made of the evened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
-        return std::nullopt;
+        Error(refusal);
+        return false;
     }
+    return true;
+}
+
+std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
+    if (!EvenWindowInAddressSpace(texts::kWritePastFfff))
+        return std::nullopt;
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -114,6 +120,7 @@ bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLo
 }
 
 bool Programmer::WriteEeprom() {
+    stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
     const std::optional<WriteWindow> window = OpenWrite();
@@ -138,6 +145,8 @@ bool Programmer::WriteEeprom() {
     for (; offset < count; offset += 2) {
         if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
             continue;
+        if (StopHere())
+            break;
 
         const WordResult result = WriteOneWord(offset, uint16_t(start + offset), &failedCount);
         if (result == WordResult::ChipFault) {
@@ -162,9 +171,10 @@ bool Programmer::WriteEeprom() {
     // question was attempted, and its failed bytes are already counted: counting
     // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
-    if (failedCount > 0)
+    // Words left alone at the user's request are not failures.
+    if (failedCount > 0 && !stopped_)
         failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, std::nullopt);
+    return FinishWrite(n, failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
 // Erase, program and verify the word at `offset`, reprogramming it up to four more
