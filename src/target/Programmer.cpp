@@ -61,6 +61,12 @@ void Programmer::Error(const std::string& text) {
     view_.ShowMessage({text, texts::kCaptionError, MsgButtons::Ok, MsgIcon::Error});
 }
 
+bool Programmer::StopHere() {
+    if (!stopped_ && view_.StopRequested())
+        stopped_ = true;
+    return stopped_;
+}
+
 void Programmer::WidenToWholeWords(bool keepCells) {
     const uint32_t start = view_.PageStart();
     const uint32_t count = view_.PageCount();

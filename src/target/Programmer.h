@@ -47,6 +47,9 @@ class Programmer {
     void EraseWord(uint16_t address);
     bool ProgramWord(uint16_t address, uint8_t hi, uint8_t lo);
 
+    // The last read or write ended early because the view asked it to stop.
+    bool Stopped() const { return stopped_; }
+
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
     bool S12Target() const { return s12Target_; }
@@ -107,6 +110,11 @@ class Programmer {
     // down (a read rebuilds the page anyway). A byte added at the end is noted in
     // widenedEnd_.
     void WidenToWholeWords(bool keepCells);
+    // The window widened to whole words, refused with `refusal` when it does not lie
+    // within the 16-bit address space before or after the widening.
+    bool WidenWindowInAddressSpace(const char* refusal, bool keepCells);
+    // Between two words: true (and Stopped() from now on) once the view asks to stop.
+    bool StopHere();
 
     // Write pieces.
     enum class WordResult {
@@ -158,6 +166,7 @@ class Programmer {
     uint16_t controlRegister_ = 0x00F3;
     uint32_t failuresAtStart_ = 0;
     std::optional<uint32_t> widenedEnd_;
+    bool stopped_ = false;
 };
 
 }  // namespace hc12

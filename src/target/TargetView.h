@@ -56,6 +56,13 @@ class TargetView : public LinkView {
     virtual void MovePageDown() = 0;
     // Repaint the grid now (paint events only, never user input).
     virtual void RepaintGrid() = 0;
+
+    // Asked between two words of a read or write (MC9S12 changed-only write: between
+    // two sectors), never inside an erase or programming step: true ends the
+    // operation there (the window's close box, Ctrl+C on the command line). Called on
+    // the operation's thread; a view that can be stopped from elsewhere keeps the
+    // request in an atomic.
+    virtual bool StopRequested() { return false; }
 };
 
 }  // namespace hc12

@@ -31,6 +31,7 @@ constexpr uint32_t kS12SectorSize = 4;
 }  // namespace
 
 bool Programmer::WriteChangedEeprom() {
+    stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
     const std::optional<WriteWindow> window = OpenWrite();
@@ -57,6 +58,8 @@ bool Programmer::WriteChangedEeprom() {
     bool answeredNo = false;
     uint32_t stopOffset = 0;  // the word whose question was answered No
     for (uint32_t offset = 0; offset < count && !linkLost && !answeredNo;) {
+        if (StopHere())
+            break;
         // One word, or one sector with the words of it that lie in the window.
         const uint32_t unitStart = (start + offset) / unitSize * unitSize;
         std::vector<WordPlan> words;
@@ -156,9 +159,10 @@ bool Programmer::WriteChangedEeprom() {
     // As in the full write, a No reports the bytes before the word it came at.
     const uint32_t attempted = std::min(done, count);
     const uint32_t n = answeredNo ? stopOffset : attempted;
-    if (failedCount > 0)
-        failedCount += count - attempted;  // bytes not attempted count as failed
-    return FinishWrite(n, failedCount, linkLost, unchanged) && Alive();
+    // Bytes not attempted count as failed, unless the user stopped the write.
+    if (failedCount > 0 && !stopped_)
+        failedCount += count - attempted;
+    return FinishWrite(n, failedCount, linkLost, unchanged) && Alive() && !stopped_;
 }
 
 Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* failedCount) {

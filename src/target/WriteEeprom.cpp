@@ -16,8 +16,8 @@ constexpr int kMaxReprogrammings = 4;
 }  // namespace
 
 // The window in whole words grows outward to even boundaries. Past 0xFFFF the
-// addresses would wrap into the register block at 0x0000 and write buffer bytes
-// into the registers, so such a window is refused before the address fields change.
+// addresses would wrap into the register block at 0x0000 (a write would put buffer
+// bytes into the registers), so such a window is refused before the fields change.
 bool Programmer::WindowLeavesAddressSpace() {
     const uint64_t end = uint64_t(view_.PageStart()) + view_.PageCount();
     return end + end % 2 > 0x10000;
@@ -29,18 +29,24 @@ std::optional<uint8_t> Programmer::PageByte(uint32_t offset) {
     return view_.GetCellByte(offset);
 }
 
-std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
+bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) {
     if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
-        return std::nullopt;
+        Error(refusal);
+        return false;
     }
-    WidenToWholeWords(/*keepCells=*/true);
+    WidenToWholeWords(keepCells);
     // Whatever the address fields made of the widened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
-        return std::nullopt;
+        Error(refusal);
+        return false;
     }
+    return true;
+}
+
+std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
+    if (!WidenWindowInAddressSpace(texts::kWritePastFfff, /*keepCells=*/true))
+        return std::nullopt;
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -116,6 +122,7 @@ bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLo
 }
 
 bool Programmer::WriteEeprom() {
+    stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
     const std::optional<WriteWindow> window = OpenWrite();
@@ -140,6 +147,8 @@ bool Programmer::WriteEeprom() {
     for (; offset < count; offset += 2) {
         if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
             continue;
+        if (StopHere())
+            break;
 
         const WordResult result = WriteOneWord(offset, uint16_t(start + offset), &failedCount);
         if (result == WordResult::ChipFault) {
@@ -164,9 +173,10 @@ bool Programmer::WriteEeprom() {
     // question was attempted, and its failed bytes are already counted: counting
     // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
-    if (failedCount > 0)
+    // Words left alone at the user's request are not failures.
+    if (failedCount > 0 && !stopped_)
         failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, std::nullopt);
+    return FinishWrite(n, failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
 // Erase, program and verify the word at `offset`, reprogramming it up to four more

@@ -28,6 +28,8 @@ class FakeTargetView final : public TargetView {
     bool selectionOnly = false;
     // Runs when the connect selects a quartz item during detection.
     std::function<void(int)> onSelectQuartz;
+    // Asked between two words of a read or write; empty: never stop.
+    std::function<bool()> stopRequested;
 
     // A page holding `bytes` at `start`, count = bytes.size() unless given.
     void LoadPage(uint32_t start, const std::vector<uint8_t>& bytes,
@@ -204,11 +206,16 @@ class FakeTargetView final : public TargetView {
     void MovePageUp() override { events.push_back("page-up"); }
     void MovePageDown() override { events.push_back("page-down"); }
     void RepaintGrid() override { ++repaints; }
+    bool StopRequested() override {
+        ++stopAsks;
+        return stopRequested && stopRequested();
+    }
 
     bool commandsEnabled = false;
     bool checkBoxEnabled = false;
     bool checkBoxChecked = true;
     int repaints = 0;
+    int stopAsks = 0;
 
   private:
     std::vector<std::optional<uint8_t>> cells_ = std::vector<std::optional<uint8_t>>(16);
