@@ -448,6 +448,40 @@ TEST_F(CliProcess, RefusalsOfTheTargetAreFailures) {
     }
 }
 
+// A window past FFFF would wrap into the registers at 0000: every command refuses
+// it, reads write no file, and a verify finds no differences where nothing was read.
+TEST_F(CliProcess, AWindowPastFfffIsRefusedByEveryCommand) {
+    const fs::path image = File("small.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x42));
+    struct Case {
+        std::string command;
+        const char* message;
+        const char* output;  // a file that must not come to be
+    };
+    const Case cases[] = {
+        {"read '" + File("x.s19").string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
+         "x.s19"},
+        {"read '" + File("x.bin").string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
+         "x.bin"},
+        {"verify '" + image.string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
+         nullptr},
+        {"write '" + image.string() + "'", "Błąd: Zakres zapisu wykracza poza adres FFFF!\n",
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Outcome o =
+            Run(std::string(kHc12) + "--port virtual --start FFF0 --count 32 " + c.command);
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+        EXPECT_EQ(o.out, "") << "no differences of bytes never read";
+        EXPECT_FALSE(Has(o.err, "Różnice")) << o.err;
+        if (c.output != nullptr) {
+            EXPECT_FALSE(fs::exists(File(c.output)));
+        }
+    }
+}
+
 TEST_F(CliProcess, AFileLargerThanTheWindowIsTakenOnlyWhenAccepted) {
     const fs::path image = File("large.bin");
     WriteBytes(image, std::vector<uint8_t>(32, 0x00));
