@@ -143,8 +143,7 @@ bool InputFile::ReadAll(uint64_t limit, std::vector<uint8_t>* bytes, std::string
     return true;
 }
 
-bool InputFile::ReadPieces(uint64_t limit,
-                           const std::function<bool(const uint8_t*, size_t)>& piece,
+bool InputFile::ReadPieces(uint64_t limit, const std::function<bool(const uint8_t*, size_t)>& piece,
                            std::string* error) {
     if (fd_ < 0) {
         *error = "not open";

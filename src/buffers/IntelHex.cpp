@@ -67,8 +67,8 @@ class IntelHexReader final : public records::RecordReader {
         switch (bytes_[3]) {
             case kData:
                 for (size_t i = 0; i < size; ++i) {
-                    const uint64_t address = segmented_ ? base_ + ((offset + i) & 0xFFFF)
-                                                        : uint64_t(base_) + offset + i;
+                    const uint64_t address =
+                        segmented_ ? base_ + ((offset + i) & 0xFFFF) : uint64_t(base_) + offset + i;
                     gatherer_.Add(address & 0xFFFFFFFF, data[i], number);
                 }
                 break;

@@ -127,8 +127,9 @@ void ByteGatherer::Merge() {
     }
     pending_.clear();
     pending_.shrink_to_fit();
-    std::inplace_merge(bytes_.begin(), bytes_.begin() + long(kept), bytes_.end(),
-                       [](const ImageByte& a, const ImageByte& b) { return a.address < b.address; });
+    std::inplace_merge(
+        bytes_.begin(), bytes_.begin() + long(kept), bytes_.end(),
+        [](const ImageByte& a, const ImageByte& b) { return a.address < b.address; });
 }
 
 bool ByteGatherer::Finish(AddressedImage* image, ImageError* error) {

@@ -43,10 +43,7 @@ void Rfc2217Server::Service(uint64_t timeoutUs) {
 
     // A client that has gone, or has sent nothing for the idle limit, makes room
     // first.
-    if (client_.Valid() &&
-        (client_.PeerHungUp() ||
-         (idleLimitMs_ != 0 && !Pending() && NowMs() - lastHeardMs_ >= idleLimitMs_ &&
-          !TcpSocket::WaitReadable({&client_}, 0))))
+    if (client_.Valid() && (client_.PeerHungUp() || ClientIdle()))
         DropClient();
 
     for (TcpSocket incoming = listener_.Accept(); incoming.Valid(); incoming = listener_.Accept()) {
@@ -79,6 +76,11 @@ void Rfc2217Server::Service(uint64_t timeoutUs) {
         out_.clear();
         SendRaw(out);
     }
+}
+
+bool Rfc2217Server::ClientIdle() {
+    return idleLimitMs_ != 0 && !Pending() && NowMs() - lastHeardMs_ >= idleLimitMs_ &&
+           !TcpSocket::WaitReadable({&client_}, 0);
 }
 
 // Everything the client has sent comes off the socket at once, up to the

@@ -78,6 +78,8 @@ class Rfc2217Server : private telnet::Decoder::Sink {
     void OnOption(uint8_t verb, uint8_t option) override;
     void OnSubnegotiation(uint8_t option, const std::vector<uint8_t>& payload) override;
     void TakeIn();
+    // Nothing from the client for the idle limit, and nothing of it waiting.
+    bool ClientIdle();
     void HandleComPort(uint8_t command, const std::vector<uint8_t>& value);
     void Reply(uint8_t command, const std::vector<uint8_t>& value);
     void SendRaw(const std::vector<uint8_t>& bytes);

@@ -102,9 +102,9 @@ TEST_F(AddressWindow, AWriteAtAnOddStartPutsEveryByteAtItsOwnAddress) {
                   0)
             << err;
         // The file's bytes check out where they were meant to go.
-        EXPECT_EQ(Cli(Port(*board) + kCommon + window + "verify '" + File(c.file).string() + "'",
-                      &err),
-                  0)
+        EXPECT_EQ(
+            Cli(Port(*board) + kCommon + window + "verify '" + File(c.file).string() + "'", &err),
+            0)
             << err;
         Bytes expected = preload;
         std::copy(c.bytes.begin(), c.bytes.end(), expected.begin() + (c.start - kEepromStart));
@@ -126,18 +126,16 @@ TEST_F(AddressWindow, VerifyAndReadAtAnOddStartUseTheBytesAtTheirAddresses) {
         << err;
     std::string differences;
     for (uint32_t i = 0; i < 3; ++i)
-        differences += Hex(0x0C01 + i, 4) + ": expected " + Hex(0x11 * (i + 1), 2) +
-                       ", actual " + Hex(preload[1 + i], 2) + "\n";
+        differences += Hex(0x0C01 + i, 4) + ": expected " + Hex(0x11 * (i + 1), 2) + ", actual " +
+                       Hex(preload[1 + i], 2) + "\n";
     EXPECT_EQ(out, differences);
 
-    EXPECT_EQ(Cli(Port(*board) + kCommon + window + "read '" + File("back.bin").string() + "'",
-                  &err),
-              0)
+    EXPECT_EQ(
+        Cli(Port(*board) + kCommon + window + "read '" + File("back.bin").string() + "'", &err), 0)
         << err;
     EXPECT_EQ(ReadFile(File("back.bin")), Bytes(preload.begin() + 1, preload.begin() + 4));
-    EXPECT_EQ(Cli(Port(*board) + kCommon + window + "read '" + File("back.s19").string() + "'",
-                  &err),
-              0)
+    EXPECT_EQ(
+        Cli(Port(*board) + kCommon + window + "read '" + File("back.s19").string() + "'", &err), 0)
         << err;
     const Bytes text = ReadFile(File("back.s19"));
     EXPECT_NE(std::string(text.begin(), text.end())

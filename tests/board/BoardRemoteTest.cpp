@@ -51,8 +51,8 @@ class BoardServedClients : public BoardCli {
     }
     static TcpSocket ConnectTo(const std::string& value) {
         std::string error;
-        TcpSocket s = TcpSocket::Connect("127.0.0.1", uint16_t(std::stoi(value.substr(20))),
-                                         2000, &error);
+        TcpSocket s =
+            TcpSocket::Connect("127.0.0.1", uint16_t(std::stoi(value.substr(20))), 2000, &error);
         EXPECT_TRUE(s.Valid()) << error;
         return s;
     }
@@ -98,7 +98,8 @@ TEST_F(BoardServedClients, ABurstLeftBehindIsDroppedWithItsClient) {
         // minutes.
         shutdown(int(burst.NativeHandle()), SHUT_WR);
         bool closed = false;
-        Gather(burst, 10000, [](const std::string&) { return false; }, &closed);
+        Gather(
+            burst, 10000, [](const std::string&) { return false; }, &closed);
         EXPECT_TRUE(closed) << "the board still carries out the burst";
     }
     std::string err;
@@ -134,7 +135,8 @@ TEST_F(BoardServedClients, AnIdleClientGivesWayAfterTheIdleLimit) {
     std::string err;
     EXPECT_EQ(Cli(Common(value) + "connect", &err), 3) << "the board is taken: " << err;
     bool closed = false;
-    Gather(idle, 10000, [](const std::string&) { return false; }, &closed);
+    Gather(
+        idle, 10000, [](const std::string&) { return false; }, &closed);
     EXPECT_TRUE(closed) << "the idle client was not dropped";
     EXPECT_EQ(Cli(Common(value) + "connect", &err), 0) << err;
 }

@@ -193,9 +193,10 @@ TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnectionAndSaysWhy) {
         const std::string value = server ? server->Value() : "/nonexistent/tty";
         const Outcome o = Run("--port " + value + " --model HC912D60x connect");
         EXPECT_EQ(o.status, 3);
-        EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n"
-                               "hc12prog-cli: " +
-                                   (server ? value : std::string()) + c.reason + "\n"))
+        EXPECT_TRUE(Has(o.err,
+                        "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n"
+                        "hc12prog-cli: " +
+                            (server ? value : std::string()) + c.reason + "\n"))
             << o.err;
     }
 }
@@ -459,10 +460,10 @@ TEST_F(CliProcess, AWindowPastFfffIsRefusedByEveryCommand) {
         const char* output;  // a file that must not come to be
     };
     const Case cases[] = {
-        {"read '" + File("x.s19").string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
-         "x.s19"},
-        {"read '" + File("x.bin").string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
-         "x.bin"},
+        {"read '" + File("x.s19").string() + "'",
+         "Błąd: Zakres odczytu wykracza poza adres FFFF!\n", "x.s19"},
+        {"read '" + File("x.bin").string() + "'",
+         "Błąd: Zakres odczytu wykracza poza adres FFFF!\n", "x.bin"},
         {"verify '" + image.string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
          nullptr},
         {"write '" + image.string() + "'", "Błąd: Zakres zapisu wykracza poza adres FFFF!\n",

@@ -136,8 +136,7 @@ class FloodServer {
         }
         // A deep queue, so that the flood runs on while this thread waits its turn.
         const int sendBuffer = 4 << 20;
-        setsockopt(int(conn.NativeHandle()), SOL_SOCKET, SO_SNDBUF, &sendBuffer,
-                   sizeof sendBuffer);
+        setsockopt(int(conn.NativeHandle()), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         size_t at = 0;  // where in the block the stream stands
         uint8_t drop[4096];
         while (!stop_ && conn.Valid()) {

@@ -13,12 +13,12 @@
 #include <wx/msgdlg.h>
 #include <wx/uiaction.h>
 
-#include "FilteredTextField.h"
-#include "GuiTestSupport.h"
-#include "Ids.h"
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
+#include "FilteredTextField.h"
+#include "GuiTestSupport.h"
 #include "HexText.h"
+#include "Ids.h"
 #include "SerialLink.h"
 #include "VirtualBoard.h"
 
