@@ -228,9 +228,10 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     void SendReplies() {
         if (replies_.empty() || !socket_.Valid())
             return;
-        const long n = socket_.SendSome(replies_.data(), replies_.size());
+        std::string why = "the server takes nothing";
+        const long n = socket_.SendSome(replies_.data(), replies_.size(), &why);
         if (n < 0 || (n == 0 && replies_.size() > kMaxPendingReplies)) {
-            Drop("the server takes nothing");
+            Drop(why);
             return;
         }
         replies_.erase(replies_.begin(), replies_.begin() + n);

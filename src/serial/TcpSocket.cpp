@@ -347,7 +347,7 @@ bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, st
     return done == size;
 }
 
-long TcpSocket::SendSome(const uint8_t* data, size_t size) {
+long TcpSocket::SendSome(const uint8_t* data, size_t size, std::string* why) {
     if (!Valid())
         return -1;
     for (;;) {
@@ -358,7 +358,11 @@ long TcpSocket::SendSome(const uint8_t* data, size_t size) {
         const int err = LastError();
         if (Interrupted(err))
             continue;
-        return WouldBlock(err) ? 0 : -1;
+        if (WouldBlock(err))
+            return 0;
+        if (why != nullptr)
+            *why = ErrorText(err);
+        return -1;
     }
 }
 

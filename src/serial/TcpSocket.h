@@ -41,8 +41,8 @@ class TcpSocket {
     // connection has failed or stayed full; `why` then says which.
     bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why = nullptr);
     // Sends what fits now, without waiting: the count sent (maybe 0), -1 when the
-    // connection has failed.
-    long SendSome(const uint8_t* data, size_t size);
+    // connection has failed (`why` then says how).
+    long SendSome(const uint8_t* data, size_t size, std::string* why = nullptr);
     // What has arrived, without waiting: the count (> 0), 0 when nothing is
     // waiting, -1 when the peer has closed the connection or it failed; `why` then
     // says which ("closed" for an orderly close, else the system's text).
