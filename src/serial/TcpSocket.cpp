@@ -321,32 +321,6 @@ uint16_t TcpSocket::LocalPort() const {
     return 0;
 }
 
-bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why) {
-    size_t done = 0;
-    while (done < size && Valid()) {
-        const auto n = send(ToNative(handle_), reinterpret_cast<const char*>(data + done),
-                            int(size - done), kSendFlags);
-        if (n > 0) {
-            done += size_t(n);
-            continue;
-        }
-        const int err = LastError();
-        if (n < 0 && Interrupted(err))
-            continue;
-        if (n < 0 && WouldBlock(err)) {
-            if (WaitOne(ToNative(handle_), POLLOUT, int(timeoutMs)) > 0)
-                continue;
-            if (why != nullptr)
-                *why = "the peer takes nothing";
-            return false;
-        }
-        if (why != nullptr)
-            *why = ErrorText(err);
-        return false;
-    }
-    return done == size;
-}
-
 long TcpSocket::SendSome(const uint8_t* data, size_t size, std::string* why) {
     if (!Valid())
         return -1;
@@ -364,6 +338,22 @@ long TcpSocket::SendSome(const uint8_t* data, size_t size, std::string* why) {
             *why = ErrorText(err);
         return -1;
     }
+}
+
+bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why) {
+    size_t done = 0;
+    while (done < size) {
+        const long n = SendSome(data + done, size - done, why);
+        if (n < 0)
+            return false;
+        if (n == 0 && WaitOne(ToNative(handle_), POLLOUT, int(timeoutMs)) <= 0) {
+            if (why != nullptr)
+                *why = "the peer takes nothing";
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
 }
 
 long TcpSocket::Receive(uint8_t* dest, size_t maxSize, std::string* why) {
