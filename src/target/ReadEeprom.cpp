@@ -22,7 +22,7 @@ bool Programmer::ReadEeprom() {
     stopped_ = false;
     // Past FFFF the reads would wrap into the registers at 0000 and file their bytes
     // under addresses the target does not have.
-    if (!EvenWindowInAddressSpace(texts::kReadPastFfff))
+    if (!WidenWindowInAddressSpace(texts::kReadPastFfff, /*keepCells=*/false))
         return false;
     Pause(1);
     const uint32_t count = view_.PageCount();

@@ -41,6 +41,9 @@ class TargetView : public LinkView {
     virtual uint32_t PageCount() = 0;
     virtual uint32_t PageStart() = 0;
     virtual void BuildPage(uint32_t size) = 0;  // rebuild empty for size bytes
+    // An empty cell in front: every cell moves up one byte index with its mark and
+    // selection, so that each keeps its address when the start moves down a byte.
+    virtual void InsertEmptyCellInFront() = 0;
     virtual bool CellEmpty(uint32_t index) = 0;
     virtual uint8_t GetCellByte(uint32_t index) = 0;
     virtual void SetCellByte(uint32_t index, uint8_t value) = 0;

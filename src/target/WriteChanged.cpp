@@ -89,16 +89,15 @@ bool Programmer::WriteChangedEeprom() {
             linkLost = true;  // nothing erased on a reading that did not come
             break;
         }
-        // An empty cell, and a word this write does not process, keep the target's bytes.
+        // An empty cell, the byte widening added, and a word this write does not
+        // process keep the target's bytes.
         for (WordPlan& word : words) {
             word.hi = word.nowHi;
             word.lo = word.nowLo;
             if (!word.inPage)
                 continue;
-            if (!view_.CellEmpty(word.offset))
-                word.hi = view_.GetCellByte(word.offset);
-            if (!view_.CellEmpty(word.offset + 1))
-                word.lo = view_.GetCellByte(word.offset + 1);
+            word.hi = PageByte(word.offset).value_or(word.nowHi);
+            word.lo = PageByte(word.offset + 1).value_or(word.nowLo);
         }
 
         if (std::all_of(words.begin(), words.end(),

@@ -164,6 +164,22 @@ class FakeTargetView final : public TargetView {
         count_ = size;
         events.push_back("build:" + std::to_string(size));
     }
+    void InsertEmptyCellInFront() override {
+        if (cells_.back().has_value())
+            cells_.resize(cells_.size() + 16);
+        cells_.insert(cells_.begin(), std::nullopt);
+        cells_.pop_back();
+        auto oneOn = [this](const std::set<uint32_t>& indexes) {
+            std::set<uint32_t> moved;
+            for (uint32_t i : indexes)
+                if (i + 1 < cells_.size())
+                    moved.insert(i + 1);
+            return moved;
+        };
+        red = oneOn(red);
+        selected_ = oneOn(selected_);
+        events.push_back("insert-front");
+    }
     bool CellEmpty(uint32_t index) override {
         return index >= cells_.size() || !cells_[index].has_value();
     }
