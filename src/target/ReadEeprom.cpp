@@ -19,7 +19,11 @@ const char* ReadUnit(uint32_t n) {
 }  // namespace
 
 bool Programmer::ReadEeprom() {
-    EvenAddressWindow();
+    stopped_ = false;
+    // Past FFFF the reads would wrap into the registers at 0000 and file their bytes
+    // under addresses the target does not have.
+    if (!WidenWindowInAddressSpace(texts::kReadPastFfff, /*keepCells=*/false))
+        return false;
     Pause(1);
     const uint32_t count = view_.PageCount();
     const uint32_t start = view_.PageStart();
@@ -38,7 +42,8 @@ bool Programmer::ReadEeprom() {
     bool aborted = false;
     uint32_t offset = 0;
     for (; offset < count; offset += 2) {
-        // Reads wrap at 0xFFFF like the target's own address space.
+        if (StopHere())
+            break;
         const Frame frame = ReadWordFrame(uint16_t(start + offset));
         aborted = true;
         uint8_t a1 = 0, a2 = 0;
@@ -100,7 +105,7 @@ bool Programmer::ReadEeprom() {
         Error(texts::kLinkLostDuring);
         return false;
     }
-    return true;
+    return !stopped_;
 }
 
 }  // namespace hc12

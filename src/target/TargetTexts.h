@@ -34,6 +34,7 @@ inline constexpr const char* kCells = "komórek";
 inline constexpr const char* kContinue = "Czy kontynuować?";
 inline constexpr const char* kFailedWrites = "Nieudanych zapisów:  ";
 inline constexpr const char* kWritePastFfff = "Zakres zapisu wykracza poza adres FFFF!";
+inline constexpr const char* kReadPastFfff = "Zakres odczytu wykracza poza adres FFFF!";
 inline constexpr const char* kUnchangedWords = "Bez zmian: ";
 
 // A USB adapter that holds every reply (its latency timer), followed by "16 ms";

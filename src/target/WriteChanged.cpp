@@ -68,6 +68,7 @@ class Programmer::ChangedWriter {
 };
 
 bool Programmer::WriteChangedEeprom() {
+    stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
     pace_ = &changedPace_;
@@ -101,16 +102,15 @@ bool Programmer::ChangedWriter::Run() {
     size_t unitsRead = 0;
     for (; unitsRead < units_.size() && wordsLeft >= units_[unitsRead].words.size(); ++unitsRead) {
         wordsLeft -= units_[unitsRead].words.size();
-        // An empty cell, and a word this write does not process, keep the target's bytes.
+        // An empty cell, the byte widening added, and a word this write does not
+        // process keep the target's bytes.
         for (WordPlan& word : units_[unitsRead].words) {
             word.hi = word.nowHi;
             word.lo = word.nowLo;
             if (!word.inPage)
                 continue;
-            if (!p_.view_.CellEmpty(word.offset))
-                word.hi = p_.view_.GetCellByte(word.offset);
-            if (!p_.view_.CellEmpty(word.offset + 1))
-                word.lo = p_.view_.GetCellByte(word.offset + 1);
+            word.hi = p_.PageByte(word.offset).value_or(word.nowHi);
+            word.lo = p_.PageByte(word.offset + 1).value_or(word.nowLo);
         }
     }
 
@@ -127,9 +127,10 @@ bool Programmer::ChangedWriter::Run() {
     // As in the full write, a No reports the bytes before the word it came at.
     const uint32_t attempted = std::min(done_, count_);
     const uint32_t n = answeredNo_ ? stopOffset_ : attempted;
-    if (failedCount_ > 0)
-        failedCount_ += count_ - attempted;  // bytes not attempted count as failed
-    return p_.FinishWrite(n, failedCount_, linkLost_, unchanged_) && p_.Alive();
+    // Bytes not attempted count as failed, unless the user stopped the write.
+    if (failedCount_ > 0 && !p_.stopped_)
+        failedCount_ += count_ - attempted;
+    return p_.FinishWrite(n, failedCount_, linkLost_, unchanged_) && p_.Alive() && !p_.stopped_;
 }
 
 size_t Programmer::ChangedWriter::ReadWords(const std::vector<WordPlan*>& words) {
@@ -174,6 +175,8 @@ void Programmer::ChangedWriter::WriteUnitByUnit(size_t unitsRead) {
     for (size_t i = 0; i < units_.size(); ++i) {
         const UnitPlan& unit = units_[i];
         done_ = BeginOffset(unit);
+        if (p_.StopHere())
+            return;
         // Nothing is written on a reading that did not finish.
         if (i >= unitsRead || (!unit.Unchanged() && !p_.Alive())) {
             linkLost_ = true;
@@ -299,16 +302,21 @@ void Programmer::ChangedWriter::WriteAfterMassErase(uint32_t eepromStart, uint32
         word.lo = word.nowLo;
     }
 
+    if (p_.StopHere())
+        return;  // nothing erased yet
     if (const StepEnd end = p_.MassEraseS12(uint16_t(eepromStart)); end != StepEnd::Done) {
         (end == StepEnd::Stopped ? chipStopped_ : linkLost_) = true;
         return;
     }
     for (WordPlan* word : all) {
-        const bool afterNo = answeredNo_;
-        if (afterNo && word->inPage) {
-            // After a No the rest of the window is not written: it gets back what it
-            // held, like every other word that the erase took. Its bytes count as not
-            // attempted already.
+        // A stop is asked for between two sectors of the window.
+        const bool halted =
+            answeredNo_ || p_.stopped_ ||
+            (InWindow(word->address) && word->address % kS12SectorSize == 0 && p_.StopHere());
+        if (halted && word->inPage) {
+            // After a No or a stop the rest of the window is not written: it gets back
+            // what it held, like every other word that the erase took. Its bytes count
+            // as not attempted already.
             WordPlan back = *word;
             back.inPage = false;
             back.hi = back.nowHi;
@@ -331,10 +339,10 @@ void Programmer::ChangedWriter::WriteAfterMassErase(uint32_t eepromStart, uint32
         if (word->inPage)
             p_.ShowWordWritten(word->offset, selectionOnly_);
         // The word a No came at was attempted, as in the full write.
-        if (InWindow(word->address) && !afterNo)
+        if (InWindow(word->address) && !halted)
             done_ = word->address - start_ + 2;
     }
-    if (!answeredNo_)
+    if (!answeredNo_ && !p_.stopped_)
         done_ = count_;
 }
 

@@ -177,8 +177,9 @@ class Sweep {
         connectReplies_ = connect.replyBytes;
         const Outcome whole = Run(op_, {});
         ASSERT_EQ(whole.status, 0) << whole.err;
-        if (op_ == Op::WholeWrite)
+        if (op_ == Op::WholeWrite) {
             ASSERT_TRUE(whole.massErased) << "the whole EEPROM changes: one mass erase is quicker";
+        }
         Judge(whole, {});
         totalReplies_ = whole.replyBytes;
         ASSERT_GE(totalReplies_, connectReplies_);

@@ -401,5 +401,30 @@ TEST(WriteChanged, ANoAfterAMassEraseProgramsTheRestBackAsItWas) {
     EXPECT_GT(restored, 0);
 }
 
+// A stop asked for after a mass erase ends the write between two sectors, and what
+// the erase took that the write did not get to gets back what it held.
+TEST(WriteChanged, AStopAfterAMassErasePutsBackTheRest) {
+    WriteRig rig("MC9S12DT128");
+    const uint16_t s = rig.start();
+    const std::vector<uint8_t> before = Image(2048, 0x05);
+    PutOnBoard(rig.board, s, before);
+    std::vector<uint8_t> page(before);
+    for (uint8_t& b : page)
+        b = uint8_t(~b);
+    rig.view.LoadPage(s, page);
+    // Asked once before the erase, then before each sector: the 11th ask stops it.
+    int asks = 0;
+    rig.view.stopRequested = [&] { return ++asks > 10; };
+    EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+    EXPECT_TRUE(rig.programmer.Stopped());
+    EXPECT_TRUE(rig.view.messages.empty());
+    ASSERT_FALSE(rig.board.CommandLog().empty());
+    EXPECT_EQ(rig.board.CommandLog().front().command, 0x41);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  36  bajtów.");
+    std::vector<uint8_t> expected(before);
+    std::copy(page.begin(), page.begin() + 36, expected.begin());
+    EXPECT_EQ(FromBoard(rig.board, s, 2048), expected);
+}
+
 }  // namespace
 }  // namespace hc12::testing
