@@ -122,6 +122,7 @@ wxEND_EVENT_TABLE()
             const int index = portName.size() == 4 ? portName[3] - '1' : -1;
             return OpenMenuPort(index);
         });
+    link_->SetFrameTimeUs(options_.frameTimeUs);
     programmer_ = std::make_unique<Programmer>(*link_, *this);
     BuildWindow();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "FrameTime.h"
 #include "ModelTable.h"
 
 namespace hc12::cli {
@@ -139,6 +140,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (!flag())
                 return Fail(name + " takes no value");
             options.fullWrite = true;
+        } else if (name == "--frame-time") {
+            const auto v = value();
+            if (!v)
+                return Fail(name + " needs a value");
+            if (options.frameTimeUs)
+                return Fail("--frame-time given twice");
+            options.frameTimeUs = ParseFrameTimeUs(*v);
+            if (!options.frameTimeUs)
+                return Fail(FrameTimeError("--frame-time", *v));
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
                    name == "--start" || name == "--count" || name == "--format") {
             const auto v = value();
@@ -230,7 +240,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
-           "                    [--yes|--no] COMMAND [FILE]\n"
+           "                    [--frame-time US] [--yes|--no] COMMAND [FILE]\n"
            "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
            "          hc12prog-cli --help for the whole description\n";
 }
@@ -250,10 +260,12 @@ std::string HelpText() {
            "               all when the read fails\n"
            "  write FILE   program the image FILE over the address window: every word\n"
            "               is read first, and only the words that differ from the image\n"
-           "               are erased (MC9S12: their 4-byte sector), programmed and\n"
-           "               verified; \"Bez zmian: N\" counts the words left as they were.\n"
-           "               Bytes the file does not give (beyond the end of a raw image,\n"
-           "               gaps of the other formats) keep the target's own bytes\n"
+           "               are erased (MC9S12: their 4-byte sector, or the whole EEPROM\n"
+           "               with the rest of it put back, where that is quicker),\n"
+           "               programmed and verified, at the chip's pace; \"Bez zmian: N\"\n"
+           "               counts the words left as they were. Bytes the file does not\n"
+           "               give (beyond the end of a raw image, gaps of the other\n"
+           "               formats) keep the target's own bytes\n"
            "  write --full FILE\n"
            "               the window's write: the whole EEPROM bulk-erased (MC9S12) or\n"
            "               every word erased (HC12), then every word programmed and\n"
@@ -292,6 +304,12 @@ std::string HelpText() {
            "                     MC9S12 targets from the memory map read at connect.\n"
            "  --format F         raw, srec or ihex; without it the extension of FILE\n"
            "                     decides, and any other extension means raw\n"
+           "  --frame-time US    the longest time the programming interface takes to carry\n"
+           "                     out one frame, in microseconds (0 to 1000000; default\n"
+           "                     1000, or HC12_FRAME_TIME_US). No frame is sent before the\n"
+           "                     interface can take it; a value below what the interface\n"
+           "                     needs loses bytes on the line, and the connect or the\n"
+           "                     operation fails with exit status 3\n"
            "  --yes, --no        the answer to every question (continue a write after\n"
            "                     failed bytes, load a file larger than the window).\n"
            "                     Without them a question is asked on the terminal, and\n"

@@ -39,6 +39,9 @@ struct CliOptions {
     bool virtualClock = false;
     // write: every word erased and programmed, instead of only the changed ones.
     bool fullWrite = false;
+    // --frame-time: how long the interface may take to carry out a frame, in
+    // microseconds; without it HC12_FRAME_TIME_US, else 1000.
+    std::optional<uint32_t> frameTimeUs;
 };
 
 struct ParseResult {

@@ -6,6 +6,7 @@
 
 #include "Compare.h"
 #include "FileTexts.h"
+#include "FrameTime.h"
 #include "HexText.h"
 #include "ImageFile.h"
 #include "LatencyTimer.h"
@@ -75,6 +76,7 @@ class Session {
     TerminalView view_;
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
+    uint32_t frameTimeUs_ = kDefaultFrameTimeUs;
     ImageFormat format_ = ImageFormat::Raw;
     std::vector<uint8_t> image_;  // a raw image
     uint32_t imageStart_ = 0;     // where the raw image was loaded
@@ -126,6 +128,14 @@ int Session::Prepare() {
         return kExitUsage;
     }
 
+    // The command line wins over the environment.
+    if (options_.frameTimeUs) {
+        frameTimeUs_ = *options_.frameTimeUs;
+    } else if (std::string error; !FrameTimeFromEnvironment(&frameTimeUs_, &error)) {
+        view_.Note("hc12prog-cli: " + error);
+        return kExitUsage;
+    }
+
     // Files and windows that cannot work are found before the target is touched.
     if (options_.command != Command::Connect && options_.count == 0u) {
         view_.Note("hc12prog-cli: --count 0: the address window is empty, nothing to " +
@@ -167,6 +177,7 @@ int Session::Prepare() {
             NoteSlowAdapter(port != nullptr, value);
             return port;
         });
+    link_->SetFrameTimeUs(frameTimeUs_);
     programmer_ = std::make_unique<Programmer>(*link_, view_);
     // Connect opens the port when none was chosen: the one of the command line.
     view_.SetPortOpener([this] { link_->OpenPort(portIndex_); });

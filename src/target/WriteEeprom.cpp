@@ -125,6 +125,7 @@ bool Programmer::WriteEeprom() {
     stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
+    pace_ = &fullPace_;
     const std::optional<WriteWindow> window = OpenWrite();
     if (!window)
         return false;
@@ -193,7 +194,7 @@ Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t addres
         return WordResult::LinkLost;
 
     EraseWord(address);
-    Flush();
+    SettleAfterErase();
     if (hi == 0xFF && lo == 0xFF)
         return Alive() ? WordResult::Erased : WordResult::LinkLost;
 

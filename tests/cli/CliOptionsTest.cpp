@@ -64,6 +64,20 @@ TEST(CliOptions, AcceptsEachCommandWithItsOptions) {
     }
 }
 
+TEST(CliOptions, FrameTimeIsWholeMicrosecondsUpToASecond) {
+    const std::pair<const char*, std::optional<uint32_t>> cases[] = {
+        {"connect", std::nullopt},
+        {"--frame-time|0|connect", 0},
+        {"--frame-time=2500|write|x.bin", 2500},
+        {"read|x.bin|--frame-time|1000000", 1000000},
+    };
+    for (const auto& [args, us] : cases) {
+        const ParseResult r = ParseCommandLine(Split(args));
+        ASSERT_TRUE(r.options.has_value()) << r.error;
+        EXPECT_EQ(r.options->frameTimeUs, us) << args;
+    }
+}
+
 TEST(CliOptions, ModelNamesResolveToTheirTableRows) {
     for (int i = 1; i < kModelCount; ++i) {
         const std::string& name = ModelTable()[i].name;
@@ -118,6 +132,12 @@ TEST(CliOptions, RejectsBadArgumentsWithOneLine) {
         {"--yes=1|connect", "--yes takes no value"},
         {"--port|a|--port|b|connect", "--port given twice"},
         {"--count|1|--count|2|connect", "--count given twice"},
+        {"--frame-time|1ms|connect", "--frame-time takes the interface's time for one frame"},
+        {"--frame-time|1000001|connect", "in microseconds, 0 to 1000000, not \"1000001\""},
+        {"--frame-time=-1|connect", "not \"-1\""},
+        {"--frame-time|connect", "not \"connect\""},
+        {"connect|--frame-time", "--frame-time needs a value"},
+        {"--frame-time|0|--frame-time=1|connect", "--frame-time given twice"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -148,6 +168,7 @@ TEST(CliOptions, HelpDocumentsCommandsOptionsAndExitStatuses) {
           "\"HC(9)12D60\""}) {
         EXPECT_NE(help.find(part), std::string::npos) << part;
     }
+    EXPECT_NE(help.find("--frame-time US"), std::string::npos);
     // The placeholder row is no model to choose.
     EXPECT_EQ(help.find("\"Model\""), std::string::npos);
 }

@@ -550,7 +550,7 @@ TEST_F(CliProcess, APortBehindAnRfc2217ServerReadsAndWrites) {
     hc12::sim::BoardOptions options;
     options.model = "HC912D60x";
     options.quartzMhz = 8;
-    options.timePulses = false;  // the real clock behind a network: see BoardOptions
+    options.timedLine = false;  // the real clock behind a network: see BoardOptions
     hc12::sim::VirtualBoard board(clock, options);
     auto boardPort = board.OpenPort();
     hc12::sim::SerialPortServer server(*boardPort);
