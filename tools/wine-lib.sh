@@ -35,7 +35,15 @@ wine_prefix() {
   # Wine's helper processes inherit the descriptors of whoever starts them: every
   # Wine command writes into files, never into the script's output (a test runner
   # would wait for them otherwise).
-  "$wineserver" -p </dev/null >"$dir/wineserver.log" 2>&1
+  # Wine's server opens the devices. As root it would open a serial device that
+  # another program holds exclusively (TIOCEXCL binds only processes without
+  # CAP_SYS_ADMIN); without that capability it finds it busy, as a user does.
+  local server=("$wineserver")
+  if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    server=(setpriv --bounding-set=-sys_admin "$wineserver")
+  fi
+  mkdir -p "$WINEPREFIX"  # the server starts only in an existing prefix folder
+  "${server[@]}" -p </dev/null >"$dir/wineserver.log" 2>&1
   "$wine" wineboot -i </dev/null >"$dir/wineboot.log" 2>&1 || { cat "$dir/wineboot.log"; fail "wineboot"; }
   [ -d "$WINEPREFIX/dosdevices" ] || fail "wineboot made no prefix"
 }

@@ -9,6 +9,8 @@
 #   COM2  a second board, stopped here when the program says it is reading, and
 #         its COM port unmapped (an adapter pulled out)
 #   COM3  mapped to nothing: a port that does not exist
+#   COM4  a third board whose device another program holds (TIOCEXCL) until the
+#         program asks for it to be let go
 #
 # and an S-record file with a Polish name loaded and saved again (the saved file
 # must hold the same data).
@@ -54,6 +56,18 @@ board2=$started_pid
 pids+=("$board2")
 ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com2"
 ln -sfn "$work/no-such-device" "$WINEPREFIX/dosdevices/com3"
+start_board "$board" "$work/board3" model=HC912D60x,quartz=8
+pids+=("$started_pid")
+ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com4"
+# Another program holding COM4's device exclusively, as serial programs on Linux do.
+# The board keeps the pseudo-terminal alive, so the holder clears the mode itself
+# when it lets go (TIOCNXCL), as the last close of a real device would.
+perl -e 'open(my $tty, "+<", $ARGV[0]) or die "$ARGV[0]: $!\n";
+         ioctl($tty, 0x540C, 0) or die "TIOCEXCL: $!\n";
+         $SIG{TERM} = sub { ioctl($tty, 0x540D, 0); exit 0 };
+         sleep 600' "$started_pts" 2>"$work/holder.err" &
+holder=$!
+pids+=("$holder")
 
 # 32 bytes at 0C10 as S-records, under a name with Polish letters.
 head -c 32 /dev/urandom >"$files/srec-data.bin"
@@ -64,10 +78,16 @@ echo "== the window's tests under Wine"
 HC12_WINE_WORK=$(winpath "$files") "$wine" "$tests_exe" --gtest_color=no \
   </dev/null >"$work/tests.out" 2>&1 &
 tests_pid=$!
-# The program asks for COM2's board to be stopped in the middle of its read; every
-# wait here is bounded (the program gives up on its side as well).
+# The program asks for COM4 to be let go, and for COM2's board to be stopped in the
+# middle of its read; every wait here is bounded (the program gives up on its side
+# as well).
 for _ in $(seq 6000); do
   kill -0 "$tests_pid" 2>/dev/null || break
+  if [ -f "$files/release-com4" ] && [ ! -f "$files/com4-released" ]; then
+    kill "$holder"
+    wait "$holder" 2>/dev/null
+    touch "$files/com4-released"
+  fi
   if [ -f "$files/stop-board" ] && [ ! -f "$files/board-stopped" ]; then
     # As when a USB adapter is pulled out: the device and its COM port go.
     kill "$board2"
@@ -91,7 +111,7 @@ cat "$work/tests.out"
 echo "== the board's EEPROM after the window's write"
 kill "$board1"
 wait "$board1" || fail "hc12prog-board ended with an error"
-read -r index value <"$files/edited.txt" || fail "the test did not say which byte it changed"
+read -r index value < <(tr -d '\r' <"$files/edited.txt") || fail "the test did not say which byte it changed"
 cp "$files/preload.bin" "$work/expected.bin"
 printf "$(printf '\\x%02x' "$value")" |
   dd of="$work/expected.bin" bs=1 seek="$index" conv=notrunc status=none

@@ -216,13 +216,13 @@ class Win32SerialPort final : public SerialPort {
         waitMs_ = timeoutMs;
     }
 
-    // How calls fail once a USB adapter has been pulled out (Wine: once the
-    // device behind the port has gone); remembered for HungUp.
+    // How calls fail once a USB adapter has been pulled out (and under Wine, once
+    // the tty behind the port has hung up: a broken pipe); remembered for HungUp.
     bool NoteDeviceGone() {
         const DWORD err = GetLastError();
         if (err == ERROR_BAD_COMMAND || err == ERROR_ACCESS_DENIED ||
             err == ERROR_DEVICE_NOT_CONNECTED || err == ERROR_GEN_FAILURE ||
-            err == ERROR_IO_DEVICE)
+            err == ERROR_BROKEN_PIPE)
             gone_ = true;
         return gone_;
     }
