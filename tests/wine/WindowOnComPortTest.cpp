@@ -210,6 +210,22 @@ TEST_F(WindowOnComPort, PolishTextsReachTheNativeControls) {
     EXPECT_EQ(FromWide(menu), "&Połączenie");
 }
 
+// The small controls sit on the toolbar, each as tall as one line: the combo boxes
+// are drop-down lists, not lists that take the room of their entries.
+TEST_F(WindowOnComPort, ToolbarControlsSitOnTheToolbar) {
+    wxToolBar* bar = frame->mainToolBar();
+    const wxRect toolbar = bar->GetScreenRect();
+    EXPECT_LT(toolbar.height, 4 * bar->GetToolSize().y);
+    for (wxWindow* w : std::initializer_list<wxWindow*>{
+             frame->modelCombo(), frame->quartzCombo(), frame->startField(),
+             frame->countField(), frame->fillValueField(), frame->fillButton()}) {
+        const wxRect r = w->GetScreenRect();
+        EXPECT_TRUE(toolbar.Contains(r)) << Utf8(w->GetName());
+        EXPECT_LT(r.height, 2 * frame->startField()->GetSize().y) << Utf8(w->GetName());
+    }
+    EXPECT_LT(frame->compareCombo()->GetSize().y, 2 * frame->startField()->GetSize().y);
+}
+
 // Pick the model, connect with the quartz left at Auto, narrow the window, read,
 // change one byte in the grid and write it; the script then finds that byte (and
 // only it) changed in the board's EEPROM.
