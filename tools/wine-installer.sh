@@ -59,7 +59,7 @@ wine_prefix "$work"
 c=$WINEPREFIX/drive_c
 
 reg_has() {  # reg_has KEY: whether the registry key exists
-  "$wine" reg query "$1" </dev/null >"$work/reg.txt" 2>&1
+  timeout 60 "$wine" reg query "$1" </dev/null >"$work/reg.txt" 2>&1
 }
 
 # Waits up to 60 s for a condition; the uninstaller runs on in a copy of itself.
@@ -79,7 +79,7 @@ cycle() {  # cycle MODE INSTDIR(unix) STARTMENU(unix) HIVE
   local mode=$1 dir=$2 menu=$3 hive=$4
   local key="$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hc12prog"
   echo "== silent install, $mode"
-  "$wine" "$(winpath "$(realpath "$setup")")" /S "/$mode" </dev/null >"$work/setup.log" 2>&1 ||
+  timeout 300 "$wine" "$(winpath "$(realpath "$setup")")" /S "/$mode" </dev/null >"$work/setup.log" 2>&1 ||
     { cat "$work/setup.log"; fail "$mode: the installer failed"; }
   for f in hc12prog.exe hc12prog-cli.exe README.md uninstall.exe; do
     [ -f "$dir/$f" ] || fail "$mode: $dir/$f was not installed"
@@ -95,14 +95,14 @@ cycle() {  # cycle MODE INSTDIR(unix) STARTMENU(unix) HIVE
   app_pid=$!
   within_a_minute title_shown || { cat "$work/app.log"; fail "$mode: the installed window did not show its title"; }
   # Closed as a user closes it: the window gets its close request and ends.
-  "$wine" taskkill /im hc12prog.exe </dev/null >"$work/taskkill.log" 2>&1
+  timeout 60 "$wine" taskkill /im hc12prog.exe </dev/null >"$work/taskkill.log" 2>&1
   within_a_minute '! kill -0 $app_pid 2>/dev/null' || fail "$mode: the window did not close"
   wait "$app_pid"
   app_pid=""
   echo "   the installed window started with its title and closed"
 
   echo "== silent uninstall, $mode"
-  "$wine" "$(winpath "$dir")\\uninstall.exe" /S "/$mode" </dev/null >"$work/uninstall.log" 2>&1 ||
+  timeout 300 "$wine" "$(winpath "$dir")\\uninstall.exe" /S "/$mode" </dev/null >"$work/uninstall.log" 2>&1 ||
     { cat "$work/uninstall.log"; fail "$mode: the uninstaller failed"; }
   within_a_minute '[ ! -e "$dir" ]' || fail "$mode: $dir is still there: $(ls "$dir")"
   [ ! -e "$menu/HC12-HCS12 EEPROM Programmer.lnk" ] || fail "$mode: the Start-menu entry is still there"

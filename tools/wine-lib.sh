@@ -44,7 +44,7 @@ wine_prefix() {
   fi
   mkdir -p "$WINEPREFIX"  # the server starts only in an existing prefix folder
   "${server[@]}" -p </dev/null >"$dir/wineserver.log" 2>&1
-  "$wine" wineboot -i </dev/null >"$dir/wineboot.log" 2>&1 || { cat "$dir/wineboot.log"; fail "wineboot"; }
+  timeout 300 "$wine" wineboot -i </dev/null >"$dir/wineboot.log" 2>&1 || { cat "$dir/wineboot.log"; fail "wineboot"; }
   [ -d "$WINEPREFIX/dosdevices" ] || fail "wineboot made no prefix"
 }
 

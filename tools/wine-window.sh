@@ -8,6 +8,7 @@
 #         the board's EEPROM must be the old one with exactly that byte changed
 #   COM2  a second board, stopped here when the program says it is reading, and
 #         its COM port unmapped (an adapter pulled out)
+#   COM12 the first board again, for a port from COM10 up
 #   COM3  mapped to nothing: a port that does not exist
 #   COM4  a third board whose device another program holds (TIOCEXCL) until the
 #         program asks for it to be let go
@@ -51,6 +52,7 @@ start_board "$board" "$work/board1" --image "$files/preload.bin" --dump "$work/d
 board1=$started_pid
 pids+=("$board1")
 ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com1"
+ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com12"
 start_board "$board" "$work/board2" model=HC912D60x,quartz=8
 board2=$started_pid
 pids+=("$board2")

@@ -7,6 +7,7 @@
 //   COM2  a second such board, stopped by the script in the middle of a read and
 //         its port unmapped, as when a USB adapter is pulled out
 //   COM3  mapped to nothing: a port that does not exist
+//   COM12 the first board again (a port only the \\.\COMn form reaches)
 //   COM4  a third board, its device held exclusively by another program until the
 //         test asks the script to let it go
 //   HC12_WINE_WORK  the folder (a Windows path) with preload.bin, the S-record file
@@ -37,6 +38,7 @@
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
+#include "ProgrammerApp.h"
 
 namespace hc12::testing {
 namespace {
@@ -266,6 +268,19 @@ TEST_F(WindowOnComPort, SessionWithTheBoard) {
     ASSERT_TRUE(PumpUntil([&] { return Status(0).rfind("Zapisano  64  ", 0) == 0; }, 6000)) << Status(0);
     EXPECT_EQ(Status(1).find("Nieudanych"), std::string::npos) << Status(1);
     EXPECT_TRUE(hook.shown().empty());
+}
+
+// A port from COM10 up (which only the "\\.\COMn" form can name) on a menu
+// entry: the board behind it answers.
+TEST_F(WindowOnComPort, PortFromCom10UpOnAMenuEntry) {
+    DestroyFrame(frame);
+    AppOptions options;
+    std::string error;
+    ASSERT_TRUE(ParsePortOptions({"--port", "COM3=COM12"}, options.ports, &error)) << error;
+    options.clock = &clock;
+    frame = CreateMainFrame(std::move(options));
+    frame->Raise();
+    ChooseModelAndConnect(ID_COM3);
 }
 
 // An S-record file with a Polish name in, through the toolbar's open tool, and the
