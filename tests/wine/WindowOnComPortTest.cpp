@@ -15,7 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
+
+#include <commctrl.h>  // after windows.h
 
 #include <atomic>
 #include <chrono>
@@ -132,7 +133,9 @@ class WindowOnComPort : public ::testing::Test {
         sim.MouseClick();
         Pump();
     }
-    void Click(wxWindow* window) { ClickAt(window->GetScreenRect().GetPosition() + window->GetSize() / 2); }
+    void Click(wxWindow* window) {
+        ClickAt(window->GetScreenRect().GetPosition() + window->GetSize() / 2);
+    }
     void Key(int key, int modifiers = wxMOD_NONE) {
         sim.Char(key, modifiers);
         Pump();
@@ -219,8 +222,8 @@ TEST_F(WindowOnComPort, ToolbarControlsSitOnTheToolbar) {
     const wxRect toolbar = bar->GetScreenRect();
     EXPECT_LT(toolbar.height, 4 * bar->GetToolSize().y);
     for (wxWindow* w : std::initializer_list<wxWindow*>{
-             frame->modelCombo(), frame->quartzCombo(), frame->startField(),
-             frame->countField(), frame->fillValueField(), frame->fillButton()}) {
+             frame->modelCombo(), frame->quartzCombo(), frame->startField(), frame->countField(),
+             frame->fillValueField(), frame->fillButton()}) {
         const wxRect r = w->GetScreenRect();
         EXPECT_TRUE(toolbar.Contains(r)) << Utf8(w->GetName());
         EXPECT_LT(r.height, 2 * frame->startField()->GetSize().y) << Utf8(w->GetName());
@@ -258,14 +261,16 @@ TEST_F(WindowOnComPort, SessionWithTheBoard) {
     sim.Text(digits);
     Pump();
     Key(WXK_RETURN);
-    ASSERT_TRUE(PumpUntil([&] { return frame->GetCellByte(5) == value; })) << int(frame->GetCellByte(5));
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetCellByte(5) == value; }))
+        << int(frame->GetCellByte(5));
     {
         std::ofstream note(WorkDir() / "edited.txt");
         note << "5 " << int(value) << "\n";
     }
 
     Click(frame->writeButton());
-    ASSERT_TRUE(PumpUntil([&] { return Status(0).rfind("Zapisano  64  ", 0) == 0; }, 6000)) << Status(0);
+    ASSERT_TRUE(PumpUntil([&] { return Status(0).rfind("Zapisano  64  ", 0) == 0; }, 6000))
+        << Status(0);
     EXPECT_EQ(Status(1).find("Nieudanych"), std::string::npos) << Status(1);
     EXPECT_TRUE(hook.shown().empty());
 }
