@@ -76,6 +76,14 @@ if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
+# One build at a time on the machine; a second run waits and then finds it done.
+mkdir -p "$cache"
+exec 9>"$cache/.lock-$key"
+flock 9
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
 
 start=$(date +%s)
 echo "build-wxmsw: building wxMSW $version into $prefix (once per machine; 10 to 20 minutes)" >&2
