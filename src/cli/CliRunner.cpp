@@ -11,6 +11,7 @@
 #include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
+#include "ProductionRun.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
 #include "ReplacingFile.h"
@@ -165,6 +166,8 @@ int Session::Prepare() {
             return port;
         });
     programmer_ = std::make_unique<Programmer>(*link_, view_);
+    if (environment_.unit != nullptr)
+        environment_.unit->Attach(view_, *programmer_);
     // Connect opens the port when none was chosen: the one of the command line.
     view_.SetPortOpener([this] { link_->OpenPort(portIndex_); });
 
@@ -240,6 +243,7 @@ std::string Session::CommandName() const {
         case Command::Verify:
             return "verify";
         case Command::Connect:
+        case Command::Serials:
             break;
     }
     return "do";
@@ -338,12 +342,16 @@ std::vector<std::pair<uint32_t, uint8_t>> Session::ExpectedBytes() {
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
+    if (environment_.unit != nullptr)
+        if (const int status = environment_.unit->BeforeWrite(); status != kExitOk)
+            return status;
     const bool ok =
         options_.fullWrite ? programmer_->WriteEeprom() : programmer_->WriteChangedEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");
-    return ResultOfOperation(ok);
+    const int status = ResultOfOperation(ok);
+    return environment_.unit != nullptr ? environment_.unit->AfterWrite(status) : status;
 }
 
 int Session::Verify() {
@@ -353,11 +361,15 @@ int Session::Verify() {
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
     NoteUnstableBytes();
+    if (environment_.unit != nullptr)
+        environment_.unit->AfterVerifyRead();
     // The file's bytes against the bytes read, and only those.
     const PageModel& actual = view_.page();
     int32_t differences = 0;
     for (const auto& [offset, value] : ExpectedBytes()) {
         if (actual.GetCellByte(offset) == value)
+            continue;
+        if (environment_.unit != nullptr && !environment_.unit->Compares(offset))
             continue;
         ++differences;
         out_ << AddressOf(actual, offset) << ": expected " << FormatHex2(value) << ", actual "
@@ -371,7 +383,7 @@ int Session::Verify() {
 }
 
 int Session::Run() {
-    if (const int status = Prepare(); status != kExitOk)
+    if (const int status = Prepare(); status != kExitOk || environment_.checkOnly)
         return status;
     if (const int status = Connect(); status != kExitOk)
         return status;
@@ -387,6 +399,8 @@ int Session::Run() {
             return Write();
         case Command::Verify:
             return Verify();
+        case Command::Serials:
+            break;
     }
     return kExitUsage;
 }
@@ -409,6 +423,10 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, const Termi
         out << HelpText() << std::flush;
         return kExitOk;
     }
+    if (parsed.options->command == Command::Serials)
+        return ListSerials(parsed.options->file, out, io);
+    if (parsed.options->production.Any())
+        return RunProduction(*parsed.options, out, io);
     return RunCli(*parsed.options, out, io);
 }
 

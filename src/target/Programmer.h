@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ModelTable.h"
 #include "SerialLink.h"
@@ -49,6 +50,16 @@ class Programmer {
 
     // The last read or write ended early because the view asked it to stop.
     bool Stopped() const { return stopped_; }
+
+    // What the last write reached by its summary: bytes of the window done, words
+    // left as they were (changed-only write), bytes that failed. Empty when it
+    // ended before a summary (refused, or stopped by the chip's status).
+    struct WriteFigures {
+        uint32_t done = 0;
+        uint32_t unchanged = 0;
+        uint32_t failedBytes = 0;
+    };
+    const std::optional<WriteFigures>& LastWrite() const { return lastWrite_; }
 
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
@@ -146,6 +157,9 @@ class Programmer {
 
     // Pieces of the changed-only write.
     struct WordPlan;
+    // The window read whole, a word at a time, for a view that keeps it; false when
+    // the link was lost or a stop came.
+    bool ReadHeldWindow(uint32_t start, uint32_t count, std::vector<uint8_t>* bytes);
     // Program, read back, program again up to four more times; bytes that still
     // differ are counted (and marked red when they are cells of the page).
     StepEnd ProgramVerified(const WordPlan& word, uint32_t* failedCount);
@@ -159,6 +173,7 @@ class Programmer {
     uint16_t controlRegister_ = 0x00F3;
     uint32_t failuresAtStart_ = 0;
     bool stopped_ = false;
+    std::optional<WriteFigures> lastWrite_;
 };
 
 }  // namespace hc12

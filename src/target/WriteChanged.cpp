@@ -48,6 +48,18 @@ bool Programmer::WriteChangedEeprom() {
         return false;
     }
 
+    // A view that keeps the EEPROM's bytes gets them before the first erase.
+    std::vector<uint8_t> held;
+    const bool readFirst = view_.WantsHeldBytes();
+    if (readFirst) {
+        if (!ReadHeldWindow(start, count, &held)) {
+            FinishWrite(0, 0, !Alive(), 0);  // nothing written: a lost link or a stop
+            return false;
+        }
+        if (!view_.KeepHeldBytes(start, held))
+            return false;
+    }
+
     const bool selectionOnly = StartWriteGauge(count);
 
     const uint32_t unitSize = s12Target_ ? kS12SectorSize : 2;
@@ -81,6 +93,11 @@ bool Programmer::WriteChangedEeprom() {
         }
 
         for (WordPlan& word : words) {
+            if (readFirst && word.address >= start && word.address - start < count) {
+                word.nowHi = held[word.address - start];
+                word.nowLo = held[word.address - start + 1];
+                continue;
+            }
             SendFrame(ReadWordFrame(word.address));
             word.nowHi = ReceiveByte();
             word.nowLo = ReceiveByte();
@@ -164,6 +181,29 @@ bool Programmer::WriteChangedEeprom() {
     if (failedCount > 0 && !stopped_)
         failedCount += count - attempted;
     return FinishWrite(n, failedCount, linkLost, unchanged) && Alive() && !stopped_;
+}
+
+bool Programmer::ReadHeldWindow(uint32_t start, uint32_t count, std::vector<uint8_t>* bytes) {
+    bytes->assign(count, 0);
+    view_.Progress(int32_t(count));
+    bool whole = true;
+    for (uint32_t offset = 0; offset < count; offset += 2) {
+        if (StopHere()) {
+            whole = false;
+            break;
+        }
+        SendFrame(ReadWordFrame(uint16_t(start + offset)));
+        (*bytes)[offset] = ReceiveByte();
+        (*bytes)[offset + 1] = ReceiveByte();
+        if (!Alive()) {
+            whole = false;
+            break;
+        }
+        view_.Progress(0);
+        view_.Progress(0);
+    }
+    view_.Progress(-1);
+    return whole;
 }
 
 Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* failedCount) {

@@ -45,6 +45,7 @@ bool Programmer::EvenWindowInAddressSpace(const char* refusal) {
 std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     if (!EvenWindowInAddressSpace(texts::kWritePastFfff))
         return std::nullopt;
+    lastWrite_.reset();
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -99,6 +100,7 @@ bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
+    lastWrite_ = WriteFigures{written, unchanged.value_or(0), failedCount};
     if (linkLost)
         Error(texts::kLinkLostDuring);
     view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
