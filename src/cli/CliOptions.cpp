@@ -95,7 +95,7 @@ bool IsVirtualPortValue(const std::string& value) {
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> positional;
-    bool sawYes = false, sawNo = false, sawModel = false, sawQuartz = false;
+    bool sawYes = false, sawNo = false, sawQuartz = false;
     bool optionsEnded = false;
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -164,12 +164,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                     options.port = *v;
                 options.production.ports.push_back(*v);
             } else if (name == "--model") {
-                if (sawModel)
-                    return Fail("--model given twice");
-                sawModel = true;
-                options.modelIndex = FindModel(*v);
-                if (!options.modelIndex)
+                // Once for every port, or once a port (production.models).
+                const std::optional<int> model = FindModel(*v);
+                if (!model)
                     return Fail("unknown model \"" + *v + "\"; the models are " + ModelList());
+                if (!options.modelIndex)
+                    options.modelIndex = model;
+                options.production.models.push_back(*model);
             } else if (name == "--quartz") {
                 if (sawQuartz)
                     return Fail("--quartz given twice");

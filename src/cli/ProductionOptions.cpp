@@ -87,8 +87,11 @@ bool ParseProductionOption(const std::string& name, const std::string& value,
     if (name == "--keep") {
         const size_t colon = value.find(':');
         KeepRange range;
+        range.fromWindowStart = !value.empty() && value[0] == '+';
+        const size_t from = range.fromWindowStart ? 1 : 0;
         uint64_t length = 0;
-        if (colon == std::string::npos || !Hex(value.substr(0, colon), 4, &range.address) ||
+        if (colon == std::string::npos ||
+            !Hex(value.substr(from, colon - from), 4, &range.address) ||
             !Decimal(value.substr(colon + 1), 5, &length) || length == 0 ||
             range.address + length > 0x10000) {
             *error = "--keep takes ADDR:LEN (hexadecimal address, decimal length, within "
@@ -127,12 +130,15 @@ std::string CheckProductionOptions(const ProductionOptions& o, const std::string
     if (!o.keep.empty() && !write)
         return "--keep works only with write";
     for (size_t i = 0; i < o.keep.size(); ++i) {
-        if (o.serial && o.keep[i].address < o.serial->End() &&
-            o.serial->address < o.keep[i].End())
+        if (o.serial && o.keep[i].fromWindowStart == o.serial->fromWindowStart &&
+            o.keep[i].address < o.serial->End() && o.serial->address < o.keep[i].End())
             return "--keep and --serial overlap: the serial number is written, kept bytes "
                    "are not";
     }
     (void)fullWrite;
+    if (o.models.size() > 1 && o.models.size() != std::max<size_t>(o.ports.size(), 1))
+        return "--model given " + std::to_string(o.models.size()) + " times for " +
+               std::to_string(o.ports.size()) + " ports: give it once, or once a port";
     return "";
 }
 
@@ -147,12 +153,14 @@ std::string ProductionHelpText() {
            "                     same port twice is refused. Name ports by\n"
            "                     /dev/serial/by-id/... so a fixture slot is always the\n"
            "                     same board.\n"
+           "  --model NAME (once a port)\n"
+           "                     a tray of mixed boards: the i-th --model for the i-th port\n"
            "  --serial ADDR:BYTES[:FORMAT]\n"
            "                     write: each unit gets the next serial number at ADDR (hex,\n"
-           "                     in the address window) over BYTES bytes; FORMAT be\n"
-           "                     (default, big-endian), le, bcd or ascii (zero-padded\n"
-           "                     digits). verify: the number found there is reported, not\n"
-           "                     compared\n"
+           "                     in the address window; +OFFSET counts from the window's\n"
+           "                     start) over BYTES bytes; FORMAT be (default, big-endian),\n"
+           "                     le, bcd or ascii (zero-padded digits). verify: the number\n"
+           "                     found there is reported, not compared\n"
            "  --serial-file FILE the ledger of serial numbers (an append-only journal,\n"
            "                     shared safely by runs at the same time)\n"
            "  --serial-first N   start a new ledger at N when FILE is missing\n"
@@ -160,9 +168,10 @@ std::string ProductionHelpText() {
            "  --backup DIR       write: save what each unit's EEPROM held over the window\n"
            "                     as S-records in DIR before its first erase; a unit whose\n"
            "                     backup fails is not written\n"
-           "  --keep ADDR:LEN    write: leave LEN bytes from ADDR (hex) as the unit holds\n"
-           "                     them, whatever the image has there (repeatable); with\n"
-           "                     --full on MC9S12 only together with --backup\n"
+           "  --keep ADDR:LEN    write: leave LEN bytes from ADDR (hex, or +OFFSET) as the\n"
+           "                     unit holds them, whatever the image has there\n"
+           "                     (repeatable); with --full on MC9S12 only together with\n"
+           "                     --backup\n"
            "  --json             one JSON object per line on standard output: progress,\n"
            "                     messages, and a result per port\n"
            "  hc12prog-cli serials FILE\n"

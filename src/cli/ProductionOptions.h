@@ -12,13 +12,16 @@
 namespace hc12::cli {
 
 struct KeepRange {
-    uint32_t address = 0;
+    uint32_t address = 0;  // or the offset from the window's start
+    bool fromWindowStart = false;
     uint32_t length = 0;
     uint32_t End() const { return address + length; }
 };
 
 struct ProductionOptions {
     std::vector<std::string> ports;  // every --port, in order; several: a gang run
+    // --model once a port (a tray of mixed boards): model table indexes in --port order.
+    std::vector<int> models;
     std::optional<production::SerialField> serial;
     std::string serialFile;
     std::optional<uint64_t> serialFirst;

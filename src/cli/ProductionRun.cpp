@@ -68,16 +68,26 @@ KnownWindow WindowBeforeConnect(const CliOptions& options) {
     return w;
 }
 
-// "" or why the field lies outside the window.
-std::string OutsideWindow(const char* what, uint32_t address, uint32_t end, const KnownWindow& w) {
+// "" or why the field (from `address` to before `end`, or offsets from the
+// window's start) lies outside the window.
+std::string OutsideWindow(const char* what, uint32_t address, uint32_t end, bool fromWindowStart,
+                          const KnownWindow& w) {
+    const std::string field = std::string(what) + " " + (fromWindowStart ? "+" : "") +
+                              FormatHex4(address) + ".." + (fromWindowStart ? "+" : "") +
+                              FormatHex4(end - 1);
+    if (fromWindowStart) {
+        if (!w.count || end <= *w.count)
+            return "";
+        return field + " runs past the end of the address window (" + std::to_string(*w.count) +
+               " bytes); --count can make it longer";
+    }
     const bool before = w.start && address < *w.start;
     const bool after = w.start && w.count && end > *w.start + *w.count;
     if (!before && !after)
         return "";
     std::string window = FormatHex4(*w.start) + "..";
     window += w.count ? FormatHex4(*w.start + *w.count - 1) : std::string("");
-    return std::string(what) + " " + FormatHex4(address) + ".." + FormatHex4(end - 1) +
-           " lies outside the address window " + window +
+    return field + " lies outside the address window " + window +
            "; --start and --count can move the window";
 }
 
@@ -128,9 +138,12 @@ int Run::CheckPorts() {
         seen[identity] = port;
     }
     std::map<std::string, std::string> files;
-    for (const std::string& port : ports_) {
+    for (size_t i = 0; i < ports_.size(); ++i) {
+        const std::string& port = ports_[i];
         CliOptions unit = options_;
         unit.port = port;
+        if (production_.models.size() > 1)
+            unit.modelIndex = production_.models[i];
         if (options_.command == Command::Read && ports_.size() > 1) {
             unit.file = FileForPort(options_.file, port.empty() ? "COM1" : port);
             if (const auto it = files.find(unit.file); it != files.end())
@@ -154,30 +167,46 @@ int Run::CheckEachUnit() {
         if (const int status = RunCli(unitOptions_[i], nothing, io_, check); status != kExitOk)
             return status;
     }
-    const KnownWindow window = WindowBeforeConnect(options_);
-    if (production_.serial) {
-        const std::string outside = OutsideWindow("the serial field", production_.serial->address,
-                                                  production_.serial->End(), window);
-        if (!outside.empty())
-            return Fail(outside);
+    for (const CliOptions& unit : unitOptions_) {
+        const KnownWindow window = WindowBeforeConnect(unit);
+        if (const auto& serial = production_.serial) {
+            const std::string outside = OutsideWindow("the serial field", serial->address,
+                                                      serial->End(), serial->fromWindowStart, window);
+            if (!outside.empty())
+                return Fail(outside);
+        }
+        for (const KeepRange& keep : production_.keep) {
+            const std::string outside =
+                OutsideWindow("--keep", keep.address, keep.End(), keep.fromWindowStart, window);
+            if (!outside.empty())
+                return Fail(outside);
+        }
+        const ModelRecord& model = ModelTable()[size_t(unit.modelIndex.value_or(0))];
+        if (!production_.keep.empty() && unit.fullWrite && IsS12Model(model) &&
+            production_.backupDir.empty())
+            return Fail("--keep with --full on an MC9S12: its bulk erase takes the kept bytes "
+                        "too; add --backup DIR (they are programmed back from its reading) or "
+                        "leave --full out");
     }
-    for (const KeepRange& keep : production_.keep) {
-        const std::string outside = OutsideWindow("--keep", keep.address, keep.End(), window);
-        if (!outside.empty())
-            return Fail(outside);
-    }
-    const ModelRecord& model = ModelTable()[size_t(options_.modelIndex.value_or(0))];
-    if (!production_.keep.empty() && options_.fullWrite && IsS12Model(model) &&
-        production_.backupDir.empty())
-        return Fail("--keep with --full on an MC9S12: its bulk erase takes the kept bytes too; "
-                    "add --backup DIR (they are programmed back from its reading) or leave "
-                    "--full out");
     return kExitOk;
 }
 
 int Run::OpenSerials() {
     if (!production_.serial || options_.command != Command::Write)
         return kExitOk;
+    const uint64_t max = production_.serial->MaxValue();
+    auto doesNotFit = [&](uint64_t n) {
+        return Fail("serial number " + std::to_string(n) + " does not fit in the field (" +
+                    std::to_string(production_.serial->size) + " byte" +
+                    (production_.serial->size == 1 ? "" : "s") + ", " +
+                    production::SerialFormatName(production_.serial->format) + ": at most " +
+                    std::to_string(max) + ")");
+    };
+    // A ledger about to be made is checked before it is made.
+    std::error_code ec;
+    if (production_.serialFirst && !fs::exists(production_.serialFile, ec) &&
+        *production_.serialFirst + (ports_.size() - 1) > max)
+        return doesNotFit(std::max(*production_.serialFirst, max + 1));
     std::string error;
     ledger_ = production::SerialLedger::Open(production_.serialFile, production_.serialFirst,
                                              &error);
@@ -197,13 +226,9 @@ int Run::OpenSerials() {
     std::vector<uint64_t> upcoming;
     if (!ledger_->Upcoming(ports_.size(), &upcoming, &error))
         return Fail(error);
-    const uint64_t max = production_.serial->MaxValue();
     for (uint64_t n : upcoming)
         if (n > max)
-            return Fail("serial number " + std::to_string(n) + " does not fit in the field (" +
-                        std::to_string(production_.serial->size) + " bytes " +
-                        production::SerialFormatName(production_.serial->format) +
-                        ": at most " + std::to_string(max) + ")");
+            return doesNotFit(n);
     return kExitOk;
 }
 

@@ -124,30 +124,49 @@ std::string ProductionUnit::ImageSha256() const {
     return production::Sha256Hex(bytes);
 }
 
+std::string ProductionUnit::PlaceFields() {
+    const PageModel& page = view_->page();
+    const uint32_t start = page.start();
+    const std::string window = " lies outside the address window " +
+                               Range(start, start + page.count());
+    serialField_ = production_.serial;
+    if (serialField_ && serialField_->fromWindowStart) {
+        serialField_->address += start;
+        serialField_->fromWindowStart = false;
+    }
+    if (serialField_ && !InWindow(serialField_->address, serialField_->End()))
+        return "the serial field " + Range(serialField_->address, serialField_->End()) + window;
+    keep_ = production_.keep;
+    for (KeepRange& keep : keep_) {
+        if (keep.fromWindowStart)
+            keep.address += start;
+        keep.fromWindowStart = false;
+        if (!InWindow(keep.address, keep.End()))
+            return "--keep " + Range(keep.address, keep.End()) + window;
+        if (serialField_ && keep.address < serialField_->End() &&
+            serialField_->address < keep.End())
+            return "--keep " + Range(keep.address, keep.End()) + " and the serial field " +
+                   Range(serialField_->address, serialField_->End()) + " overlap";
+    }
+    return "";
+}
+
 int ProductionUnit::BeforeWrite() {
     linkUp_ = true;
     PageModel& page = view_->page();
     const uint32_t start = page.start();
-    const uint32_t windowEnd = start + page.count();
-    const auto& serial = production_.serial;
-    if (serial && !InWindow(serial->address, serial->End()))
-        return Refuse("the serial field " + Range(serial->address, serial->End()) +
-                          " lies outside the address window " + Range(start, windowEnd),
-                      kExitUsage);
-    for (const KeepRange& keep : production_.keep)
-        if (!InWindow(keep.address, keep.End()))
-            return Refuse("--keep " + Range(keep.address, keep.End()) +
-                              " lies outside the address window " + Range(start, windowEnd),
-                          kExitUsage);
+    if (const std::string misfit = PlaceFields(); !misfit.empty())
+        return Refuse(misfit, kExitUsage);
+    const auto& serial = serialField_;
 
     // Kept bytes become empty cells: every write keeps the unit's own bytes there.
-    if (!production_.keep.empty()) {
+    if (!keep_.empty()) {
         const PageModel image = page;
         view_->BuildPage(image.count());
         for (uint32_t i = 0; i < image.capacity(); ++i) {
             const uint32_t address = start + i;
             const bool kept = std::any_of(
-                production_.keep.begin(), production_.keep.end(),
+                keep_.begin(), keep_.end(),
                 [&](const KeepRange& k) { return address >= k.address && address < k.End(); });
             if (!image.CellEmpty(i) && !kept)
                 page.SetCellByte(i, image.GetCellByte(i));
@@ -295,21 +314,21 @@ int ProductionUnit::AfterWrite(int status) {
 }
 
 bool ProductionUnit::Compares(uint32_t offset) {
-    const auto& serial = production_.serial;
+    const auto& serial = serialField_;
     const uint32_t address = view_->page().start() + offset;
     return !serial || address < serial->address || address >= serial->End();
 }
 
 void ProductionUnit::AfterVerifyRead() {
-    const auto& serial = production_.serial;
-    if (!serial)
+    if (!production_.serial)
         return;
-    const PageModel& page = view_->page();
-    if (!InWindow(serial->address, serial->End())) {
-        Message("hc12prog-cli: the serial field " + Range(serial->address, serial->End()) +
-                " lies outside the address window; not read");
+    if (const std::string misfit = PlaceFields(); !misfit.empty()) {
+        serialField_.reset();
+        Message("hc12prog-cli: " + misfit + "; not read");
         return;
     }
+    const auto& serial = serialField_;
+    const PageModel& page = view_->page();
     std::vector<uint8_t> bytes(serial->size);
     for (uint32_t i = 0; i < serial->size; ++i)
         bytes[i] = page.GetCellByte(serial->address - page.start() + i);

@@ -47,6 +47,9 @@ class ProductionUnit final : public UnitHooks {
 
   private:
     int Refuse(const std::string& why, int status);
+    // The serial field and the kept ranges at their addresses in this unit's window;
+    // "" or why they do not fit it.
+    std::string PlaceFields();
     bool InWindow(uint32_t address, uint32_t end) const;
     // The full write's backup: the window read first, the page kept meanwhile.
     int ReadForBackup();
@@ -72,6 +75,8 @@ class ProductionUnit final : public UnitHooks {
     bool linkUp_ = false;            // connected, and the command under way
     bool operationStarted_ = false;  // the gauge of the command itself started
     bool wrote_ = false;             // the write was called
+    std::optional<production::SerialField> serialField_;  // at its address
+    std::vector<KeepRange> keep_;                         // at their addresses
     std::optional<uint64_t> serial_;
     bool serialSent_ = false;
     std::optional<std::vector<uint8_t>> before_;  // the window as the EEPROM held it

@@ -101,7 +101,7 @@ std::optional<SerialField> ParseSerialField(const std::string& text, std::string
     };
     const size_t colon = text.find(':');
     if (colon == std::string::npos)
-        return fail("expected ADDR:BYTES[:FORMAT], e.g. 0FFC:4 or 0FF0:8:ascii");
+        return fail("expected ADDR:BYTES[:FORMAT], e.g. 0FFC:4, 0FF0:8:ascii or +3FC:4");
     std::string address = text.substr(0, colon);
     const size_t second = text.find(':', colon + 1);
     const std::string size = text.substr(colon + 1, second == std::string::npos
@@ -110,6 +110,10 @@ std::optional<SerialField> ParseSerialField(const std::string& text, std::string
     const std::string format = second == std::string::npos ? "be" : text.substr(second + 1);
 
     SerialField field;
+    if (!address.empty() && address[0] == '+') {
+        field.fromWindowStart = true;
+        address.erase(0, 1);
+    }
     if (address.size() > 2 && address[0] == '0' && (address[1] == 'x' || address[1] == 'X'))
         address.erase(0, 2);
     if (address.size() > 4 || !AllHex(address))

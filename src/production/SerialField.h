@@ -1,5 +1,6 @@
 // Where a unit's serial number goes in the EEPROM image and how its bytes read:
-// "ADDR:BYTES[:FORMAT]", ADDR in hexadecimal, FORMAT be (big-endian binary, as the
+// "ADDR:BYTES[:FORMAT]", ADDR in hexadecimal (or "+OFFSET" from the start of the
+// unit's address window, for boards whose EEPROMs start apart), FORMAT be (big-endian binary, as the
 // chip reads a 16- or 32-bit value; the default), le, bcd (two decimal digits a
 // byte, the first digit high) or ascii (decimal digits, zero-padded).
 #pragma once
@@ -14,7 +15,8 @@ namespace hc12::production {
 enum class SerialFormat { BigEndian, LittleEndian, Bcd, Ascii };
 
 struct SerialField {
-    uint32_t address = 0;
+    uint32_t address = 0;  // or the offset from the window's start
+    bool fromWindowStart = false;
     uint32_t size = 0;  // bytes
     SerialFormat format = SerialFormat::BigEndian;
 
