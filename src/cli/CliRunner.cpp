@@ -50,6 +50,10 @@ class Session {
     Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
             const CliEnvironment& environment)
         : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
+    ~Session() {
+        if (environment_.unit != nullptr && programmer_ != nullptr)
+            environment_.unit->Detach();
+    }
 
     int Run();
 

@@ -340,10 +340,18 @@ void ProductionUnit::AfterVerifyRead() {
                                  record_.serialBytes);
 }
 
+void ProductionUnit::Detach() {
+    stopped_ = programmer_->Stopped();
+    if (linkUp_ || view_->ShownConnected())
+        record_.quartz = view_->QuartzText();
+    view_ = nullptr;
+    programmer_ = nullptr;
+}
+
 std::string ProductionUnit::ResultText(int status) const {
     if (status == kExitOk)
         return "ok";
-    if (programmer_ != nullptr && programmer_->Stopped())
+    if (stopped_ || (programmer_ != nullptr && programmer_->Stopped()))
         return "stopped";
     if (!refusal_.empty())
         return "refused";
@@ -356,8 +364,6 @@ std::string ProductionUnit::ResultText(int status) const {
 
 void ProductionUnit::Finish(int status) {
     record_.time = production::UtcTimestamp();
-    if (view_ != nullptr && (linkUp_ || status == kExitOk))
-        record_.quartz = view_->QuartzText();
     record_.result = ResultText(status);
     if (status != kExitOk)
         record_.note = !refusal_.empty() ? refusal_ : lastError_;

@@ -44,6 +44,7 @@ class ProductionUnit final : public UnitHooks {
     int AfterWrite(int status) override;
     bool Compares(uint32_t offset) override;
     void AfterVerifyRead() override;
+    void Detach() override;
 
   private:
     int Refuse(const std::string& why, int status);
@@ -71,6 +72,7 @@ class ProductionUnit final : public UnitHooks {
     std::string phase_ = "connect";
     std::string lastError_;  // the last error box the unit showed
     std::string refusal_;    // why this unit was not written, when it decided so
+    bool stopped_ = false;  // the last operation was stopped (Ctrl+C)
     bool portOpened_ = false;
     bool linkUp_ = false;            // connected, and the command under way
     bool operationStarted_ = false;  // the gauge of the command itself started

@@ -28,6 +28,8 @@ class UnitHooks {
     virtual bool Compares(uint32_t offset) = 0;
     // verify: the EEPROM was read into the page.
     virtual void AfterVerifyRead() = 0;
+    // The run is over: the view and the programmer go.
+    virtual void Detach() = 0;
 };
 
 }  // namespace hc12::cli

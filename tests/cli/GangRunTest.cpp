@@ -596,11 +596,8 @@ TEST_F(Gang, AUnitWhoseBackupFailsIsNotWritten) {
             fs::remove_all(File("gone"));
             std::ofstream(File("gone")) << "a file now";
         };
-        gate_ = [&, removed = false](size_t, const uint8_t*, size_t) mutable {
-            if (!removed)
-                remove();
-            removed = true;
-        };
+        std::once_flag removed;
+        gate_ = [&](size_t, const uint8_t*, size_t) { std::call_once(removed, remove); };
         const int status = Run(Models() + " --count 64 --serial +3C:4 --serial-file " +
                                File("serials.txt").string() + " --serial-first 1 --backup " +
                                File("gone").string() + " " + mode + "write " +
