@@ -81,6 +81,22 @@ ParseResult Fail(std::string error) {
 
 }  // namespace
 
+std::string CommandWord(Command command) {
+    switch (command) {
+        case Command::Connect:
+            return "connect";
+        case Command::Read:
+            return "read";
+        case Command::Write:
+            return "write";
+        case Command::Verify:
+            return "verify";
+        case Command::Serials:
+            break;
+    }
+    return "serials";
+}
+
 int MenuPortIndex(const std::string& port) {
     const std::string p = Lower(port);
     if (p.size() == 4 && p.compare(0, 3, "com") == 0 && p[3] >= '1' && p[3] <= '4')

@@ -51,6 +51,9 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
+// The command as it is typed: "connect", "read", "write", "verify", "serials".
+std::string CommandWord(Command command);
+
 // "COM1".."COM4" (any case) -> 0..3; anything else -> -1.
 int MenuPortIndex(const std::string& port);
 

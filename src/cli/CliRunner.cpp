@@ -239,18 +239,7 @@ int Session::Connect() {
 }
 
 std::string Session::CommandName() const {
-    switch (options_.command) {
-        case Command::Read:
-            return "read";
-        case Command::Write:
-            return "write";
-        case Command::Verify:
-            return "verify";
-        case Command::Connect:
-        case Command::Serials:
-            break;
-    }
-    return "do";
+    return options_.command == Command::Connect ? "do" : CommandWord(options_.command);
 }
 
 int Session::ResultOfOperation(bool ok) {

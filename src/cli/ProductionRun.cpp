@@ -252,10 +252,7 @@ int Run::Go() {
             return status;
 
     GangDisplay display(*io_.err, out_, io_.stderrIsTerminal && !production_.json, production_.json,
-                        ports_, unitOptions_.front().command == Command::Read ? "read"
-                                : unitOptions_.front().command == Command::Write ? "write"
-                                : unitOptions_.front().command == Command::Verify ? "verify"
-                                                                                  : "connect");
+                        ports_, CommandWord(options_.command));
     SharedByUnits shared;
     shared.ledger = ledger_.get();
     shared.log = log_.get();

@@ -19,22 +19,6 @@ namespace hc12::cli {
 
 namespace {
 
-std::string CommandName(Command command) {
-    switch (command) {
-        case Command::Connect:
-            return "connect";
-        case Command::Read:
-            return "read";
-        case Command::Write:
-            return "write";
-        case Command::Verify:
-            return "verify";
-        case Command::Serials:
-            break;
-    }
-    return "serials";
-}
-
 std::string Range(uint32_t start, uint32_t end) {
     return FormatHex4(start) + ".." + FormatHex4(end - 1);
 }
@@ -45,7 +29,7 @@ ProductionUnit::ProductionUnit(size_t index, CliOptions options,
                                const ProductionOptions& production, const SharedByUnits& shared)
     : index_(index), options_(std::move(options)), production_(production), shared_(shared) {
     record_.port = options_.port.empty() ? "COM1" : options_.port;
-    record_.command = CommandName(options_.command);
+    record_.command = CommandWord(options_.command);
     record_.host = shared_.host;
     record_.model = ModelTable()[size_t(options_.modelIndex.value_or(0))].name;
 }

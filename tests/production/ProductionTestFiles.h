@@ -2,12 +2,17 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace hc12::production {
 
@@ -34,5 +39,38 @@ class TempFolder : public ::testing::Test {
 
     std::filesystem::path dir_;
 };
+
+// `processes` child processes at once, each running `threads` threads: in each
+// child, `setUp(process)` makes the body its threads run (`body(thread)` true when
+// all went well). True when every body in every child said so.
+inline bool InProcessesAndThreads(
+    int processes, int threads,
+    const std::function<std::function<bool(int thread)>(int process)>& setUp) {
+    std::vector<pid_t> children;
+    for (int p = 0; p < processes; ++p) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const std::function<bool(int)> body = setUp(p);
+            std::atomic<bool> ok{bool(body)};
+            std::vector<std::thread> running;
+            for (int t = 0; t < threads && ok; ++t)
+                running.emplace_back([&, t] {
+                    if (!body(t))
+                        ok = false;
+                });
+            for (auto& t : running)
+                t.join();
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    bool all = true;
+    for (pid_t pid : children) {
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        all = all && WIFEXITED(raw) && WEXITSTATUS(raw) == 0;
+    }
+    return all;
+}
 
 }  // namespace hc12::production

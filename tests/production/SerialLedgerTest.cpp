@@ -106,34 +106,20 @@ TEST_F(Ledger, RefusesANumberLargerThanTheField) {
 TEST_F(Ledger, ThreadsAndProcessesNeverShareANumber) {
     ASSERT_TRUE(Open(1));
     constexpr int kProcesses = 4, kThreads = 4, kEach = 10;
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            std::string error;
-            auto ledger = SerialLedger::Open(File("serials.txt"), std::nullopt, &error);
-            std::vector<std::thread> threads;
-            bool ok = ledger != nullptr;
-            for (int t = 0; t < kThreads && ok; ++t)
-                threads.emplace_back([&] {
-                    for (int i = 0; i < kEach; ++i) {
-                        std::string e;
-                        const auto n = ledger->Reserve("p", UINT64_MAX, &e);
-                        if (!n || !ledger->MarkSent(*n, &e) || !ledger->MarkVerified(*n, &e))
-                            ok = false;
-                    }
-                });
-            for (auto& t : threads)
-                t.join();
-            _exit(ok ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int raw = 0;
-        waitpid(pid, &raw, 0);
-        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
-    }
+    EXPECT_TRUE(InProcessesAndThreads(kProcesses, kThreads, [&](int) {
+        std::string error;
+        std::shared_ptr<SerialLedger> ledger =
+            SerialLedger::Open(File("serials.txt"), std::nullopt, &error);
+        return std::function<bool(int)>([ledger](int) {
+            for (int i = 0; i < kEach; ++i) {
+                std::string e;
+                const auto n = ledger->Reserve("p", UINT64_MAX, &e);
+                if (!n || !ledger->MarkSent(*n, &e) || !ledger->MarkVerified(*n, &e))
+                    return false;
+            }
+            return true;
+        });
+    }));
     std::string error;
     const auto state = SerialLedger::Inspect(File("serials.txt"), &error);
     ASSERT_TRUE(state) << error;  // a number reserved twice would not read back

@@ -53,36 +53,21 @@ TEST_F(Log, ALogThatCannotBeAppendedToIsRefused) {
 // write: every line comes out whole.
 TEST_F(Log, ParallelRunsNeverInterleaveWithinALine) {
     constexpr int kProcesses = 4, kThreads = 4, kEach = 50;
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            std::string error;
-            auto log = UnitLog::Open(File("units.csv"), &error);
-            bool ok = log != nullptr;
-            std::vector<std::thread> threads;
-            for (int t = 0; t < kThreads && ok; ++t)
-                threads.emplace_back([&, t] {
-                    for (int i = 0; i < kEach; ++i) {
-                        UnitRecord r;
-                        r.port = "p" + std::to_string(p) + "t" + std::to_string(t);
-                        r.note = std::string(9000, char('a' + (p * kThreads + t) % 26));
-                        std::string e;
-                        if (!log->Append(r, &e))
-                            ok = false;
-                    }
-                });
-            for (auto& t : threads)
-                t.join();
-            _exit(ok ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int raw = 0;
-        waitpid(pid, &raw, 0);
-        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
-    }
+    EXPECT_TRUE(InProcessesAndThreads(kProcesses, kThreads, [&](int p) {
+        std::string error;
+        std::shared_ptr<UnitLog> log = UnitLog::Open(File("units.csv"), &error);
+        return std::function<bool(int)>([log, p](int t) {
+            for (int i = 0; i < kEach; ++i) {
+                UnitRecord r;
+                r.port = "p" + std::to_string(p) + "t" + std::to_string(t);
+                r.note = std::string(9000, char('a' + (p * kThreads + t) % 26));
+                std::string e;
+                if (!log->Append(r, &e))
+                    return false;
+            }
+            return true;
+        });
+    }));
     std::istringstream in(Slurp(File("units.csv")));
     std::string line;
     std::getline(in, line);
