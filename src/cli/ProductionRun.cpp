@@ -307,8 +307,11 @@ std::string Ranges(const std::vector<uint64_t>& numbers) {
         size_t j = i;
         while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
             ++j;
-        text += (text.empty() ? "" : ", ") + std::to_string(numbers[i]) +
-                (j > i ? "-" + std::to_string(numbers[j]) : "");
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(numbers[i]);
+        if (j > i)
+            text += '-' + std::to_string(numbers[j]);
         i = j + 1;
     }
     return text;

@@ -142,11 +142,14 @@ bool SaveBackup(const fs::path& folder, const std::string& stem, uint32_t start,
     }
     bool named = false;
     for (int n = 1; n < 1000 && !named; ++n) {
-        const fs::path name = folder / (base + (n == 1 ? "" : "-" + std::to_string(n)) + ".s19");
+        std::string name = base;
+        if (n > 1)
+            name += '-' + std::to_string(n);
+        name += ".s19";
         bool taken = false;
-        named = NameIt(temporary, name, &taken, error);
+        named = NameIt(temporary, folder / name, &taken, error);
         if (named)
-            *saved = name;
+            *saved = folder / name;
         else if (!taken)
             break;
     }

@@ -312,8 +312,11 @@ bool SerialLedger::Refresh(std::string* error) {
 bool SerialLedger::AppendRecord(const std::string& body, std::string* error) {
     std::string text = Line(body);
     // A line cut short by a crash is closed and marked, never removed.
-    if (file_.Size() > parsed_)
-        text = "\n" + Line("torn " + UtcTimestamp()) + text;
+    if (file_.Size() > parsed_) {
+        std::string closed(1, '\n');
+        closed += Line("torn " + UtcTimestamp());
+        text.insert(0, closed);
+    }
     if (!file_.Append(text, error)) {
         *error = path_.string() + ": " + *error;
         return false;
