@@ -436,11 +436,17 @@ TEST_F(Gang, AStopEndsEveryBoardBetweenTwoWords) {
     std::condition_variable all;
     std::map<size_t, int> wordFrames;
     size_t arrived = 0;
+    std::map<size_t, std::string> atFirstErase;  // what was on the disk by then
     gate_ = [&](size_t unit, const uint8_t* data, size_t) {
         if (data[0] != 's')
             return;
         std::unique_lock<std::mutex> lock(mutex);
-        if (++wordFrames[unit] != 3)
+        if (++wordFrames[unit] == 1) {
+            atFirstErase[unit] = Slurp(File("serials.txt"));
+            for (const auto& entry : fs::directory_iterator(File("backups")))
+                atFirstErase[unit] += "\nbackup " + entry.path().filename().string();
+        }
+        if (wordFrames[unit] != 3)
             return;
         if (++arrived == boards_.size()) {
             stop_ = true;
@@ -450,7 +456,8 @@ TEST_F(Gang, AStopEndsEveryBoardBetweenTwoWords) {
     };
     const int status = Run(Models() + " --count 64 --serial +3C:4 --serial-file " +
                            File("serials.txt").string() + " --serial-first 1 --log " +
-                           File("units.csv").string() + " write " + File("image.bin").string());
+                           File("units.csv").string() + " --backup " +
+                           File("backups").string() + " write " + File("image.bin").string());
     EXPECT_EQ(status, 1) << err_;
     ASSERT_TRUE(stop_.load()) << "every unit reached its third word frame";
     const auto rows = LogByPort();
@@ -475,6 +482,10 @@ TEST_F(Gang, AStopEndsEveryBoardBetweenTwoWords) {
         EXPECT_GT(changed, 0);
         EXPECT_LT(changed, int(kCount / 2)) << "stopped before the end";
         EXPECT_EQ(state->numbers.at(std::stoull(f[6])).state, production::SerialState::Void);
+        // Before the unit's first erase its number was recorded as sent and its
+        // backup was on the disk.
+        EXPECT_TRUE(Has(atFirstErase[i], "\nsent " + f[6] + " ")) << atFirstErase[i];
+        EXPECT_TRUE(Has(atFirstErase[i], "\nbackup sn" + f[6] + "-")) << atFirstErase[i];
         EXPECT_TRUE(Has(err_, "[" + PortName(i) + "] hc12prog-cli: asked to stop")) << err_;
     }
     EXPECT_TRUE(Has(err_, "stopped")) << err_;

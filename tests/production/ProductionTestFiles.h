@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "SharedFile.h"
+
 namespace hc12::production {
 
 class TempFolder : public ::testing::Test {
@@ -38,6 +40,45 @@ class TempFolder : public ::testing::Test {
     }
 
     std::filesystem::path dir_;
+};
+
+// A child process that holds `path`'s lock (as another run would) until it has
+// appended `text`, a while after the parent was told it holds it. The parent's
+// next entry must wait for it. Returns when the lock is held.
+class LockHolder {
+  public:
+    LockHolder(const std::filesystem::path& path, const std::string& text) {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            SharedAppendFile file;
+            std::string error;
+            bool ok = file.Open(path, true, nullptr, &error) && file.Lock(&error);
+            const char c = ok ? '1' : '0';
+            (void)!write(ready[1], &c, 1);
+            // Long enough that a parent that did not wait would have gone first.
+            usleep(300 * 1000);
+            ok = ok && file.Append(text, &error);
+            _exit(ok ? 0 : 1);
+        }
+        close(ready[1]);
+        char c = 0;
+        locked_ = read(ready[0], &c, 1) == 1 && c == '1';
+        close(ready[0]);
+    }
+    bool locked() const { return locked_; }
+    // The child's exit status (0: it appended).
+    int Wait() {
+        int raw = 0;
+        waitpid(pid_, &raw, 0);
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool locked_ = false;
 };
 
 // `processes` child processes at once, each running `threads` threads: in each

@@ -14,6 +14,7 @@
 
 #include "ProductionTestFiles.h"
 #include "SerialLedger.h"
+#include "Sha256.h"
 
 namespace hc12::production {
 namespace {
@@ -128,6 +129,21 @@ TEST_F(Ledger, ThreadsAndProcessesNeverShareANumber) {
     EXPECT_EQ(state->numbers.size(), kAll);
     for (const auto& [n, e] : state->numbers)
         EXPECT_EQ(e.state, SerialState::Verified) << n;
+}
+
+// Another run holding the ledger's lock: a reservation waits for it and takes the
+// number after the one that run appended.
+TEST_F(Ledger, AReservationWaitsForTheLock) {
+    ASSERT_TRUE(Open(1));
+    const std::string body = "reserve 1 2026-01-01T00:00:00Z host=x pid=1 start=0 unit=other";
+    LockHolder other(File("serials.txt"), body + " *" + Sha256Hex(body).substr(0, 8) + "\n");
+    ASSERT_TRUE(other.locked());
+    auto ledger = Open();
+    ASSERT_TRUE(ledger);
+    EXPECT_EQ(Reserve(*ledger), 2u);
+    EXPECT_EQ(other.Wait(), 0);
+    std::string error;
+    EXPECT_TRUE(SerialLedger::Inspect(File("serials.txt"), &error)) << error;
 }
 
 // A run killed in the middle leaves a number reserved and one sent. The next run

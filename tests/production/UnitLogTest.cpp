@@ -43,6 +43,26 @@ TEST_F(Log, HeaderOnceAndFieldsQuoted) {
     EXPECT_EQ(text.find("time_utc", 1), std::string::npos) << "one header";
 }
 
+// Another run holds the lock of a new log and writes the header with its line:
+// an append waits, and finds the header there.
+TEST_F(Log, AnAppendWaitsForTheLock) {
+    UnitRecord other;
+    other.port = "other";
+    LockHolder holder(File("units.csv"),
+                      CsvLine(UnitLogColumns()) + CsvLine(UnitLogFields(other)));
+    ASSERT_TRUE(holder.locked());
+    std::string error;
+    auto log = UnitLog::Open(File("units.csv"), &error);
+    ASSERT_TRUE(log) << error;
+    UnitRecord ours;
+    ours.port = "ours";
+    ASSERT_TRUE(log->Append(ours, &error)) << error;
+    EXPECT_EQ(holder.Wait(), 0);
+    const std::string text = Slurp(File("units.csv"));
+    EXPECT_EQ(text.find("time_utc", 1), std::string::npos) << text;
+    EXPECT_LT(text.find(",other,"), text.find(",ours,")) << text;
+}
+
 TEST_F(Log, ALogThatCannotBeAppendedToIsRefused) {
     std::string error;
     EXPECT_FALSE(UnitLog::Open(dir_, &error));
