@@ -319,6 +319,7 @@ TEST_F(Gang, AMixedTrayGetsTheImageAndANumberEach) {
         EXPECT_TRUE(Has(err_, PortName(i) + "  ")) << err_;
     }
     EXPECT_EQ(serials, (std::set<uint64_t>{5000, 5001, 5002, 5003}));
+    EXPECT_FALSE(Has(err_, "\033[")) << "no progress lines in a pipe";
     std::string error;
     auto state = production::SerialLedger::Inspect(File("serials.txt"), &error);
     ASSERT_TRUE(state) << error;
