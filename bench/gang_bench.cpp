@@ -61,13 +61,13 @@ Figures Run(const fs::path& dir, const std::string& model, size_t bytes, int boa
     WriteFile(dir / "before.bin", std::vector<uint8_t>(before.begin(), before.begin() + 1024));
     WriteFile(dir / "image.bin", image);
     std::vector<std::unique_ptr<BoardProcess>> processes;
-    std::vector<std::string> args{HC12PROG_CLI, "--model", model, "--quartz", "8", "--count",
-                                  std::to_string(bytes), "--yes"};
+    std::vector<std::string> args{
+        HC12PROG_CLI, "--model", model, "--quartz", "8", "--count", std::to_string(bytes), "--yes"};
     for (int i = 0; i < boards; ++i) {
         const fs::path dump = dir / ("dump" + std::to_string(i) + ".bin");
-        processes.push_back(std::make_unique<BoardProcess>(std::vector<std::string>{
-            "--image", (dir / "before.bin").string(), "--dump", dump.string(),
-            "model=" + model + ",quartz=8,latency=1"}));
+        processes.push_back(std::make_unique<BoardProcess>(
+            std::vector<std::string>{"--image", (dir / "before.bin").string(), "--dump",
+                                     dump.string(), "model=" + model + ",quartz=8,latency=1"}));
         args.insert(args.end(), {"--port", processes.back()->path()});
     }
     args.insert(args.end(), {"write", (dir / "image.bin").string()});
@@ -115,11 +115,13 @@ int main(int argc, char** argv) {
         counts.push_back(std::stoi(argv[i]));
     if (counts.empty())
         counts = {1, 4, 8, 16};
-    const fs::path dir = fs::temp_directory_path() / ("hc12_gang_bench_" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("hc12_gang_bench_" + std::to_string(getpid()));
     fs::create_directories(dir);
 
-    std::printf("%s, %zu bytes changed (changed-only write), hc12prog-board on ptys, 1 ms latency\n",
-                model.c_str(), bytes);
+    std::printf(
+        "%s, %zu bytes changed (changed-only write), hc12prog-board on ptys, 1 ms latency\n",
+        model.c_str(), bytes);
     std::printf("%7s %10s %12s %12s %16s  %s\n", "boards", "wall", "vs one board", "CPU",
                 "CPU/wall/board", "result");
     double one = 0;

@@ -167,11 +167,12 @@ void GangDisplay::Finish(const std::vector<production::UnitRecord>& records, int
     Erase();
     err_ << UnitTable(records) << std::flush;
     if (json_)
-        Json(JsonObject({{"event", JsonString("end")}, {"exit_status", std::to_string(exitStatus)}}));
+        Json(JsonObject(
+            {{"event", JsonString("end")}, {"exit_status", std::to_string(exitStatus)}}));
 }
 
 std::string UnitTable(const std::vector<production::UnitRecord>& records) {
-    const std::vector<std::string> head = {"port",    "model",  "quartz", "result", "written",
+    const std::vector<std::string> head = {"port",      "model",  "quartz", "result", "written",
                                            "unchanged", "failed", "serial", "seconds"};
     std::vector<std::vector<std::string>> rows = {head};
     for (const auto& r : records) {
@@ -183,11 +184,10 @@ std::string UnitTable(const std::vector<production::UnitRecord>& records) {
         else if (!r.serialBytes.empty())
             serial = "(" + r.serialBytes + ")";
         const bool wrote = r.command == "write";
-        rows.push_back({r.port, r.model, r.quartz.empty() ? "-" : r.quartz, r.result,
-                        wrote ? std::to_string(r.written) : "-",
-                        wrote ? std::to_string(r.unchanged) : "-",
-                        wrote ? std::to_string(r.failed) : "-", serial.empty() ? "-" : serial,
-                        seconds});
+        rows.push_back(
+            {r.port, r.model, r.quartz.empty() ? "-" : r.quartz, r.result,
+             wrote ? std::to_string(r.written) : "-", wrote ? std::to_string(r.unchanged) : "-",
+             wrote ? std::to_string(r.failed) : "-", serial.empty() ? "-" : serial, seconds});
     }
     std::vector<size_t> widths(head.size(), 0);
     for (const auto& row : rows)

@@ -38,8 +38,8 @@ bool ProductionOptionTakesValue(const std::string& name) {
     return name != "--json";
 }
 
-bool ParseProductionOption(const std::string& name, const std::string& value,
-                           ProductionOptions* o, std::string* error) {
+bool ParseProductionOption(const std::string& name, const std::string& value, ProductionOptions* o,
+                           std::string* error) {
     auto once = [&](bool given) {
         if (given)
             *error = name + " given twice";
@@ -94,8 +94,10 @@ bool ParseProductionOption(const std::string& name, const std::string& value,
             !Hex(value.substr(from, colon - from), 4, &range.address) ||
             !Decimal(value.substr(colon + 1), 5, &length) || length == 0 ||
             range.address + length > 0x10000) {
-            *error = "--keep takes ADDR:LEN (hexadecimal address, decimal length, within "
-                     "0000..FFFF), not \"" + value + "\"";
+            *error =
+                "--keep takes ADDR:LEN (hexadecimal address, decimal length, within "
+                "0000..FFFF), not \"" +
+                value + "\"";
             return false;
         }
         range.length = uint32_t(length);

@@ -95,7 +95,10 @@ class Run {
   public:
     Run(const CliOptions& options, std::ostream& out, const TerminalIo& io,
         const ProductionEnvironment& environment)
-        : options_(options), production_(options.production), out_(out), io_(io),
+        : options_(options),
+          production_(options.production),
+          out_(out),
+          io_(io),
           environment_(environment) {
         ports_ = production_.ports;
         if (ports_.empty())
@@ -170,8 +173,9 @@ int Run::CheckEachUnit() {
     for (const CliOptions& unit : unitOptions_) {
         const KnownWindow window = WindowBeforeConnect(unit);
         if (const auto& serial = production_.serial) {
-            const std::string outside = OutsideWindow("the serial field", serial->address,
-                                                      serial->End(), serial->fromWindowStart, window);
+            const std::string outside =
+                OutsideWindow("the serial field", serial->address, serial->End(),
+                              serial->fromWindowStart, window);
             if (!outside.empty())
                 return Fail(outside);
         }
@@ -184,9 +188,10 @@ int Run::CheckEachUnit() {
         const ModelRecord& model = ModelTable()[size_t(unit.modelIndex.value_or(0))];
         if (!production_.keep.empty() && unit.fullWrite && IsS12Model(model) &&
             production_.backupDir.empty())
-            return Fail("--keep with --full on an MC9S12: its bulk erase takes the kept bytes "
-                        "too; add --backup DIR (they are programmed back from its reading) or "
-                        "leave --full out");
+            return Fail(
+                "--keep with --full on an MC9S12: its bulk erase takes the kept bytes "
+                "too; add --backup DIR (they are programmed back from its reading) or "
+                "leave --full out");
     }
     return kExitOk;
 }
@@ -208,8 +213,8 @@ int Run::OpenSerials() {
         *production_.serialFirst + (ports_.size() - 1) > max)
         return doesNotFit(std::max(*production_.serialFirst, max + 1));
     std::string error;
-    ledger_ = production::SerialLedger::Open(production_.serialFile, production_.serialFirst,
-                                             &error);
+    ledger_ =
+        production::SerialLedger::Open(production_.serialFile, production_.serialFirst, &error);
     if (!ledger_)
         return Fail(error);
     // Numbers left by a run that ended without finishing them (a crash).
@@ -246,8 +251,8 @@ int Run::OpenSharedFiles() {
 }
 
 int Run::Go() {
-    for (auto step : {&Run::CheckPorts, &Run::CheckEachUnit, &Run::OpenSerials,
-                      &Run::OpenSharedFiles})
+    for (auto step :
+         {&Run::CheckPorts, &Run::CheckEachUnit, &Run::OpenSerials, &Run::OpenSharedFiles})
         if (const int status = (this->*step)(); status != kExitOk)
             return status;
 
@@ -329,8 +334,7 @@ std::string FileForPort(const std::string& file, const std::string& port) {
         return result;
     }
     const fs::path path(file);
-    return (path.parent_path() /
-            (path.stem().string() + "-" + safe + path.extension().string()))
+    return (path.parent_path() / (path.stem().string() + "-" + safe + path.extension().string()))
         .string();
 }
 

@@ -61,7 +61,8 @@ void ProductionUnit::Run(const TerminalIo& io, CliEnvironment environment) {
         Clock* clock = environment.clock;
         auto opener = environment.openPort;
         environment.openPort = [this, opener, clock](const std::string& value) {
-            std::unique_ptr<SerialPort> port = opener ? opener(value) : OpenPortValue(value, *clock);
+            std::unique_ptr<SerialPort> port =
+                opener ? opener(value) : OpenPortValue(value, *clock);
             portOpened_ = portOpened_ || port != nullptr;
             return port;
         };
@@ -111,8 +112,8 @@ std::string ProductionUnit::ImageSha256() const {
 std::string ProductionUnit::PlaceFields() {
     const PageModel& page = view_->page();
     const uint32_t start = page.start();
-    const std::string window = " lies outside the address window " +
-                               Range(start, start + page.count());
+    const std::string window =
+        " lies outside the address window " + Range(start, start + page.count());
     serialField_ = production_.serial;
     if (serialField_ && serialField_->fromWindowStart) {
         serialField_->address += start;
@@ -149,9 +150,9 @@ int ProductionUnit::BeforeWrite() {
         view_->BuildPage(image.count());
         for (uint32_t i = 0; i < image.capacity(); ++i) {
             const uint32_t address = start + i;
-            const bool kept = std::any_of(
-                keep_.begin(), keep_.end(),
-                [&](const KeepRange& k) { return address >= k.address && address < k.End(); });
+            const bool kept = std::any_of(keep_.begin(), keep_.end(), [&](const KeepRange& k) {
+                return address >= k.address && address < k.End();
+            });
             if (!image.CellEmpty(i) && !kept)
                 page.SetCellByte(i, image.GetCellByte(i));
         }
@@ -285,9 +286,10 @@ int ProductionUnit::AfterWrite(int status) {
         const bool recorded =
             status == kExitOk
                 ? shared_.ledger->MarkVerified(*serial_, &error)
-                : shared_.ledger->MarkVoid(*serial_, ResultText(status) + ": " +
-                                                         (refusal_.empty() ? lastError_ : refusal_),
-                                           &error);
+                : shared_.ledger->MarkVoid(
+                      *serial_,
+                      ResultText(status) + ": " + (refusal_.empty() ? lastError_ : refusal_),
+                      &error);
         if (!recorded) {
             Message("hc12prog-cli: serial number " + std::to_string(*serial_) +
                     " not recorded: " + error);
@@ -318,10 +320,10 @@ void ProductionUnit::AfterVerifyRead() {
         bytes[i] = page.GetCellByte(serial->address - page.start() + i);
     record_.serialBytes = production::HexBytes(bytes);
     record_.serial = serial->Decode(bytes);
-    Message(record_.serial ? "hc12prog-cli: serial number found: " +
-                                 std::to_string(*record_.serial) + " (" + record_.serialBytes + ")"
-                           : "hc12prog-cli: the serial field holds no number: " +
-                                 record_.serialBytes);
+    Message(record_.serial
+                ? "hc12prog-cli: serial number found: " + std::to_string(*record_.serial) + " (" +
+                      record_.serialBytes + ")"
+                : "hc12prog-cli: the serial field holds no number: " + record_.serialBytes);
 }
 
 void ProductionUnit::Detach() {

@@ -72,11 +72,11 @@ class ProductionUnit final : public UnitHooks {
     std::string phase_ = "connect";
     std::string lastError_;  // the last error box the unit showed
     std::string refusal_;    // why this unit was not written, when it decided so
-    bool stopped_ = false;  // the last operation was stopped (Ctrl+C)
+    bool stopped_ = false;   // the last operation was stopped (Ctrl+C)
     bool portOpened_ = false;
-    bool linkUp_ = false;            // connected, and the command under way
-    bool operationStarted_ = false;  // the gauge of the command itself started
-    bool wrote_ = false;             // the write was called
+    bool linkUp_ = false;                                 // connected, and the command under way
+    bool operationStarted_ = false;                       // the gauge of the command itself started
+    bool wrote_ = false;                                  // the write was called
     std::optional<production::SerialField> serialField_;  // at its address
     std::vector<KeepRange> keep_;                         // at their addresses
     std::optional<uint64_t> serial_;

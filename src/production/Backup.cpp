@@ -33,8 +33,8 @@ int CreateTemporary(const fs::path& folder, fs::path* name, std::string* error) 
         std::snprintf(text, sizeof text, ".hc12-%08x", unsigned(random()));
         const fs::path path = folder / text;
 #ifdef _WIN32
-        const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                              _S_IREAD | _S_IWRITE);
+        const int fd =
+            _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 #endif
@@ -165,8 +165,8 @@ bool SaveBackup(const fs::path& folder, const std::string& stem, uint32_t start,
 
 std::string SafeFileNamePart(const std::string& text) {
     std::string t = text;
-    for (const char* prefix : {"/dev/serial/by-id/", "/dev/serial/by-path/", "/dev/",
-                               "rfc2217://", "\\\\.\\"}) {
+    for (const char* prefix :
+         {"/dev/serial/by-id/", "/dev/serial/by-path/", "/dev/", "rfc2217://", "\\\\.\\"}) {
         if (t.rfind(prefix, 0) == 0) {
             t.erase(0, std::strlen(prefix));
             break;
@@ -174,8 +174,8 @@ std::string SafeFileNamePart(const std::string& text) {
     }
     std::string safe;
     for (unsigned char c : t) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '-' || c == '.' || c == '_' || c == '+';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '+';
         safe.push_back(ok ? char(c) : '_');
     }
     while (!safe.empty() && safe.front() == '.')

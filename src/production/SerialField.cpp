@@ -104,9 +104,8 @@ std::optional<SerialField> ParseSerialField(const std::string& text, std::string
         return fail("expected ADDR:BYTES[:FORMAT], e.g. 0FFC:4, 0FF0:8:ascii or +3FC:4");
     std::string address = text.substr(0, colon);
     const size_t second = text.find(':', colon + 1);
-    const std::string size = text.substr(colon + 1, second == std::string::npos
-                                                        ? std::string::npos
-                                                        : second - colon - 1);
+    const std::string size = text.substr(
+        colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
     const std::string format = second == std::string::npos ? "be" : text.substr(second + 1);
 
     SerialField field;
@@ -134,8 +133,7 @@ std::optional<SerialField> ParseSerialField(const std::string& text, std::string
     const uint32_t maxBytes = field.format == SerialFormat::Bcd     ? kMaxBcdBytes
                               : field.format == SerialFormat::Ascii ? kMaxAsciiBytes
                                                                     : kMaxBinaryBytes;
-    if (size.size() > 2 || !AllDigits(size) || std::stoul(size) == 0 ||
-        std::stoul(size) > maxBytes)
+    if (size.size() > 2 || !AllDigits(size) || std::stoul(size) == 0 || std::stoul(size) > maxBytes)
         return fail("BYTES is 1 to " + std::to_string(maxBytes) + " for " + format);
     field.size = uint32_t(std::stoul(size));
     if (field.End() > 0x10000)

@@ -1,8 +1,8 @@
 // Where a unit's serial number goes in the EEPROM image and how its bytes read:
 // "ADDR:BYTES[:FORMAT]", ADDR in hexadecimal (or "+OFFSET" from the start of the
-// unit's address window, for boards whose EEPROMs start apart), FORMAT be (big-endian binary, as the
-// chip reads a 16- or 32-bit value; the default), le, bcd (two decimal digits a
-// byte, the first digit high) or ascii (decimal digits, zero-padded).
+// unit's address window, for boards whose EEPROMs start apart), FORMAT be (big-endian binary, as
+// the chip reads a 16- or 32-bit value; the default), le, bcd (two decimal digits a byte, the first
+// digit high) or ascii (decimal digits, zero-padded).
 #pragma once
 
 #include <cstdint>

@@ -187,8 +187,9 @@ class SerialLedger::Journal {
         auto it = state_->numbers.find(n);
         SerialEntry* entry = it == state_->numbers.end() ? nullptr : &it->second;
         const auto outOfOrder = [&] {
-            return Damaged(kind + " " + std::to_string(n) + " does not follow from the lines before it",
-                           error);
+            return Damaged(
+                kind + " " + std::to_string(n) + " does not follow from the lines before it",
+                error);
         };
         if (kind == "reserve") {
             const bool fresh = entry == nullptr && n == state_->next;
@@ -440,9 +441,9 @@ bool SerialLedger::Change(uint64_t number, const std::string& kind, const std::s
     const auto it = state_.numbers.find(number);
     if (!Transition(kind, it == state_.numbers.end() ? nullptr : &it->second)) {
         *error = "serial number " + std::to_string(number) + " cannot be marked " + kind +
-                 (it == state_.numbers.end() ? " (never handed out)"
-                                             : std::string(" (it is ") +
-                                                   SerialStateName(it->second.state) + ")");
+                 (it == state_.numbers.end()
+                      ? " (never handed out)"
+                      : std::string(" (it is ") + SerialStateName(it->second.state) + ")");
         return false;
     }
     std::string body = kind + " " + std::to_string(number) + " " + UtcTimestamp();

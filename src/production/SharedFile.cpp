@@ -36,8 +36,7 @@ SharedAppendFile::~SharedAppendFile() {
     }
 }
 
-bool SharedAppendFile::Open(const fs::path& path, bool create, bool* created,
-                            std::string* error) {
+bool SharedAppendFile::Open(const fs::path& path, bool create, bool* created, std::string* error) {
     if (created != nullptr)
         *created = false;
     std::error_code ec;
@@ -129,8 +128,8 @@ bool SharedAppendFile::ReadFrom(uint64_t offset, std::string* text, std::string*
         }
         const int got = _read(fd_, text->data() + done, unsigned(text->size() - done));
 #else
-        const ssize_t got = ::pread(fd_, text->data() + done, text->size() - done,
-                                    off_t(offset + done));
+        const ssize_t got =
+            ::pread(fd_, text->data() + done, text->size() - done, off_t(offset + done));
 #endif
         if (got < 0 && errno == EINTR)
             continue;

@@ -15,11 +15,25 @@ std::string Seconds(double seconds) {
 }  // namespace
 
 const std::vector<std::string>& UnitLogColumns() {
-    static const std::vector<std::string> columns = {
-        "time_utc",      "host",       "port",         "model",         "quartz",
-        "command",       "serial",     "serial_bytes", "result",        "exit_status",
-        "words_written", "words_unchanged", "words_failed", "seconds",   "image_sha256",
-        "backup",        "eeprom_before_sha256",        "eeprom_after_sha256", "note"};
+    static const std::vector<std::string> columns = {"time_utc",
+                                                     "host",
+                                                     "port",
+                                                     "model",
+                                                     "quartz",
+                                                     "command",
+                                                     "serial",
+                                                     "serial_bytes",
+                                                     "result",
+                                                     "exit_status",
+                                                     "words_written",
+                                                     "words_unchanged",
+                                                     "words_failed",
+                                                     "seconds",
+                                                     "image_sha256",
+                                                     "backup",
+                                                     "eeprom_before_sha256",
+                                                     "eeprom_after_sha256",
+                                                     "note"};
     return columns;
 }
 

@@ -11,15 +11,15 @@
 namespace hc12::production {
 
 struct UnitRecord {
-    std::string time;     // UTC, ISO 8601, when the unit's run ended
+    std::string time;  // UTC, ISO 8601, when the unit's run ended
     std::string host;
-    std::string port;     // as given on the command line
+    std::string port;  // as given on the command line
     std::string model;
-    std::string quartz;   // "8MHz"; empty when the connect did not get that far
-    std::string command;  // connect, read, write, verify
+    std::string quartz;              // "8MHz"; empty when the connect did not get that far
+    std::string command;             // connect, read, write, verify
     std::optional<uint64_t> serial;  // written (write) or found (verify)
     std::string serialBytes;         // "00 00 03 E8"
-    std::string result;   // ok, failed, link lost, refused, stopped
+    std::string result;              // ok, failed, link lost, refused, stopped
     int exitStatus = 0;
     uint32_t written = 0;    // words programmed
     uint32_t unchanged = 0;  // words left as they were

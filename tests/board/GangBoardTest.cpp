@@ -204,9 +204,9 @@ class Gang : public BoardCli {
                 ADD_FAILURE() << "ser2net is not installed (tools/install-deps.sh installs it)";
             return false;
         }
-        ser2net_ = std::make_unique<Ser2netProcess>(
-            exe, dir_, boards_[i].port, std::vector<std::string>{"chardelay: false"},
-            "tcp(nodelay)");
+        ser2net_ = std::make_unique<Ser2netProcess>(exe, dir_, boards_[i].port,
+                                                    std::vector<std::string>{"chardelay: false"},
+                                                    "tcp(nodelay)");
         if (ser2net_->port() == 0) {
             ADD_FAILURE() << "ser2net did not start:\n" << ser2net_->log();
             return false;
@@ -266,9 +266,9 @@ class Gang : public BoardCli {
     std::string SerialArgs(uint64_t first) const {
         char field[32];
         std::snprintf(field, sizeof field, "+%X:4", serialAt_);
-        return std::string(" --serial ") + field + " --serial-file " + File("serials.txt").string() +
-               " --serial-first " + std::to_string(first) + " --log " +
-               File("units.csv").string() + " ";
+        return std::string(" --serial ") + field + " --serial-file " +
+               File("serials.txt").string() + " --serial-first " + std::to_string(first) +
+               " --log " + File("units.csv").string() + " ";
     }
 
     std::vector<Board> boards_;
@@ -313,7 +313,8 @@ TEST_F(Gang, BothFamiliesInOneRunOneBehindSer2net) {
                                  (boards_[i].family.bulkErase ? std::string("2000") : "0C00") +
                                  " -o '" + back + "' -binary";
         ASSERT_EQ(std::system(srec.c_str()), 0) << srec;
-        EXPECT_EQ(ReadFile(back), Bytes(boards_[i].preload.begin(), boards_[i].preload.begin() + count_));
+        EXPECT_EQ(ReadFile(back),
+                  Bytes(boards_[i].preload.begin(), boards_[i].preload.begin() + count_));
     }
     EXPECT_EQ(serials, (std::set<uint64_t>{7000, 7001, 7002}));
     const Journal journal = ReadJournal(File("serials.txt"));
@@ -378,8 +379,8 @@ TEST_F(Gang, KilledMidRunThenTwoRunsAtOnceOnOneLedger) {
     Start({{kHc12, ""}, {kMc9s12, ""}, {kHc12, ""}, {kMc9s12, ""}});
     MakeImage(128);  // several seconds of writing on the HC12 boards
     {
-        CliRun run(Args(SerialArgs(100) + "write " + File("image.bin").string()),
-                   File("out.txt"), File("err.txt"));
+        CliRun run(Args(SerialArgs(100) + "write " + File("image.bin").string()), File("out.txt"),
+                   File("err.txt"));
         // Killed once every unit has sent its number and the HC12 boards are writing.
         ASSERT_TRUE(WaitFor([&] { return Count(Text(File("serials.txt")), "\nsent ") == 4; }))
             << Text(File("err.txt"));
@@ -450,8 +451,8 @@ TEST_F(Gang, CtrlCStopsEveryBoardBetweenTwoWords) {
         const Bytes eeprom = Dump(i);
         const Bytes expected = Expected(i, std::stoull(f[6]));
         for (uint32_t k = 0; k < count_; k += 2) {
-            const bool old = eeprom[k] == boards_[i].preload[k] &&
-                             eeprom[k + 1] == boards_[i].preload[k + 1];
+            const bool old =
+                eeprom[k] == boards_[i].preload[k] && eeprom[k + 1] == boards_[i].preload[k + 1];
             const bool written = eeprom[k] == expected[k] && eeprom[k + 1] == expected[k + 1];
             EXPECT_TRUE(old || written) << "word at +" << k;
         }

@@ -449,7 +449,8 @@ TEST_F(CliProcess, OnATerminalAGangKeepsALinePerPort) {
     const fs::path image = File("image.bin"), seen = File("terminal.txt");
     WriteBytes(image, std::vector<uint8_t>(64, 0x5A));
     const std::string command =
-        "script -qec \"'" HC12PROG_CLI "' --virtual-clock --quartz 8 --count 64 --yes "
+        "script -qec \"'" HC12PROG_CLI
+        "' --virtual-clock --quartz 8 --count 64 --yes "
         "--port virtual:model=HC912D60x --port virtual:model=MC9S12DT128 --model HC912D60x "
         "--model MC9S12DT128 write '" +
         image.string() + "'\" /dev/null </dev/null >'" + seen.string() + "' 2>&1";
@@ -472,9 +473,9 @@ TEST_F(CliProcess, CtrlCStopsAWriteBetweenTwoWords) {
     const fs::path image = File("image.bin");
     WriteBytes(image, std::vector<uint8_t>(64, 0x00));
     // The real clock: 32 words take seconds; SIGINT comes after 1.5 s.
-    const Outcome o = Run("--port virtual --model HC12B --quartz 8 --count 64 write '" +
-                              image.string() + "'",
-                          "timeout --preserve-status -s INT 1.5");
+    const Outcome o =
+        Run("--port virtual --model HC12B --quartz 8 --count 64 write '" + image.string() + "'",
+            "timeout --preserve-status -s INT 1.5");
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_TRUE(Has(o.err, "hc12prog-cli: asked to stop (Ctrl+C): stopping between two words\n"))
         << o.err;

@@ -33,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kCount = 64;      // the window written: --count 64
+constexpr uint32_t kCount = 64;       // the window written: --count 64
 constexpr uint32_t kSerialAt = 0x3C;  // --serial +3C:4
 
 Bytes Pattern(size_t n, uint8_t seed) {
@@ -274,8 +274,8 @@ TEST_F(Gang, AMixedTrayGetsTheImageAndANumberEach) {
     Tray({{"HC912D60x"}, {"MC9S12DT128"}, {"HC812A4"}, {"MC9S12DP512(1L00M)"}});
     const std::string write = Models() + " --count 64 --serial +3C:4 --serial-file " +
                               File("serials.txt").string() + " --serial-first 5000 --log " +
-                              File("units.csv").string() + " --backup " +
-                              File("backups").string() + " write " + File("image.bin").string();
+                              File("units.csv").string() + " --backup " + File("backups").string() +
+                              " write " + File("image.bin").string();
     ASSERT_EQ(Run(write), 0) << err_;
 
     std::set<uint64_t> serials;
@@ -287,8 +287,8 @@ TEST_F(Gang, AMixedTrayGetsTheImageAndANumberEach) {
         serials.insert(serial);
         EXPECT_EQ(Window(i), Expected(serial));
         const Bytes all = boards_[i]->board->EepromImage();
-        EXPECT_TRUE(std::equal(all.begin() + kCount, all.end(),
-                               boards_[i]->preload.begin() + kCount))
+        EXPECT_TRUE(
+            std::equal(all.begin() + kCount, all.end(), boards_[i]->preload.begin() + kCount))
             << "nothing beyond the window changed";
 
         const std::vector<std::string>& f = rows.at(PortName(i));
@@ -383,8 +383,12 @@ TEST_F(Gang, FaultsFailTheirOwnRowsOnly) {
     cut.silentAfterReplyBytes = int64_t(RepliesOf(Command::Write, "HC912D60x", dir_)) - 20;
     unplug.unplugAtReplyByte = int64_t(RepliesOf(Command::Write, "MC9S12DT128", dir_)) - 20;
     early.silentAfterReplyBytes = int64_t(RepliesOf(Command::Connect, "HC912D60x", dir_)) + 12;
-    Tray({{"HC912D60x"}, {"HC912D60x", cut}, {"MC9S12DT128", unplug},
-          {"HC912D60x", {}, /*missing=*/true}, {"MC9S12DT128"}, {"HC912D60x", early}});
+    Tray({{"HC912D60x"},
+          {"HC912D60x", cut},
+          {"MC9S12DT128", unplug},
+          {"HC912D60x", {}, /*missing=*/true},
+          {"MC9S12DT128"},
+          {"HC912D60x", early}});
     const int status = Run(Models() + " --count 64 --serial +3C:4 --serial-file " +
                            File("serials.txt").string() + " --serial-first 1 --log " +
                            File("units.csv").string() + " write " + File("image.bin").string());
@@ -455,10 +459,10 @@ TEST_F(Gang, AStopEndsEveryBoardBetweenTwoWords) {
         }
         all.wait_for(lock, std::chrono::seconds(20), [&] { return stop_.load(); });
     };
-    const int status = Run(Models() + " --count 64 --serial +3C:4 --serial-file " +
-                           File("serials.txt").string() + " --serial-first 1 --log " +
-                           File("units.csv").string() + " --backup " +
-                           File("backups").string() + " write " + File("image.bin").string());
+    const int status =
+        Run(Models() + " --count 64 --serial +3C:4 --serial-file " + File("serials.txt").string() +
+            " --serial-first 1 --log " + File("units.csv").string() + " --backup " +
+            File("backups").string() + " write " + File("image.bin").string());
     EXPECT_EQ(status, 1) << err_;
     ASSERT_TRUE(stop_.load()) << "every unit reached its third word frame";
     const auto rows = LogByPort();
@@ -475,7 +479,8 @@ TEST_F(Gang, AStopEndsEveryBoardBetweenTwoWords) {
         const Bytes now = Window(i);
         int changed = 0;
         for (uint32_t k = 0; k < kCount; k += 2) {
-            const bool old = now[k] == boards_[i]->preload[k] && now[k + 1] == boards_[i]->preload[k + 1];
+            const bool old =
+                now[k] == boards_[i]->preload[k] && now[k + 1] == boards_[i]->preload[k + 1];
             const bool written = now[k] == expected[k] && now[k + 1] == expected[k + 1];
             EXPECT_TRUE(old || written) << "word at " << k;
             changed += written && !old;
@@ -610,17 +615,17 @@ TEST_F(Gang, AUnitWhoseBackupFailsIsNotWritten) {
         };
         std::once_flag removed;
         gate_ = [&](size_t, const uint8_t*, size_t) { std::call_once(removed, remove); };
-        const int status = Run(Models() + " --count 64 --serial +3C:4 --serial-file " +
-                               File("serials.txt").string() + " --serial-first 1 --backup " +
-                               File("gone").string() + " " + mode + "write " +
-                               File("image.bin").string());
+        const int status =
+            Run(Models() + " --count 64 --serial +3C:4 --serial-file " +
+                File("serials.txt").string() + " --serial-first 1 --backup " +
+                File("gone").string() + " " + mode + "write " + File("image.bin").string());
         gate_ = nullptr;
         fs::remove_all(File("gone"));
         EXPECT_EQ(status, 2) << err_;
         EXPECT_TRUE(Has(err_, "backup not saved")) << err_;
         for (size_t i = 0; i < boards_.size(); ++i) {
-            EXPECT_EQ(Window(i), Bytes(boards_[i]->preload.begin(),
-                                       boards_[i]->preload.begin() + kCount))
+            EXPECT_EQ(Window(i),
+                      Bytes(boards_[i]->preload.begin(), boards_[i]->preload.begin() + kCount))
                 << PortName(i);
             EXPECT_TRUE(Has(err_, PortName(i) + "  ")) << err_;
         }

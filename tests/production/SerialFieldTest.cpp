@@ -39,9 +39,13 @@ TEST(SerialField, LargestNumbers) {
         uint64_t max;
     };
     const Case cases[] = {
-        {"0:1", 255},          {"0:2:le", 65535},     {"0:4", 0xFFFFFFFFu},
-        {"0:2:bcd", 9999},     {"0:9:bcd", 999999999999999999ull},
-        {"0:3:ascii", 999},    {"0:19:ascii", 9999999999999999999ull},
+        {"0:1", 255},
+        {"0:2:le", 65535},
+        {"0:4", 0xFFFFFFFFu},
+        {"0:2:bcd", 9999},
+        {"0:9:bcd", 999999999999999999ull},
+        {"0:3:ascii", 999},
+        {"0:19:ascii", 9999999999999999999ull},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -61,8 +65,9 @@ TEST(SerialField, BytesThatHoldNoNumber) {
 }
 
 TEST(SerialField, RefusesMalformedFields) {
-    for (const char* text : {"", "0C00", "0C00:", "0C00:0", "0C00:9", "0C00:10:bcd", "0C00:20:ascii",
-                             "0C00:4:hex", "10000:2", "xyz:2", "FFFF:2", "0C00:-1"}) {
+    for (const char* text :
+         {"", "0C00", "0C00:", "0C00:0", "0C00:9", "0C00:10:bcd", "0C00:20:ascii", "0C00:4:hex",
+          "10000:2", "xyz:2", "FFFF:2", "0C00:-1"}) {
         std::string error;
         EXPECT_FALSE(ParseSerialField(text, &error)) << text;
         EXPECT_NE(error.find("--serial"), std::string::npos) << text;

@@ -66,7 +66,7 @@ TEST_F(Ledger, HandsOutReturnedNumbersFirstAndSpentOnesNever) {
 
     // Changes that do not follow are refused and leave the file alone.
     const std::string before = Slurp(File("serials.txt"));
-    EXPECT_FALSE(ledger->MarkSent(c, &error));    // returned
+    EXPECT_FALSE(ledger->MarkSent(c, &error));      // returned
     EXPECT_FALSE(ledger->MarkVerified(b, &error));  // void
     EXPECT_FALSE(ledger->Return(a, "x", &error));   // verified
     EXPECT_FALSE(ledger->MarkSent(5000, &error));   // never handed out

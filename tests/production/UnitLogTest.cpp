@@ -48,8 +48,7 @@ TEST_F(Log, HeaderOnceAndFieldsQuoted) {
 TEST_F(Log, AnAppendWaitsForTheLock) {
     UnitRecord other;
     other.port = "other";
-    LockHolder holder(File("units.csv"),
-                      CsvLine(UnitLogColumns()) + CsvLine(UnitLogFields(other)));
+    LockHolder holder(File("units.csv"), CsvLine(UnitLogColumns()) + CsvLine(UnitLogFields(other)));
     ASSERT_TRUE(holder.locked());
     std::string error;
     auto log = UnitLog::Open(File("units.csv"), &error);
