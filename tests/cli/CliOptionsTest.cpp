@@ -190,22 +190,17 @@ TEST(CliOptions, HelpWinsOverEverythingElse) {
 
 TEST(CliOptions, HelpDocumentsCommandsOptionsAndExitStatuses) {
     const std::string help = HelpText();
-    for (const char* part : {"connect",        "read FILE",
-                             "write FILE",     "verify FILE",
-                             "--port",         "--model",
-                             "--quartz",       "--start",
-                             "--count",        "--yes",
-                             "--no",           "--virtual-clock",
-                             "--full",         "Bez zmian",
-                             "Exit status",    "  0  ",
-                             "  1  ",          "  2  ",
-                             "  3  ",          "\"MC9S12DP512(1L00M)\"",
-                             "\"HC(9)12D60\"", "--serial",
-                             "--serial-file",  "--serial-first",
-                             "--log",          "--backup",
-                             "--keep",         "--json",
-                             "serials FILE",   "/dev/serial/by-id",
-                             "highest status"}) {
+    for (const char* part :
+         {"connect",       "read FILE",       "write FILE", "verify FILE", "--port",
+          "--model",       "--quartz",        "--start",    "--count",     "--yes",
+          "--no",          "--virtual-clock", "--full",     "Bez zmian",   "Exit status",
+          "  0  ",         "  1  ",           "  2  ",      "  3  ",       "\"MC9S12DP512(1L00M)\"",
+          "\"HC(9)12D60\""}) {
+        EXPECT_NE(help.find(part), std::string::npos) << part;
+    }
+    for (const char* part :
+         {"--serial", "--serial-file", "--serial-first", "--log", "--backup", "--keep", "--json",
+          "serials FILE", "/dev/serial/by-id", "highest status"}) {
         EXPECT_NE(help.find(part), std::string::npos) << part;
     }
     // The placeholder row is no model to choose.
