@@ -266,8 +266,9 @@ std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
            "                    [--yes|--no] COMMAND [FILE]\n"
+           "       production runs add: [--port PORT]... [--model NAME]...\n"
            "                    [--serial ADDR:BYTES[:be|le|bcd|ascii] --serial-file FILE]\n"
-           "                    [--log FILE] [--backup DIR] [--keep ADDR:LEN] [--json]\n"
+           "                    [--log FILE] [--backup DIR] [--keep ADDR:LEN]... [--json]\n"
            "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
            "          serials FILE (list a serial number ledger)\n"
            "          hc12prog-cli --help for the whole description\n";
