@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "BoardCliTest.h"
+#include "LogLines.h"
 #include "Ser2netProcess.h"
 
 namespace hc12::testing {
@@ -66,14 +67,6 @@ class CliRun {
     int status_ = -1;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 std::string Text(const fs::path& path) {
     const Bytes b = ReadFile(path);
     return std::string(b.begin(), b.end());
@@ -104,25 +97,6 @@ Journal ReadJournal(const fs::path& path) {
         j.last[n] = kind;
     }
     return j;
-}
-
-// Fields of a unit log line (no quoted commas in the fields the tests read).
-std::vector<std::string> CsvFields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string field;
-    bool quoted = false;
-    for (char c : line) {
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.push_back(field);
-            field.clear();
-        } else {
-            field.push_back(c);
-        }
-    }
-    fields.push_back(field);
-    return fields;
 }
 
 // Every line of the log whole (19 fields), by port.

@@ -21,6 +21,7 @@
 #include "AddressedImage.h"
 #include "CliOptions.h"
 #include "ImageFile.h"
+#include "LogLines.h"
 #include "ModelTable.h"
 #include "ProductionRun.h"
 #include "SerialLedger.h"
@@ -48,30 +49,8 @@ std::string Slurp(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// CSV fields of a line without quoted commas (ours have none where it matters).
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string field;
-    bool quoted = false;
-    for (char c : line) {
-        if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted)
-            fields.push_back(field), field.clear();
-        else
-            field.push_back(c);
-    }
-    fields.push_back(field);
-    return fields;
-}
+using testing::CsvFields;
+using testing::Lines;
 
 // A port onto a board that can hold the frames it is given at one of them.
 class GatedPort final : public SerialPort {
@@ -230,7 +209,7 @@ class Gang : public ::testing::Test {
             return rows;
         EXPECT_EQ(lines[0].rfind("time_utc,host,port,model,quartz,command,serial,", 0), 0u);
         for (size_t i = 1; i < lines.size(); ++i) {
-            const std::vector<std::string> f = Fields(lines[i]);
+            const std::vector<std::string> f = CsvFields(lines[i]);
             EXPECT_EQ(f.size(), 19u) << lines[i];
             if (f.size() == 19)
                 rows[f[2]] = f;
