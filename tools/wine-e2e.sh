@@ -86,4 +86,20 @@ for model in HC912D60x MC9S12DT128; do
   head -c 64 /dev/zero | tr '\0' '\377' | cmp - "$work/vr.bin" || fail "virtual $model: read"
   echo "   $model: write and read"
 done
+
+echo "== a production run: two virtual boards, a serial number ledger, the unit log, backups"
+mkdir -p "$work/backups"
+random_bytes 64 "$work/p.bin"
+cli --virtual-clock --quartz 8 --count 64 --yes \
+  --port virtual:model=HC912D60x --port virtual:model=MC9S12DT128 \
+  --model HC912D60x --model MC9S12DT128 \
+  --serial +3C:4 --serial-file "$(winpath "$work/serials.txt")" --serial-first 10 \
+  --log "$(winpath "$work/units.csv")" --backup "$(winpath "$work/backups")" \
+  write "$(winpath "$work/p.bin")" || { cat "$work/err.txt"; fail "production run"; }
+[ "$(grep -c ',write,1[01],00 00 00 0[AB],ok,0,' "$work/units.csv")" = 2 ] ||
+  { cat "$work/units.csv"; fail "production run: the unit log"; }
+[ "$(ls "$work/backups" | grep -c '^sn1[01]-.*\.s19$')" = 2 ] || fail "production run: the backups"
+cli serials "$(winpath "$work/serials.txt")" || { cat "$work/err.txt"; fail "serials"; }
+grep -q "next:        12 " "$work/out.txt" || { cat "$work/out.txt"; fail "serials: the next number"; }
+echo "   two units, numbers 10 and 11, two log lines, two backups"
 echo "PASSED"

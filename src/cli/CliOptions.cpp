@@ -82,6 +82,22 @@ ParseResult Fail(std::string error) {
 
 }  // namespace
 
+std::string CommandWord(Command command) {
+    switch (command) {
+        case Command::Connect:
+            return "connect";
+        case Command::Read:
+            return "read";
+        case Command::Write:
+            return "write";
+        case Command::Verify:
+            return "verify";
+        case Command::Serials:
+            break;
+    }
+    return "serials";
+}
+
 int MenuPortIndex(const std::string& port) {
     const std::string p = Lower(port);
     if (p.size() == 4 && p.compare(0, 3, "com") == 0 && p[3] >= '1' && p[3] <= '4')
@@ -96,7 +112,7 @@ bool IsVirtualPortValue(const std::string& value) {
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> positional;
-    bool sawYes = false, sawNo = false, sawPort = false, sawModel = false, sawQuartz = false;
+    bool sawYes = false, sawNo = false, sawQuartz = false;
     bool optionsEnded = false;
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -149,25 +165,38 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             options.frameTimeUs = ParseFrameTimeUs(*v);
             if (!options.frameTimeUs)
                 return Fail(FrameTimeError("--frame-time", *v));
+        } else if (IsProductionOption(name)) {
+            std::string v;
+            if (ProductionOptionTakesValue(name)) {
+                const auto given = value();
+                if (!given)
+                    return Fail(name + " needs a value");
+                v = *given;
+            } else if (!flag()) {
+                return Fail(name + " takes no value");
+            }
+            std::string error;
+            if (!ParseProductionOption(name, v, &options.production, &error))
+                return Fail(error);
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
                    name == "--start" || name == "--count" || name == "--format") {
             const auto v = value();
             if (!v)
                 return Fail(name + " needs a value");
             if (name == "--port") {
-                if (sawPort)
-                    return Fail("--port given twice");
                 if (v->empty())
                     return Fail("--port needs a value");
-                sawPort = true;
-                options.port = *v;
+                if (options.production.ports.empty())
+                    options.port = *v;
+                options.production.ports.push_back(*v);
             } else if (name == "--model") {
-                if (sawModel)
-                    return Fail("--model given twice");
-                sawModel = true;
-                options.modelIndex = FindModel(*v);
-                if (!options.modelIndex)
+                // Once for every port, or once a port (production.models).
+                const std::optional<int> model = FindModel(*v);
+                if (!model)
                     return Fail("unknown model \"" + *v + "\"; the models are " + ModelList());
+                if (!options.modelIndex)
+                    options.modelIndex = model;
+                options.production.models.push_back(*model);
             } else if (name == "--quartz") {
                 if (sawQuartz)
                     return Fail("--quartz given twice");
@@ -220,6 +249,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         options.command = Command::Write;
     } else if (command == "verify") {
         options.command = Command::Verify;
+    } else if (command == "serials") {
+        options.command = Command::Serials;
     } else {
         return Fail("unknown command \"" + command + "\"");
     }
@@ -234,6 +265,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (options.file.empty())
             return Fail(command + " needs a FILE");
     }
+    if (const std::string error =
+            CheckProductionOptions(options.production, command, options.fullWrite);
+        !error.empty())
+        return Fail(error);
     return ParseResult{options, {}};
 }
 
@@ -241,7 +276,11 @@ std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
            "                    [--frame-time US] [--yes|--no] COMMAND [FILE]\n"
+           "       production runs add: [--port PORT]... [--model NAME]...\n"
+           "                    [--serial ADDR:BYTES[:be|le|bcd|ascii] --serial-file FILE]\n"
+           "                    [--log FILE] [--backup DIR] [--keep ADDR:LEN]... [--json]\n"
            "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
+           "          serials FILE (list a serial number ledger)\n"
            "          hc12prog-cli --help for the whole description\n";
 }
 
@@ -319,6 +358,8 @@ std::string HelpText() {
            "                     simulated clock, so pauses cost no real time; only with\n"
            "                     a virtual port\n"
            "  -h, --help         this text\n"
+           "\n" +
+           ProductionHelpText() +
            "\n"
            "Messages of the programmer go to standard error as \"caption: text\", in the\n"
            "program's Polish. A progress bar is drawn when standard error is a terminal.\n"
@@ -328,9 +369,15 @@ std::string HelpText() {
            "  1  the operation ran but failed: bytes not written, verify differences,\n"
            "     a refusal by the target (protection, status register, range)\n"
            "  2  bad arguments, a question left unanswered, or a file that cannot be\n"
-           "     read or written\n"
+           "     read or written; in a production run also a configuration error found\n"
+           "     before any port was opened (the same port twice, a serial field outside\n"
+           "     the window, a missing or damaged ledger, a log that cannot be appended\n"
+           "     to, a backup folder that takes no files), and a unit whose serial\n"
+           "     number or backup could not be recorded\n"
            "  3  no connection: the port cannot be opened, the interface does not greet,\n"
-           "     the target does not answer, or the link was lost during the operation\n";
+           "     the target does not answer, or the link was lost during the operation\n"
+           "  With several ports: 0 when every port succeeded, else the highest status\n"
+           "  of any port. A run stopped by Ctrl+C ends with 1 (the work is not done).\n";
 }
 
 }  // namespace hc12::cli

@@ -12,6 +12,7 @@
 #include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
+#include "ProductionRun.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
 #include "ReplacingFile.h"
@@ -50,6 +51,10 @@ class Session {
     Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
             const CliEnvironment& environment)
         : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
+    ~Session() {
+        if (environment_.unit != nullptr && programmer_ != nullptr)
+            environment_.unit->Detach();
+    }
 
     int Run();
 
@@ -179,6 +184,8 @@ int Session::Prepare() {
         });
     link_->SetFrameTimeUs(frameTimeUs_);
     programmer_ = std::make_unique<Programmer>(*link_, view_);
+    if (environment_.unit != nullptr)
+        environment_.unit->Attach(view_, *programmer_);
     // Connect opens the port when none was chosen: the one of the command line.
     view_.SetPortOpener([this] { link_->OpenPort(portIndex_); });
 
@@ -250,17 +257,7 @@ int Session::Connect() {
 }
 
 std::string Session::CommandName() const {
-    switch (options_.command) {
-        case Command::Read:
-            return "read";
-        case Command::Write:
-            return "write";
-        case Command::Verify:
-            return "verify";
-        case Command::Connect:
-            break;
-    }
-    return "do";
+    return options_.command == Command::Connect ? "do" : CommandWord(options_.command);
 }
 
 int Session::ResultOfOperation(bool ok) {
@@ -362,12 +359,16 @@ std::vector<ImageByte> Session::ExpectedBytes() {
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
+    if (environment_.unit != nullptr)
+        if (const int status = environment_.unit->BeforeWrite(); status != kExitOk)
+            return status;
     const bool ok =
         options_.fullWrite ? programmer_->WriteEeprom() : programmer_->WriteChangedEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");
-    return ResultOfOperation(ok);
+    const int status = ResultOfOperation(ok);
+    return environment_.unit != nullptr ? environment_.unit->AfterWrite(status) : status;
 }
 
 int Session::Verify() {
@@ -377,12 +378,16 @@ int Session::Verify() {
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
     NoteUnstableBytes();
+    if (environment_.unit != nullptr)
+        environment_.unit->AfterVerifyRead();
     // The file's bytes against the bytes read at their addresses, and only those.
     const PageModel& actual = view_.page();
     int32_t differences = 0;
     for (const ImageByte& b : ExpectedBytes()) {
         const uint8_t read = actual.GetCellByte(b.address - actual.start());
         if (read == b.value)
+            continue;
+        if (environment_.unit != nullptr && !environment_.unit->Compares(b.address - actual.start()))
             continue;
         ++differences;
         out_ << FormatHex4(b.address) << ": expected " << FormatHex2(b.value) << ", actual "
@@ -396,7 +401,7 @@ int Session::Verify() {
 }
 
 int Session::Run() {
-    if (const int status = Prepare(); status != kExitOk)
+    if (const int status = Prepare(); status != kExitOk || environment_.checkOnly)
         return status;
     if (const int status = Connect(); status != kExitOk)
         return status;
@@ -412,6 +417,8 @@ int Session::Run() {
             return Write();
         case Command::Verify:
             return Verify();
+        case Command::Serials:
+            break;
     }
     return kExitUsage;
 }
@@ -434,6 +441,10 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, const Termi
         out << HelpText() << std::flush;
         return kExitOk;
     }
+    if (parsed.options->command == Command::Serials)
+        return ListSerials(parsed.options->file, out, io);
+    if (parsed.options->production.Any())
+        return RunProduction(*parsed.options, out, io);
     return RunCli(*parsed.options, out, io);
 }
 

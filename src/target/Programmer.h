@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ModelTable.h"
 #include "Pacing.h"
@@ -55,6 +56,16 @@ class Programmer {
 
     // The last read or write ended early because the view asked it to stop.
     bool Stopped() const { return stopped_; }
+
+    // What the last write reached by its summary: bytes of the window done, words
+    // left as they were (changed-only write), bytes that failed. Empty when it
+    // ended before a summary (refused, or stopped by the chip's status).
+    struct WriteFigures {
+        uint32_t done = 0;
+        uint32_t unchanged = 0;
+        uint32_t failedBytes = 0;
+    };
+    const std::optional<WriteFigures>& LastWrite() const { return lastWrite_; }
 
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
@@ -183,6 +194,7 @@ class Programmer {
     const Pace* pace_ = &fullPace_;  // the pace of the write under way
     std::optional<uint32_t> widenedEnd_;
     bool stopped_ = false;
+    std::optional<WriteFigures> lastWrite_;
 };
 
 }  // namespace hc12

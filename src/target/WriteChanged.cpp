@@ -37,8 +37,13 @@ class Programmer::ChangedWriter {
     bool Run();
 
   private:
-    // Reads the words' bytes, in order; returns how many came before the link died.
+    // Reads the words' bytes, in order; returns how many came before the link died
+    // or a stop came.
     size_t ReadWords(const std::vector<WordPlan*>& words);
+    // For a view that keeps what the EEPROM held (a backup): the window's bytes from
+    // the first reading, before anything is erased. False when the write must not go
+    // on: the reading did not finish (`*ended` then tells), or the view refused.
+    bool HandOverHeldBytes(size_t unitsRead, bool* ended);
     bool MassEraseIsQuicker(uint32_t* eepromStart, uint32_t* eepromSize) const;
     void WriteUnitByUnit(size_t unitsRead);
     void WriteAfterMassErase(uint32_t eepromStart, uint32_t eepromSize);
@@ -114,6 +119,17 @@ bool Programmer::ChangedWriter::Run() {
         }
     }
 
+    if (p_.view_.WantsHeldBytes()) {
+        bool ended = false;
+        if (!HandOverHeldBytes(unitsRead, &ended)) {
+            if (ended)  // nothing written: a lost link or a stop
+                p_.FinishWrite(0, 0, !p_.Alive(), 0);
+            else
+                p_.view_.Progress(-1);  // refused by the view, which says why
+            return false;
+        }
+    }
+
     uint32_t eepromStart = 0, eepromSize = 0;
     if (unitsRead == units_.size() && p_.Alive() && MassEraseIsQuicker(&eepromStart, &eepromSize))
         WriteAfterMassErase(eepromStart, eepromSize);
@@ -143,6 +159,9 @@ size_t Programmer::ChangedWriter::ReadWords(const std::vector<WordPlan*>& words)
     size_t sent = 1;
     size_t received = 0;
     for (; received < words.size(); ++received) {
+        // Readings still on the way are dropped by the flush that ends the write.
+        if (p_.StopHere())
+            break;
         WordPlan& word = *words[received];
         word.nowHi = p_.ReceiveByte();
         word.nowLo = p_.ReceiveByte();
@@ -154,6 +173,47 @@ size_t Programmer::ChangedWriter::ReadWords(const std::vector<WordPlan*>& words)
             p_.SendFrame(ReadWordFrame(words[sent++]->address));
     }
     return received;
+}
+
+bool Programmer::ChangedWriter::HandOverHeldBytes(size_t unitsRead, bool* ended) {
+    if (unitsRead < units_.size() || !p_.Alive() || p_.stopped_) {
+        *ended = true;
+        return false;
+    }
+    std::vector<uint8_t> held(count_, 0);
+    std::vector<bool> known(count_, false);
+    for (const UnitPlan& unit : units_) {
+        for (const WordPlan& word : unit.words) {
+            if (!InWindow(word.address))
+                continue;
+            const uint32_t offset = word.address - start_;
+            held[offset] = word.nowHi;
+            held[offset + 1] = word.nowLo;
+            known[offset] = known[offset + 1] = true;
+        }
+    }
+    // Words the plan leaves out (outside a selection) are read now, still before
+    // anything is erased.
+    std::vector<WordPlan> rest;
+    for (uint32_t offset = 0; offset < count_; offset += 2) {
+        if (!known[offset]) {
+            WordPlan word;
+            word.address = uint16_t(start_ + offset);
+            rest.push_back(word);
+        }
+    }
+    std::vector<WordPlan*> toRead;
+    for (WordPlan& word : rest)
+        toRead.push_back(&word);
+    if (ReadWords(toRead) < toRead.size()) {
+        *ended = true;
+        return false;
+    }
+    for (const WordPlan& word : rest) {
+        held[word.address - start_] = word.nowHi;
+        held[word.address - start_ + 1] = word.nowLo;
+    }
+    return p_.view_.KeepHeldBytes(start_, held);
 }
 
 uint32_t Programmer::ChangedWriter::BeginOffset(const UnitPlan& unit) const {
@@ -294,7 +354,7 @@ void Programmer::ChangedWriter::WriteAfterMassErase(uint32_t eepromStart, uint32
 
     // Read before anything is erased; nothing is erased on a reading that did not come.
     if (ReadWords(toRead) < toRead.size()) {
-        linkLost_ = true;
+        linkLost_ = !p_.stopped_;
         return;
     }
     for (WordPlan& word : others) {

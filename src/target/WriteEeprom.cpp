@@ -47,6 +47,7 @@ bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) 
 std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     if (!WidenWindowInAddressSpace(texts::kWritePastFfff, /*keepCells=*/true))
         return std::nullopt;
+    lastWrite_.reset();
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -101,6 +102,7 @@ bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
+    lastWrite_ = WriteFigures{written, unchanged.value_or(0), failedCount};
     if (linkLost)
         Error(texts::kLinkLostDuring);
     view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +

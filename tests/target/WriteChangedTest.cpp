@@ -412,9 +412,11 @@ TEST(WriteChanged, AStopAfterAMassErasePutsBackTheRest) {
     for (uint8_t& b : page)
         b = uint8_t(~b);
     rig.view.LoadPage(s, page);
-    // Asked once before the erase, then before each sector: the 11th ask stops it.
+    // Asked at each word of the reading pass, once before the erase, then before
+    // each sector: the 11th ask after the reading stops it.
+    const int readingAsks = 2048 / 2;
     int asks = 0;
-    rig.view.stopRequested = [&] { return ++asks > 10; };
+    rig.view.stopRequested = [&] { return ++asks > readingAsks + 10; };
     EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
     EXPECT_TRUE(rig.programmer.Stopped());
     EXPECT_TRUE(rig.view.messages.empty());
