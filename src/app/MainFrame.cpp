@@ -581,7 +581,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     const int answer = dialog.ShowModal();
     if (message.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
-    return answer == wxID_NO ? MsgAnswer::No : MsgAnswer::Yes;
+    // Only Yes goes on: a question dismissed any other way was not agreed to.
+    return answer == wxID_YES ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
 void MainFrame::SetStatusText(int field, const std::string& text) {

@@ -24,6 +24,13 @@ class TestApp : public wxApp {
     bool OnInit() override { return true; }
 };
 
+// Any assertion of the toolkit fails the test that tripped it, with its message.
+void FailOnAssertion(const wxString& file, int line, const wxString& func, const wxString& cond,
+                     const wxString& msg) {
+    ADD_FAILURE() << "wxWidgets assertion failed: " << Utf8(file) << "(" << line << ") in "
+                  << Utf8(func) << "(): " << Utf8(cond) << (msg.empty() ? "" : ": ") << Utf8(msg);
+}
+
 }  // namespace
 
 int RunGuiTests(int argc, char** argv) {
@@ -31,6 +38,7 @@ int RunGuiTests(int argc, char** argv) {
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
 
+    wxSetAssertHandler(FailOnAssertion);
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
         std::fprintf(stderr, "cannot initialise the toolkit (is DISPLAY set?)\n");
@@ -62,6 +70,10 @@ void DialogHook::AnswerMessage(int id) {
 
 void DialogHook::ShowMessage(std::function<void(wxDialog*)> inspect) {
     answers_.push_back({ShownDialog::Kind::Message, wxID_OK, {}, std::move(inspect), -1});
+}
+
+void DialogHook::ShowMessageAndClose(std::function<void(wxDialog*)> act) {
+    answers_.push_back({ShownDialog::Kind::Message, wxID_OK, {}, std::move(act), -1, true});
 }
 
 void DialogHook::AnswerFile(const std::string& path, int id, int fileType) {
@@ -116,11 +128,20 @@ int DialogHook::Enter(wxDialog* dialog) {
             ADD_FAILURE() << "a native message box: nothing to look at";
             return wxID_OK;
         }
-        // Shown for real; looked at once it is up, then closed.
+        // Shown for real; looked at once it is on the screen, then closed.
         showing_ = dialog;
-        wxTheApp->CallAfter([this, dialog, inspect = answer.inspect] {
-            inspect(dialog);
-            dialog->EndModal(wxID_OK);
+        const size_t index = shown_.size() - 1;
+        wxTheApp->CallAfter([this, dialog, index, answer] {
+            if (!PumpUntil([dialog] { return IsMapped(dialog); }))
+                ADD_FAILURE() << "the box never came on the screen";
+            answer.inspect(dialog);
+            if (!answer.inspectCloses) {
+                dialog->EndModal(wxID_OK);
+            } else if (!PumpUntil([dialog] { return !dialog->IsModal(); }, 300)) {
+                ADD_FAILURE() << "the box did not close";
+                dialog->EndModal(wxID_CANCEL);
+            }
+            shown_[index].result = dialog->GetReturnCode();
             showing_ = nullptr;
         });
         return wxID_NONE;
@@ -156,6 +177,51 @@ bool PumpUntil(const std::function<bool()>& done, int rounds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return done();
+}
+
+#ifdef __WXGTK__
+namespace {
+
+GtkWidget* ToolItem(wxToolBar* toolBar, int id) {
+    const int pos = toolBar->GetToolPos(id);
+    // The toolkit wraps the GTK toolbar in a box of its own.
+    GtkWidget* bar = toolBar->GetHandle();
+    while (bar != nullptr && !GTK_IS_TOOLBAR(bar) && GTK_IS_BIN(bar))
+        bar = gtk_bin_get_child(GTK_BIN(bar));
+    if (pos == wxNOT_FOUND || bar == nullptr || !GTK_IS_TOOLBAR(bar))
+        return nullptr;
+    GtkToolItem* item = gtk_toolbar_get_nth_item(GTK_TOOLBAR(bar), pos);
+    return item ? GTK_WIDGET(item) : nullptr;
+}
+
+}  // namespace
+#endif
+
+wxRect ToolScreenRect(wxToolBar* toolBar, int id) {
+#ifdef __WXGTK__
+    GtkWidget* item = ToolItem(toolBar, id);
+    if (item == nullptr || gtk_widget_get_window(item) == nullptr)
+        return wxRect();
+    GtkAllocation a;
+    gtk_widget_get_allocation(item, &a);
+    // A tool item has no window of its own: its allocation is in its parent's.
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(item), &x, &y);
+    return wxRect(x + a.x, y + a.y, a.width, a.height);
+#else
+    (void)toolBar;
+    (void)id;
+    return wxRect();
+#endif
+}
+
+bool ToolDrawnEnabled(wxToolBar* toolBar, int id) {
+#ifdef __WXGTK__
+    GtkWidget* item = ToolItem(toolBar, id);
+    return item != nullptr && gtk_widget_is_sensitive(item);
+#else
+    return toolBar->GetToolEnabled(id);
+#endif
 }
 
 bool IsMapped(wxWindow* window) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <wx/testing.h>
+#include <wx/toolbar.h>
 
 #include "MainFrame.h"
 
@@ -30,6 +31,7 @@ struct ShownDialog {
     std::string caption;   // message caption, or the dialog's title
     long style = 0;        // wxMessageDialog style bits, or wxFileDialog style bits
     std::string wildcard;  // file dialogs only
+    int result = wxID_NONE;  // how a box shown for real ended (its return code)
 };
 
 class DialogHook : public wxTestingModalHook {
@@ -39,9 +41,13 @@ class DialogHook : public wxTestingModalHook {
 
     // Queue the answers of the next message boxes: wxID_OK, wxID_YES, wxID_NO.
     void AnswerMessage(int id);
-    // Let the next message box really show; `inspect` looks at it before it is
-    // closed with OK.
+    // Let the next message box really show; `inspect` looks at it once it is on
+    // the screen, then it is closed with OK.
     void ShowMessage(std::function<void(wxDialog*)> inspect);
+    // Let the next message box really show; `act` runs once it is on the screen
+    // and closes it as a user does (a click, a key); the test fails when the box
+    // does not close. shown() keeps how it ended.
+    void ShowMessageAndClose(std::function<void(wxDialog*)> act);
     // Queue the answer of the next file dialog: the chosen path (or a cancel), and
     // the file type chosen in its list (-1: left as the dialog had it).
     void AnswerFile(const std::string& path, int id = wxID_OK, int fileType = -1);
@@ -64,6 +70,7 @@ class DialogHook : public wxTestingModalHook {
         std::string path;
         std::function<void(wxDialog*)> inspect;
         int fileType = -1;
+        bool inspectCloses = false;
     };
     std::deque<Answer> answers_;
     std::vector<ShownDialog> shown_;
@@ -76,6 +83,12 @@ MainFrame* CreateMainFrame(AppOptions options = {});
 bool IsMapped(wxWindow* window);
 // Destroys a frame and runs the pending deletions.
 void DestroyFrame(wxWindow* frame);
+// Where a toolbar tool is on the screen (the toolkit does not say).
+wxRect ToolScreenRect(wxToolBar* toolBar, int id);
+// Whether the toolkit draws the tool as usable (sensitive), not only whether the
+// toolbar would send its command.
+bool ToolDrawnEnabled(wxToolBar* toolBar, int id);
+
 // Processes pending events of every kind a few times over.
 void Pump();
 // Pumps until `done` holds, for at most `rounds` rounds (short waits between them);

@@ -6,13 +6,21 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
 
 #include <wx/app.h>
+#include <wx/artprov.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/stockitem.h>
 #include <wx/uiaction.h>
 
 #include "BufferGrid.h"
@@ -24,6 +32,8 @@
 
 namespace hc12::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 class RealInput : public ::testing::Test {
   protected:
@@ -99,6 +109,107 @@ class RealInput : public ::testing::Test {
         for (unsigned i = 0; i < frame->compareCombo()->GetCount(); ++i)
             out.push_back(Utf8(frame->compareCombo()->GetString(i)));
         return out;
+    }
+
+    void ClickTool(int id) {
+        const wxRect tool = ToolScreenRect(frame->mainToolBar(), id);
+        ASSERT_FALSE(tool.IsEmpty()) << id;
+        sim.MouseMove(tool.GetPosition() + tool.GetSize() / 2);
+        Pump();
+        sim.MouseClick();
+    }
+    // Input to a box shown for real, given again while the box stays up: on a
+    // loaded display the first can go astray while the box settles on the screen.
+    static void UntilClosed(wxDialog* box, const std::function<void()>& input) {
+        for (int attempt = 0; attempt < 3 && box->IsModal(); ++attempt) {
+            input();
+            PumpUntil([box] { return !box->IsModal(); }, 100);
+        }
+    }
+    // A click on the button of a box shown for real.
+    void ClickButton(wxDialog* box, int id) {
+        wxWindow* button = box->FindWindow(id);
+        ASSERT_NE(button, nullptr) << id;
+        UntilClosed(box, [&] {
+            sim.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
+            Pump();
+            sim.MouseClick();
+        });
+    }
+    void PressEscape(wxDialog* box) {
+        UntilClosed(box, [&] { sim.Char(WXK_ESCAPE); });
+    }
+    // The window manager's close request (the title bar's close box).
+    static void SendCloseRequest(wxWindow* window) {
+        GdkEvent* request = gdk_event_new(GDK_DELETE);
+        request->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window->GetHandle())));
+        request->any.send_event = TRUE;
+        gdk_event_put(request);
+        gdk_event_free(request);
+    }
+    static void CloseBox(wxDialog* box) {
+        UntilClosed(box, [box] { SendCloseRequest(box); });
+    }
+    // The next box shown for real: looked at, then closed by `close`; waits until
+    // the action that opens it has shown and closed it.
+    struct BoxLook {
+        std::string caption;
+        std::string text;          // its lines, joined by blanks
+        std::vector<int> buttons;  // their identifiers, sorted
+        wxBitmap icon;             // what its icon shows; none: not IsOk()
+    };
+    static void LookInside(wxWindow* window, BoxLook& look) {
+        for (wxWindow* child : window->GetChildren()) {
+            if (!child->IsShownOnScreen())
+                continue;
+            if (auto* text = dynamic_cast<wxStaticText*>(child)) {
+                look.text += (look.text.empty() ? "" : " ") + Utf8(text->GetLabel());
+            } else if (auto* button = dynamic_cast<wxButton*>(child)) {
+                look.buttons.push_back(button->GetId());
+                // Each button says what it does, as the toolkit words it.
+                EXPECT_EQ(Utf8(button->GetLabelText()),
+                          Utf8(wxGetStockLabel(button->GetId(), wxSTOCK_NOFLAGS)));
+            } else if (auto* icon = dynamic_cast<wxStaticBitmap*>(child)) {
+                look.icon = icon->GetBitmap();
+            }
+            LookInside(child, look);
+        }
+    }
+    BoxLook ShowBox(const std::function<void()>& action,
+                    const std::function<void(wxDialog*)>& close) {
+        BoxLook look;
+        const size_t before = hook.shown().size();
+        hook.ShowMessageAndClose([&](wxDialog* box) {
+            look.caption = Utf8(box->GetTitle());
+            LookInside(box, look);
+            std::sort(look.buttons.begin(), look.buttons.end());
+            close(box);
+        });
+        action();
+        EXPECT_TRUE(PumpUntil([&] {
+            return hook.shown().size() > before && hook.shown().back().result != wxID_NONE;
+        })) << "no box was shown and closed";
+        return look;
+    }
+    static std::string OneLine(std::string text) {
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        return text;
+    }
+    static bool SameImage(const wxBitmap& a, const wxBitmap& b) {
+        const wxImage ia = a.ConvertToImage(), ib = b.ConvertToImage();
+        if (!ia.IsOk() || !ib.IsOk() || ia.GetSize() != ib.GetSize())
+            return false;
+        const size_t n = size_t(ia.GetWidth()) * size_t(ia.GetHeight());
+        if (std::memcmp(ia.GetData(), ib.GetData(), n * 3) != 0)
+            return false;
+        return ia.HasAlpha() == ib.HasAlpha() &&
+               (!ia.HasAlpha() || std::memcmp(ia.GetAlpha(), ib.GetAlpha(), n) == 0);
+    }
+    fs::path TempFile(const std::string& name, const std::string& bytes) {
+        const fs::path path = fs::path(::testing::TempDir()) /
+                              ("hc12_input_" + std::to_string(getpid()) + "_" + name);
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
     }
 
     DialogHook hook;
@@ -214,6 +325,110 @@ TEST_F(RealInput, CompareBoxShowsTheNewNameOfTheShownPage) {
     Load("dane.bin", 0x33);
     EXPECT_EQ(ComboEntries(), (std::vector<std::string>{"Buf0", "dane.bin"}));
     EXPECT_EQ(Utf8(frame->compareCombo()->GetValue()), "dane.bin");
+}
+
+// Each kind of box the program shows, opened by what a user does and looked at on
+// the screen: its icon (the theme's icon of its kind, or none), caption, text and
+// buttons. A box without an icon once tripped the toolkit's assertion and came up
+// with the error icon.
+TEST_F(RealInput, EveryKindOfBoxShowsItsIconCaptionTextAndButtons) {
+    const auto okButton = [this](wxDialog* box) { ClickButton(box, wxID_OK); };
+    const auto noButton = [this](wxDialog* box) { ClickButton(box, wxID_NO); };
+    const auto icon = [](long kind) { return wxBitmap(wxArtProvider::GetMessageBoxIcon(kind)); };
+    const std::vector<int> ok{wxID_OK};
+    const std::vector<int> yesNo{std::min(wxID_YES, wxID_NO), std::max(wxID_YES, wxID_NO)};
+
+    // Information: the Help tool.
+    BoxLook look = ShowBox([&] { ClickTool(ID_ABOUT); }, okButton);
+    EXPECT_EQ(look.caption, "Informacja:");
+    EXPECT_EQ(look.text, "Wersja 3.0");
+    EXPECT_EQ(look.buttons, ok);
+    EXPECT_TRUE(SameImage(look.icon, icon(wxICON_INFORMATION)));
+
+    // No icon: a new page compared with the first one.
+    ClickTool(ID_NEW_BUFFER);
+    ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetPageCount() == 2; }));
+    look = ShowBox([&] { Choose(frame->compareCombo(), 0); }, okButton);
+    EXPECT_EQ(look.caption, "Różnice");
+    EXPECT_EQ(look.text, "Bufory są identyczne!");
+    EXPECT_EQ(look.buttons, ok);
+    EXPECT_FALSE(look.icon.IsOk());
+
+    // Exclamation: a ninth page asked for.
+    while (frame->notebook()->GetPageCount() < 8) {
+        const size_t pages = frame->notebook()->GetPageCount();
+        ClickTool(ID_NEW_BUFFER);
+        ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetPageCount() > pages; }));
+    }
+    look = ShowBox([&] { ClickTool(ID_NEW_BUFFER); }, okButton);
+    EXPECT_EQ(look.caption, "Ostrzeżenie");
+    EXPECT_EQ(look.text, "Osiągnięto maksimum zakładek!");
+    EXPECT_EQ(look.buttons, ok);
+    EXPECT_TRUE(SameImage(look.icon, icon(wxICON_EXCLAMATION)));
+    EXPECT_EQ(frame->notebook()->GetPageCount(), 8u);
+
+    // Error: a file that is not there.
+    hook.AnswerFile((fs::path(::testing::TempDir()) / "hc12-no-such-file.bin").string());
+    look = ShowBox([&] { ClickTool(ID_OPEN_FILE); }, okButton);
+    EXPECT_EQ(look.caption, "Błąd");
+    EXPECT_EQ(look.text, "Nie moge otworzyc pliku");
+    EXPECT_EQ(look.buttons, ok);
+    EXPECT_TRUE(SameImage(look.icon, icon(wxICON_ERROR)));
+
+    // Question, Yes and No: a file larger than the page.
+    const fs::path large = TempFile("large.bin", std::string(600, '\x5A'));
+    hook.AnswerFile(large.string());
+    look = ShowBox([&] { ClickTool(ID_OPEN_FILE); }, noButton);
+    fs::remove(large);
+    EXPECT_EQ(look.caption, "Ostrzeżenie");
+    EXPECT_EQ(look.text, "Plik jest większy niż wczytywana pamięć! . Czy otworzyć mimo to?");
+    EXPECT_EQ(look.buttons, yesNo);
+    EXPECT_TRUE(SameImage(look.icon, icon(wxICON_QUESTION)));
+    EXPECT_EQ(hook.shown().back().result, wxID_NO);
+
+    // The icons of the kinds are told apart.
+    EXPECT_FALSE(SameImage(icon(wxICON_ERROR), icon(wxICON_EXCLAMATION)));
+    EXPECT_FALSE(SameImage(icon(wxICON_QUESTION), icon(wxICON_INFORMATION)));
+}
+
+// A question put away without an answer (Escape, the title bar's close box) is a
+// No; only Yes goes on.
+TEST_F(RealInput, DismissingAQuestionAnswersNo) {
+    const fs::path large = TempFile("600.bin", std::string(600, '\x11'));
+    // Bytes at 0D01..0D03: outside the page's window 0000..01FF.
+    const fs::path records = TempFile("far.s19", "S1060D01AABBCCBA\nS9030000FC\n");
+    const auto escape = [this](wxDialog* box) { PressEscape(box); };
+    const auto closeBox = [](wxDialog* box) { CloseBox(box); };
+    const auto yes = [this](wxDialog* box) { ClickButton(box, wxID_YES); };
+    struct Case {
+        const char* what;
+        fs::path file;
+        int fileType;
+        std::function<void(wxDialog*)> close;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {"escape, larger file", large, 0, escape, false},
+        {"close box, larger file", large, 0, closeBox, false},
+        {"escape, window move", records, 1, escape, false},
+        {"close box, window move", records, 1, closeBox, false},
+        {"yes, larger file", large, 0, yes, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        hook.AnswerFile(c.file.string(), wxID_OK, c.fileType);
+        ShowBox([&] { ClickTool(ID_OPEN_FILE); }, c.close);
+        EXPECT_EQ(hook.shown().back().style & wxYES_NO, wxYES_NO);
+        Pump();
+        BufferGrid* grid = frame->notebook()->CurrentGrid();
+        EXPECT_EQ(grid->count(), c.loaded ? 600u : 512u);
+        EXPECT_EQ(grid->start(), 0u);
+        EXPECT_EQ(Utf8(frame->startField()->GetValue()), "0000");
+        EXPECT_EQ(PageNames().front(),
+                  c.loaded ? "hc12_input_" + std::to_string(getpid()) + "_600.bin" : "Buf0");
+    }
+    fs::remove(large);
+    fs::remove(records);
 }
 
 // A virtual clock that lets the test act in the middle of an operation.
