@@ -48,7 +48,7 @@ bool Programmer::WriteChangedEeprom() {
         return false;
     }
 
-    const bool selectionOnly = StartWriteGauge(count);
+    const WriteSelection selection = StartWriteGauge(count);
 
     const uint32_t unitSize = s12Target_ ? kS12SectorSize : 2;
     uint32_t failedCount = 0;
@@ -68,8 +68,7 @@ bool Programmer::WriteChangedEeprom() {
             word.address = uint16_t(address);
             if (address >= start && address - start < count) {
                 word.offset = address - start;
-                word.inPage = !selectionOnly || view_.CellSelected(word.offset) ||
-                              view_.CellSelected(word.offset + 1);
+                word.inPage = selection.TakesWord(word.offset);
                 offset = word.offset + 2;
             }
             words.push_back(word);
@@ -106,7 +105,7 @@ bool Programmer::WriteChangedEeprom() {
             for (const WordPlan& word : words) {
                 if (word.inPage) {
                     ++unchanged;
-                    ShowWordWritten(word.offset, selectionOnly);
+                    ShowWordWritten(word.offset, selection.only);
                 }
             }
             done = unitEnd;
@@ -151,7 +150,7 @@ bool Programmer::WriteChangedEeprom() {
                 }
             }
             if (word.inPage)
-                ShowWordWritten(word.offset, selectionOnly);
+                ShowWordWritten(word.offset, selection.only);
         }
         if (!linkLost)
             done = unitEnd;

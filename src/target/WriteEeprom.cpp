@@ -58,23 +58,28 @@ std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     return window;
 }
 
-bool Programmer::StartWriteGauge(uint32_t count) {
+Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
+    WriteSelection selection;
+    selection.only = view_.SelectionOnly();
+    uint32_t steps = count;
+    if (selection.only) {
+        selection.cells.resize(count);
+        steps = 0;
+        for (uint32_t i = 0; i < count; ++i)
+            if (view_.CellSelected(i)) {
+                selection.cells[i] = true;
+                ++steps;
+            }
+    }
+
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
     view_.MovePageDown();
     Pause(20);
     Flush();
 
-    const bool selectionOnly = view_.SelectionOnly();
-    uint32_t steps = count;
-    if (selectionOnly) {
-        steps = 0;
-        for (uint32_t i = 0; i < count; ++i)
-            if (view_.CellSelected(i))
-                ++steps;
-    }
     view_.Progress(int32_t(steps));
-    return selectionOnly;
+    return selection;
 }
 
 void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
@@ -136,14 +141,14 @@ bool Programmer::WriteEeprom() {
         return false;
     }
 
-    const bool selectionOnly = StartWriteGauge(count);
+    const WriteSelection selection = StartWriteGauge(count);
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
     bool linkLost = false;
     bool stoppedAfterWord = false;  // the word at offset was processed before the stop
     for (; offset < count; offset += 2) {
-        if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
+        if (!selection.TakesWord(offset))
             continue;
         if (StopHere())
             break;
@@ -163,7 +168,7 @@ bool Programmer::WriteEeprom() {
             stoppedAfterWord = true;
             break;
         }
-        ShowWordWritten(offset, selectionOnly);
+        ShowWordWritten(offset, selection.only);
     }
 
     const uint32_t n = offset < count ? offset : count;
