@@ -140,6 +140,8 @@ class Programmer {
         bool TakesWord(uint32_t offset) const {
             return !only || Selected(offset) || Selected(offset + 1);
         }
+        // Bytes of the words taken between the offsets `from` and `to` (even).
+        uint32_t Bytes(uint32_t from, uint32_t to) const;
     };
     // Takes the selection, brings the window's first page into view (moving the
     // page clears a grid's selection, so it is taken first) and starts the gauge

@@ -159,10 +159,12 @@ bool Programmer::WriteChangedEeprom() {
     // As in the full write, a No reports the bytes before the word it came at.
     const uint32_t attempted = std::min(done, count);
     const uint32_t n = answeredNo ? stopOffset : attempted;
-    // Bytes not attempted count as failed, unless the user stopped the write.
+    // Bytes not attempted count as failed, unless the user stopped the write; the
+    // words a selection-only write does not take are neither.
     if (failedCount > 0 && !stopped_)
-        failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, unchanged) && Alive() && !stopped_;
+        failedCount += selection.Bytes(attempted, count);
+    return FinishWrite(selection.Bytes(0, n), failedCount, linkLost, unchanged) && Alive() &&
+           !stopped_;
 }
 
 Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* failedCount) {

@@ -58,6 +58,18 @@ std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     return window;
 }
 
+uint32_t Programmer::WriteSelection::Bytes(uint32_t from, uint32_t to) const {
+    if (to <= from)
+        return 0;
+    if (!only)
+        return to - from;
+    uint32_t bytes = 0;
+    for (uint32_t offset = from; offset < to; offset += 2)
+        if (TakesWord(offset))
+            bytes += 2;
+    return bytes;
+}
+
 Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
     WriteSelection selection;
     selection.only = view_.SelectionOnly();
@@ -176,10 +188,12 @@ bool Programmer::WriteEeprom() {
     // question was attempted, and its failed bytes are already counted: counting
     // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
-    // Words left alone at the user's request are not failures.
+    // Words left alone at the user's request are not failures, nor are the words
+    // a selection-only write does not take.
     if (failedCount > 0 && !stopped_)
-        failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, std::nullopt) && !stopped_;
+        failedCount += selection.Bytes(attempted, count);
+    // What was written: a selection-only write counts the words it took.
+    return FinishWrite(selection.Bytes(0, n), failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
 // Erase, program and verify the word at `offset`, reprogramming it up to four more

@@ -199,6 +199,7 @@ TEST(WriteEeprom, SelectionOnlyWritesTheWordsOfSelectedCells) {
     // The write moved no selection (the page moves before it dropped the user's).
     EXPECT_TRUE(rig.view.selected().empty());
     EXPECT_EQ(rig.view.Status(1), "6");
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");  // the word it wrote, not the window
 }
 
 TEST(WriteEeprom, SelectionOnlyFailedByteJoinsTheSelection) {
@@ -218,7 +219,9 @@ TEST(WriteEeprom, SelectionOnlyFailedByteJoinsTheSelection) {
     ASSERT_EQ(rig.view.messages.size(), 3u);
     EXPECT_EQ(rig.view.messages[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(rig.view.messages[1].buttons, MsgButtons::YesNo);
+    // The words it did not take are neither written nor failed.
     EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  1");
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  4  bajtów.");
 }
 
 TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
