@@ -1,6 +1,7 @@
 // Support for tests that drive the real windows under a display (Xvfb in CI).
 //
-// - RunGuiTests(): the test main. Initialises wx with an active event loop; listing
+// - RunGuiTests(): the test main. Initialises wx with an active event loop; a toolkit
+//   assertion or a complaint of GTK fails the test that caused it. Listing
 //   the tests (--gtest_list_tests) needs no display.
 // - DialogHook: intercepts every modal dialog (message boxes, file dialogs), records
 //   what it showed and answers from a queue; a dialog without a queued answer fails
@@ -14,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include <wx/combobox.h>
+#include <wx/grid.h>
 #include <wx/testing.h>
 #include <wx/toolbar.h>
+#include <wx/uiaction.h>
 
 #include "MainFrame.h"
 
@@ -88,6 +92,26 @@ wxRect ToolScreenRect(wxToolBar* toolBar, int id);
 // Whether the toolkit draws the tool as usable (sensitive), not only whether the
 // toolbar would send its command.
 bool ToolDrawnEnabled(wxToolBar* toolBar, int id);
+
+// Real input: a click in the middle of a window (or at `offset` in it), keys typed.
+void ClickOn(wxUIActionSimulator& sim, wxWindow* window, wxPoint offset = wxDefaultPosition);
+void TypeKeys(wxUIActionSimulator& sim, const std::string& keys);
+// Gives `input` to a box shown for real, again while the box stays up (on a loaded
+// display the first can go astray while the box settles on the screen).
+void InputUntilClosed(wxDialog* box, const std::function<void()>& input);
+// A click on the button `id` of a box shown for real, until the box closes.
+void ClickButtonOf(wxUIActionSimulator& sim, wxDialog* box, int id);
+// Where a grid cell's middle is on the screen (as scrolled now).
+wxPoint CellScreenCentre(wxGrid* grid, int row, int col);
+// Opens menu `menuIndex` of the frame's menu bar with a click on the first menu
+// and the arrow keys, and picks the item `itemId` in it with the keys, as a user
+// does; false when the keys did not get there.
+bool PickMenuItemByKeys(wxUIActionSimulator& sim, wxFrame* frame, int menuIndex, int itemId);
+
+// Opens the combo box's list with a click and picks entry `index` with the keys,
+// as a user does; false when the list did not open or close.
+bool ChooseInCombo(wxUIActionSimulator& sim, wxComboBox* combo, int index);
+bool ComboPopupShown(wxComboBox* combo);
 
 // Processes pending events of every kind a few times over.
 void Pump();

@@ -57,32 +57,7 @@ class RealInput : public ::testing::Test {
         sim.MouseClick();
         Pump();
     }
-    // Opens the combo box's list with a click and picks entry `index` with the
-    // keys, as a user does; the list opens with the shown entry highlighted.
-    void Choose(wxComboBox* combo, int index) {
-        const int shown = combo->GetSelection();
-        const wxSize size = combo->GetSize();
-        // Clicked until the list opens: a click too soon after the last one closed
-        // it can be taken as part of a double click.
-        for (int attempt = 0; attempt < 3 && !PopupShown(combo); ++attempt) {
-            Click(combo, wxPoint(size.x - 8, size.y / 2));
-            PumpUntil([combo] { return PopupShown(combo); }, 50);
-        }
-        ASSERT_TRUE(PopupShown(combo));
-        const int steps = index - std::max(shown, 0);
-        for (int i = 0; i < std::abs(steps); ++i) {
-            sim.Char(steps > 0 ? WXK_DOWN : WXK_UP);
-            Pump();
-        }
-        sim.Char(WXK_RETURN);
-        ASSERT_TRUE(PumpUntil([combo] { return !PopupShown(combo); }));
-        Pump();
-    }
-    static bool PopupShown(wxComboBox* combo) {
-        gboolean shown = FALSE;
-        g_object_get(combo->GetHandle(), "popup-shown", &shown, nullptr);
-        return shown;
-    }
+    void Choose(wxComboBox* combo, int index) { ASSERT_TRUE(ChooseInCombo(sim, combo, index)); }
 
     void Load(const std::string& name, uint8_t fill) {
         const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) /
@@ -118,26 +93,9 @@ class RealInput : public ::testing::Test {
         Pump();
         sim.MouseClick();
     }
-    // Input to a box shown for real, given again while the box stays up: on a
-    // loaded display the first can go astray while the box settles on the screen.
-    static void UntilClosed(wxDialog* box, const std::function<void()>& input) {
-        for (int attempt = 0; attempt < 3 && box->IsModal(); ++attempt) {
-            input();
-            PumpUntil([box] { return !box->IsModal(); }, 100);
-        }
-    }
-    // A click on the button of a box shown for real.
-    void ClickButton(wxDialog* box, int id) {
-        wxWindow* button = box->FindWindow(id);
-        ASSERT_NE(button, nullptr) << id;
-        UntilClosed(box, [&] {
-            sim.MouseMove(button->GetScreenRect().GetPosition() + button->GetSize() / 2);
-            Pump();
-            sim.MouseClick();
-        });
-    }
+    void ClickButton(wxDialog* box, int id) { ClickButtonOf(sim, box, id); }
     void PressEscape(wxDialog* box) {
-        UntilClosed(box, [&] { sim.Char(WXK_ESCAPE); });
+        InputUntilClosed(box, [&] { sim.Char(WXK_ESCAPE); });
     }
     // The window manager's close request (the title bar's close box).
     static void SendCloseRequest(wxWindow* window) {
@@ -148,7 +106,7 @@ class RealInput : public ::testing::Test {
         gdk_event_free(request);
     }
     static void CloseBox(wxDialog* box) {
-        UntilClosed(box, [box] { SendCloseRequest(box); });
+        InputUntilClosed(box, [box] { SendCloseRequest(box); });
     }
     // The next box shown for real: looked at, then closed by `close`; waits until
     // the action that opens it has shown and closed it.
@@ -243,11 +201,7 @@ TEST_F(RealInput, ModelChosenAgainResetsTheAddressFields) {
 
 TEST_F(RealInput, DragAcrossTheSeparatorFillsOnlyWhatItCovers) {
     BufferGrid* grid = frame->notebook()->CurrentGrid();
-    auto cellCentre = [grid](int row, int col) {
-        const wxRect r = grid->CellToRect(row, col);
-        const wxPoint shown = grid->CalcScrolledPosition(r.GetPosition());
-        return grid->GetGridWindow()->ClientToScreen(shown + r.GetSize() / 2);
-    };
+    auto cellCentre = [grid](int row, int col) { return CellScreenCentre(grid, row, col); };
     // Row 0020: from the character of byte 3 left to the hexadecimal cell of byte 10.
     // Each step waits for the display server to deliver the last one, as a
     // person's hand gives it time to on a busy machine.
