@@ -16,9 +16,11 @@
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
 #include "ComboRepick.h"
+#include "FileTexts.h"
 #include "FilteredTextField.h"
 #include "HexText.h"
 #include "Ids.h"
+#include "OperationGuard.h"
 #include "ProgramMessageDialog.h"
 #include "Programmer.h"
 #include "Resources.h"
@@ -43,6 +45,10 @@ constexpr int kMaxHeight = 900;
 constexpr int kColumnX = 607;  // the right-hand column
 constexpr int kNotebookWidth = 602;
 constexpr int kNotebookHeight = 576;
+
+const char* const kStopWriteQuestion =
+    "Trwa zapis EEPROM! Przerwany zostawi pamięć zapisaną tylko w części.\n"
+    "Przerwać zapis i zamknąć program?";
 
 const char* const kNotConnectedText = "Brak połączenia.";
 const char* const kConnectingText = "Łączenie...";
@@ -92,6 +98,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(wxID_ANY, MainFrame::OnAnyMenu)
     EVT_NOTEBOOK_PAGE_CHANGED(ID_NOTEBOOK, MainFrame::OnPageChanged)
     EVT_SIZE(MainFrame::OnSize)
+    EVT_CLOSE(MainFrame::OnClose)
     EVT_LEFT_DOWN(MainFrame::OnMouse)
     EVT_LEFT_UP(MainFrame::OnMouse)
     EVT_MIDDLE_DOWN(MainFrame::OnMouse)
@@ -438,6 +445,56 @@ void MainFrame::OnQuit(wxCommandEvent&) {
 
 void MainFrame::OnAbout(wxCommandEvent&) {
     ShowMessage(Message{"Wersja 3.0", "Informacja:", MsgButtons::Ok, MsgIcon::Information});
+}
+
+void MainFrame::RunOperation(Operation kind, const std::function<void()>& body) {
+    const Operation outer = operation_;
+    {
+        const OperationGuard guard(*this);
+        operation_ = kind;
+        stopRequested_ = false;
+        body();
+        operation_ = outer;
+        stopRequested_ = false;
+    }
+    if (outer == Operation::None && (closeRequested_ || closeAsked_)) {
+        // Asked for during the operation (a write that ended before its question
+        // goes too: the user wanted the window closed).
+        closeRequested_ = closeAsked_ = false;
+        Close(true);
+    }
+}
+
+void MainFrame::OnClose(wxCloseEvent& event) {
+    if (operation_ == Operation::None) {
+        event.Skip();  // the window goes
+        return;
+    }
+    // Not while an operation is using the window: it stops first where it can (a
+    // read at the next word; a write once the user agreed, between two words),
+    // and the window goes when it has ended.
+    if (event.CanVeto())
+        event.Veto();
+    if (closeRequested_)
+        return;
+    if (operation_ == Operation::Write) {
+        closeAsked_ = true;  // asked between two words, outside any event handling
+    } else {
+        stopRequested_ = true;
+        closeRequested_ = true;
+    }
+}
+
+bool MainFrame::StopRequested() {
+    if (closeAsked_) {
+        closeAsked_ = false;
+        if (ShowMessage(Message{kStopWriteQuestion, kWarningCaption, MsgButtons::YesNo,
+                                MsgIcon::Question}) == MsgAnswer::Yes) {
+            stopRequested_ = true;
+            closeRequested_ = true;
+        }
+    }
+    return stopRequested_;
 }
 
 void MainFrame::OnAnyMenu(wxCommandEvent&) {

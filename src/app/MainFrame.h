@@ -96,6 +96,8 @@ class MainFrame : public wxFrame, public TargetView {
     void MovePageUp() override;
     void MovePageDown() override;
     void RepaintGrid() override;
+    // The close box during a read or write (asked first during a write).
+    bool StopRequested() override;
 
     // --- accessors for tests and the other handlers ---
     BufferNotebook* notebook() const { return notebook_; }
@@ -144,6 +146,19 @@ class MainFrame : public wxFrame, public TargetView {
     void ProcessCommand(int id);
     // The text-changed handling of the address fields.
     void OnAddressFieldChanged(FilteredTextField& field);
+    // Compares the current page with page `chosen` (the compare box's choice).
+    void CompareWith(int chosen);
+
+    // A command that works for a while (on the target, or on the pages): input is
+    // held off meanwhile (OperationGuard), and the close box ends it early where it
+    // can be stopped, then closes the window.
+    enum class Operation { None, Other, Read, Write };
+    void RunOperation(Operation kind, const std::function<void()>& body);
+    void OnClose(wxCloseEvent& event);
+    Operation operation_ = Operation::None;
+    bool stopRequested_ = false;   // the read or write stops at the next word
+    bool closeAsked_ = false;      // a write: whether to stop is yet to be asked
+    bool closeRequested_ = false;  // the window goes once the operation has ended
 
     AppOptions options_;
     std::unique_ptr<Clock> ownClock_;

@@ -18,7 +18,6 @@
 #include "ImageFile.h"
 #include "InputFile.h"
 #include "MainFrame.h"
-#include "OperationGuard.h"
 #include "ReplacingFile.h"
 
 namespace hc12 {
@@ -254,8 +253,10 @@ void MainFrame::OnFill(wxCommandEvent&) {
 }
 
 void MainFrame::OnCompareWith(wxCommandEvent& event) {
-    const OperationGuard guard(*this);
-    const int chosen = event.GetSelection();
+    RunOperation(Operation::Other, [this, &event] { CompareWith(event.GetSelection()); });
+}
+
+void MainFrame::CompareWith(int chosen) {
     BufferGrid* gridA = notebook_->CurrentGrid();
     if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount())
         return;
