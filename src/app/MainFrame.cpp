@@ -50,6 +50,9 @@ const char* const kStopWriteQuestion =
     "Trwa zapis EEPROM! Przerwany zostawi pamięć zapisaną tylko w części.\n"
     "Przerwać zapis i zamknąć program?";
 
+// Followed by the largest count the count field takes and " bajtów.".
+const char* const kFileTooLongText = "Plik jest za duży! Bufor mieści najwyżej ";
+
 const char* const kNotConnectedText = "Brak połączenia.";
 const char* const kConnectingText = "Łączenie...";
 const char* const kConnectedText = "Połączony.";
@@ -483,6 +486,17 @@ void MainFrame::OnClose(wxCloseEvent& event) {
         stopRequested_ = true;
         closeRequested_ = true;
     }
+}
+
+bool MainFrame::CountFitsField(uint64_t count) {
+    uint64_t limit = 1;
+    for (int i = 0; i < countField_->maxLength(); ++i)
+        limit *= 10;
+    if (count < limit)
+        return true;
+    ShowMessage(Message{kFileTooLongText + std::to_string(limit - 1) + " bajtów.", kErrorCaption,
+                        MsgButtons::Ok, MsgIcon::Error});
+    return false;
 }
 
 bool MainFrame::StopRequested() {

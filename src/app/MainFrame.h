@@ -146,6 +146,9 @@ class MainFrame : public wxFrame, public TargetView {
     void ProcessCommand(int id);
     // The text-changed handling of the address fields.
     void OnAddressFieldChanged(FilteredTextField& field);
+    // Whether the count field can show `count` as the page's count; says why not
+    // when it cannot (the field would keep other digits: another count).
+    bool CountFitsField(uint64_t count);
     // Compares the current page with page `chosen` (the compare box's choice).
     void CompareWith(int chosen);
 

@@ -175,6 +175,8 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
+    if (!CountFitsField(length))
+        return;
     for (const std::string& question : LoadQuestions(length, grid->count())) {
         const MsgAnswer answer =
             ShowMessage(Message{question, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question});

@@ -386,6 +386,23 @@ TEST_F(RealInput, DismissingAQuestionAnswersNo) {
     fs::remove(records);
 }
 
+// A file longer than the count field can show is refused with the reason, the
+// page left as it was (the field would have kept other digits: another count).
+TEST_F(RealInput, FileLongerThanTheCountFieldTakesIsRefused) {
+    const fs::path path = TempFile("ten-million.bin", "");
+    fs::resize_file(path, 10'000'000);
+    hook.AnswerFile(path.string());
+    hook.AnswerMessage(wxID_OK);
+    ClickTool(ID_OPEN_FILE);
+    ASSERT_TRUE(PumpUntil([&] { return hook.shown().size() == 2; }));
+    fs::remove(path);
+    EXPECT_EQ(hook.LastMessage().text, "Plik jest za duży! Bufor mieści najwyżej 9999999 bajtów.");
+    EXPECT_EQ(hook.LastMessage().caption, "Błąd");
+    EXPECT_EQ(frame->notebook()->CurrentGrid()->count(), 512u);
+    EXPECT_EQ(Utf8(frame->countField()->GetValue()), "512");
+    EXPECT_EQ(PageNames().front(), "Buf0");
+}
+
 // A virtual clock that lets the test act in the middle of an operation.
 class HookedClock final : public Clock {
   public:
@@ -553,6 +570,27 @@ TEST_F(InputDuringOperation, ClosingDuringAWriteAsksFirst) {
             }));
             frame = nullptr;
         }
+    }
+}
+
+// A count typed into "Ile:" that takes the read past FFFF is refused with the
+// reason; the field keeps what was typed and nothing is read.
+TEST_F(InputDuringOperation, TypedCountPastFfffIsRefusedWithTheReason) {
+    for (const char* count : {"70000", "9999999"}) {
+        SCOPED_TRACE(count);
+        ClickOn(sim, frame->countField());
+        sim.Char(WXK_END);
+        TypeKeys(sim, std::string(7, '\b') + count);
+        ASSERT_TRUE(PumpUntil([&] { return Utf8(frame->countField()->GetValue()) == count; }));
+        board.ClearFrameLog();
+        hook.AnswerMessage(wxID_OK);
+        const size_t boxes = hook.shown().size();
+        ClickButton(frame->readButton());
+        ASSERT_TRUE(PumpUntil([&] { return hook.shown().size() > boxes; }));
+        EXPECT_EQ(hook.LastMessage().text, "Zakres odczytu wykracza poza adres FFFF!");
+        EXPECT_EQ(hook.LastMessage().caption, "Błąd");
+        EXPECT_EQ(OperationsSeen(), 0);
+        EXPECT_EQ(Utf8(frame->countField()->GetValue()), count);
     }
 }
 
