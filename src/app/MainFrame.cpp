@@ -380,6 +380,8 @@ void MainFrame::BuildRightColumn() {
     notebook_->SetCompareCombo(compareCombo_);
     // Every choice compares, the entry already shown included.
     SendSelectionOnRepick(compareCombo_);
+    // Page names can be long (a compare result's): the box keeps the column's width.
+    ListLongEntriesWhole(compareCombo_);
     picture_ = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
     pictureBitmap_ = chipBmp;
 
@@ -387,7 +389,9 @@ void MainFrame::BuildRightColumn() {
     // column moves left (the notebook gives up the width).
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
-    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    // Measured once, with the first page's short name in it.
+    compareComboSize_ = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const wxSize comboSize = compareComboSize_;
     columnWidth_ =
         std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
@@ -405,7 +409,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int columnWidth = columnWidth_;
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
-    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const wxSize comboSize = compareComboSize_;
 
     connectButton_->Move(columnX, 20);
     const int connectH = connectButton_->GetSize().y;

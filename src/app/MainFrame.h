@@ -199,6 +199,7 @@ class MainFrame : public wxFrame, public TargetView {
     wxStaticBox* compareBox_ = nullptr;
     int columnX_ = 0;
     int columnWidth_ = 0;
+    wxSize compareComboSize_;  // whatever the names in its list
     // Places the right-hand column; returns the bottom of the compare box.
     int LayOutRightColumn(bool compact);
     wxBitmap pictureBitmap_;

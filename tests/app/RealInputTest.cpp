@@ -87,6 +87,19 @@ class RealInput : public ::testing::Test {
         return out;
     }
 
+    // A click on the tab of page `index`.
+    void ClickTab(size_t index) {
+        BufferNotebook* notebook = frame->notebook();
+        for (int y = 2; y < 60; y += 4)
+            for (int x = 2; x < notebook->GetSize().x; x += 4) {
+                long flags = 0;
+                if (notebook->HitTest(wxPoint(x, y), &flags) == int(index)) {
+                    ClickOn(sim, notebook, wxPoint(x, y));
+                    return;
+                }
+            }
+        ADD_FAILURE() << "no tab " << index;
+    }
     void ClickTool(int id) {
         const wxRect tool = ToolScreenRect(frame->mainToolBar(), id);
         ASSERT_FALSE(tool.IsEmpty()) << id;
@@ -384,6 +397,46 @@ TEST_F(RealInput, DismissingAQuestionAnswersNo) {
     }
     fs::remove(large);
     fs::remove(records);
+}
+
+// The compare box keeps its size whatever names its list holds (a compare result's
+// name is long), so its arrow stays clickable; its list shows long names whole.
+TEST_F(RealInput, CompareBoxKeepsItsSizeAndShowsLongNamesWhole) {
+    wxComboBox* combo = frame->compareCombo();
+    const wxSize size = combo->GetSize();
+    Load("f64.bin", 0x11);  // Buf0 -> f64.bin
+    for (size_t pages : {2u, 3u}) {
+        ClickTool(ID_NEW_BUFFER);
+        ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetPageCount() == pages; }));
+    }
+    ClickTab(0);
+    ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetSelection() == 0; }));
+    hook.AnswerMessage(wxID_OK);  // the differences
+    Choose(combo, 2);
+    ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetPageCount() == 4; }));
+    const std::string longName = "\"f64.bin\" i \"Buf2\"";
+    ASSERT_EQ(PageNames().back(), longName);
+    ClickTab(1);
+    ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetSelection() == 1; }));
+    ClickTool(ID_NEW_BUFFER);
+    ASSERT_TRUE(PumpUntil([&] { return frame->notebook()->GetPageCount() == 5; }));
+    // The window resized: the column is laid out again.
+    frame->SetSize(705, 700);
+    PumpUntil([] { return false; }, 10);
+
+    EXPECT_EQ(combo->GetSize(), size);
+    EXPECT_LE(combo->GetScreenRect().GetRight(), frame->panel()->GetScreenRect().GetRight());
+    // A click on the arrow opens the list; the long name fits in it.
+    ClickOn(sim, combo, wxPoint(combo->GetSize().x - 8, combo->GetSize().y / 2));
+    ASSERT_TRUE(PumpUntil([&] { return ComboPopupShown(combo); }));
+    GtkWidget* list = gtk_accessible_get_widget(
+        GTK_ACCESSIBLE(gtk_combo_box_get_popup_accessible(GTK_COMBO_BOX(combo->GetHandle()))));
+    ASSERT_NE(list, nullptr);
+    PumpUntil([&] { return gtk_widget_get_allocated_width(list) > 1; });
+    EXPECT_GT(gtk_widget_get_allocated_width(list),
+              combo->GetTextExtent(wxString::FromUTF8(longName)).x);
+    sim.Char(WXK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return !ComboPopupShown(combo); }));
 }
 
 // A file longer than the count field can show is refused with the reason, the
