@@ -439,6 +439,74 @@ TEST_F(RealInput, CompareBoxKeepsItsSizeAndShowsLongNamesWhole) {
     EXPECT_TRUE(PumpUntil([&] { return !ComboPopupShown(combo); }));
 }
 
+// What typed bytes look like on the screen: a three-digit text stays inside its
+// cell, and bytes without a character in the code page show the dot that other
+// bytes without a printable character show.
+TEST_F(RealInput, TypedCellsAreDrawnInsideTheirCellsAndBytesWithoutACharacterAsADot) {
+    BufferGrid* grid = frame->notebook()->CurrentGrid();
+    auto type = [&](uint32_t index, const std::string& text) {
+        sim.MouseMove(CellScreenCentre(grid, int(index / 16), int(index % 16)));
+        Pump();
+        sim.MouseClick();
+        Pump();
+        TypeKeys(sim, text);
+        sim.Char(WXK_RETURN);
+        ASSERT_TRUE(PumpUntil([&] {
+            return Utf8(grid->GetCellValue(int(index / 16), int(index % 16))) == text;
+        })) << text;
+    };
+    type(0x20, "123");
+    const std::vector<std::string> noCharacter = {"81", "83", "88", "90", "98"};
+    for (size_t i = 0; i < noCharacter.size(); ++i)
+        type(uint32_t(0x30 + i), noCharacter[i]);
+    type(0x36, "1F");  // a control byte: a dot
+    // Nothing selected near them, the editor closed, everything painted.
+    sim.MouseMove(CellScreenCentre(grid, 10, 8));
+    Pump();
+    sim.MouseClick();
+    ASSERT_TRUE(
+        PumpUntil([&] { return grid->ByteSelected(0xA8) && !grid->IsCellEditControlShown(); }));
+    grid->Refresh();
+    grid->Update();
+    PumpUntil([] { return false; }, 10);
+
+    auto shot = [&](int row, int col) {
+        const wxRect cell = grid->CellToRect(row, col);
+        const wxPoint at =
+            grid->GetGridWindow()->ClientToScreen(grid->CalcScrolledPosition(cell.GetPosition()));
+        wxBitmap bitmap(cell.GetSize());
+        wxMemoryDC memory(bitmap);
+        wxScreenDC screen;
+        memory.Blit(0, 0, cell.width, cell.height, &screen, at.x, at.y);
+        memory.SelectObject(wxNullBitmap);
+        return bitmap.ConvertToImage();
+    };
+    auto plain = [](const wxImage& image) {
+        for (int y = 0; y < image.GetHeight(); ++y)
+            for (int x = 0; x < image.GetWidth(); ++x)
+                if (image.GetRed(x, y) != image.GetRed(0, 0) ||
+                    image.GetGreen(x, y) != image.GetGreen(0, 0) ||
+                    image.GetBlue(x, y) != image.GetBlue(0, 0))
+                    return false;
+        return true;
+    };
+    // "123": drawn in its cell, nothing of it in the empty cells beside it.
+    EXPECT_FALSE(plain(shot(2, 0)));
+    EXPECT_TRUE(plain(shot(2, 1)));
+    EXPECT_TRUE(plain(shot(1, 15)));
+    // The character view of 81, 83, 88, 90 and 98: what 1F shows.
+    const wxImage dot = shot(3, 6 + 17);
+    EXPECT_FALSE(plain(dot));
+    for (size_t i = 0; i < noCharacter.size(); ++i) {
+        SCOPED_TRACE(noCharacter[i]);
+        EXPECT_EQ(grid->model().CharText(uint32_t(0x30 + i)), ".");
+        const wxImage drawn = shot(3, int(i) + 17);
+        EXPECT_TRUE(drawn.GetSize() == dot.GetSize() &&
+                    std::memcmp(drawn.GetData(), dot.GetData(),
+                                size_t(dot.GetWidth()) * size_t(dot.GetHeight()) * 3) == 0);
+    }
+}
+
 // A file longer than the count field can show is refused with the reason, the
 // page left as it was (the field would have kept other digits: another count).
 TEST_F(RealInput, FileLongerThanTheCountFieldTakesIsRefused) {
