@@ -216,6 +216,13 @@ void MainFrame::BuildMenus() {
     SetMenuBar(menuBar);
 }
 
+void MainFrame::AddHelpedTool(int id, const wxString& label, const wxBitmap& bitmap,
+                              const wxString& help) {
+    // The help goes to the tooltip and to status field 3 (a tool without a long
+    // help emptied the field while the pointer was on it).
+    toolBar_->AddTool(id, label, bitmap, wxNullBitmap, wxITEM_NORMAL, help, help);
+}
+
 void MainFrame::BuildToolBar() {
     toolBar_ = new wxToolBar(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                              wxTB_HORIZONTAL | wxTB_FLAT | wxNO_BORDER);
@@ -236,7 +243,7 @@ void MainFrame::BuildToolBar() {
 
     toolBar_->Realize();
     const int emptyWidth = ToolsRightEdge();
-    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
+    AddHelpedTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
 #ifdef __WXGTK__
     // GTK reports the bitmap size as the tool size; the button around it is wider,
     // and that is the width the tools take on the bar.
@@ -247,14 +254,14 @@ void MainFrame::BuildToolBar() {
     toolWidth_ = toolBar_->GetToolSize().x;
 #endif
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
+    AddHelpedTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
+    AddHelpedTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
+    AddHelpedTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
     toolBar_->AddSeparator();
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
+    AddHelpedTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
     toolBar_->Realize();
 }
 

@@ -132,6 +132,7 @@ class MainFrame : public wxFrame, public TargetView {
     void BuildWindow();
     void BuildMenus();
     void BuildToolBar();
+    void AddHelpedTool(int id, const wxString& label, const wxBitmap& bitmap, const wxString& help);
     void PlaceToolbarControls();
     void BuildRightColumn();
     int ToolsRightEdge() const;

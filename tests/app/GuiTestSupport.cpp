@@ -390,6 +390,10 @@ bool IsMapped(wxWindow* window) {
 }
 
 MainFrame* CreateMainFrame(AppOptions options) {
+    // The pointer is left where the last test's clicks put it; on a tool of the new
+    // window it would show the tool's help in the status bar.
+    wxUIActionSimulator().MouseMove(wxPoint(0, 0));
+    Pump();
     auto* frame = new MainFrame(wxString::FromUTF8("Motorola HC9(S)12 ver.3.0  by Harnvale"),
                                 wxDefaultPosition, wxDefaultSize, std::move(options));
     const wxSize asked = frame->GetSize();

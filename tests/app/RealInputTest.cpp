@@ -507,6 +507,19 @@ TEST_F(RealInput, TypedCellsAreDrawnInsideTheirCellsAndBytesWithoutACharacterAsA
     }
 }
 
+// With the pointer over a tool, status field 3 shows the tool's help; off it, the
+// connection state again.
+TEST_F(RealInput, ToolHelpShowsInTheStatusBarWhileThePointerIsOnTheTool) {
+    ASSERT_EQ(frame->GetStatusText(3), "Brak połączenia.");
+    const wxRect tool = ToolScreenRect(frame->mainToolBar(), ID_SAVE_FILE);
+    sim.MouseMove(tool.GetPosition() + tool.GetSize() / 2);
+    EXPECT_TRUE(PumpUntil([&] { return frame->GetStatusText(3) == "Zapisz do pliku"; }))
+        << frame->GetStatusText(3);
+    sim.MouseMove(CellScreenCentre(frame->notebook()->CurrentGrid(), 4, 4));
+    EXPECT_TRUE(PumpUntil([&] { return frame->GetStatusText(3) == "Brak połączenia."; }))
+        << frame->GetStatusText(3);
+}
+
 // A file longer than the count field can show is refused with the reason, the
 // page left as it was (the field would have kept other digits: another count).
 TEST_F(RealInput, FileLongerThanTheCountFieldTakesIsRefused) {
