@@ -390,10 +390,13 @@ bool IsMapped(wxWindow* window) {
 }
 
 MainFrame* CreateMainFrame(AppOptions options) {
+#ifdef __WXGTK__
     // The pointer is left where the last test's clicks put it; on a tool of the new
     // window it would show the tool's help in the status bar.
-    wxUIActionSimulator().MouseMove(wxPoint(0, 0));
-    Pump();
+    GdkDisplay* display = gdk_display_get_default();
+    gdk_device_warp(gdk_seat_get_pointer(gdk_display_get_default_seat(display)),
+                    gdk_display_get_default_screen(display), 0, 0);
+#endif
     auto* frame = new MainFrame(wxString::FromUTF8("Motorola HC9(S)12 ver.3.0  by Harnvale"),
                                 wxDefaultPosition, wxDefaultSize, std::move(options));
     const wxSize asked = frame->GetSize();
