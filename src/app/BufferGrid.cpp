@@ -87,15 +87,18 @@ class ByteCellRenderer : public wxGridCellStringRenderer {
 
 }  // namespace
 
-wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid) EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
+// clang-format off
+wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid)
+    EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
     EVT_GRID_CELL_LEFT_CLICK(BufferGrid::OnCellLeftClick)
-        EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange)
-            EVT_GRID_EDITOR_HIDDEN(BufferGrid::OnEditorHidden) wxEND_EVENT_TABLE()
+    EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange)
+    EVT_GRID_EDITOR_HIDDEN(BufferGrid::OnEditorHidden)
+wxEND_EVENT_TABLE()
 
-                BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos,
-                                       const wxSize& size, long style, const wxString& name,
-                                       uint32_t bytes)
+BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                       long style, const wxString& name, uint32_t bytes)
     : wxGrid(parent, id, pos, size, style, name) {
+    // clang-format on
     SetWindowStyle(wxSTATIC_BORDER);
     SetRowLabelSize(42);
     SetColLabelSize(20);
