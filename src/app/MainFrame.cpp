@@ -25,6 +25,7 @@
 #include "SerialLink.h"
 #include "Speaker.h"
 #include "StatusFields.h"
+#include "Translate.h"
 
 namespace hc12 {
 namespace {
@@ -44,9 +45,10 @@ constexpr int kColumnX = 607;  // the right-hand column
 constexpr int kNotebookWidth = 602;
 constexpr int kNotebookHeight = 576;
 
-const char* const kNotConnectedText = "Brak połączenia.";
-const char* const kConnectingText = "Łączenie...";
-const char* const kConnectedText = "Połączony.";
+// Shown through Tr.
+const char* const kNotConnectedText = N_("Brak połączenia.");
+const char* const kConnectingText = N_("Łączenie...");
+const char* const kConnectedText = N_("Połączony.");
 
 wxSize AtLeast(wxSize given, const wxSize& best) {
     given.IncTo(best);
@@ -180,19 +182,20 @@ void MainFrame::BuildWindow() {
 
 void MainFrame::BuildMenus() {
     auto* fileMenu = new wxMenu;
-    fileMenu->Append(ID_NEW_BUFFER, U8("&Nowy bufor"), wxEmptyString);
-    fileMenu->Append(ID_OPEN_FILE, U8("&Czytaj plik"), wxEmptyString);
-    fileMenu->Append(ID_SAVE_FILE, U8("&Zapisz do pliku"), wxEmptyString);
-    fileMenu->Append(ID_CLOSE_BUFFER, U8("&Zamknij bufor"), wxEmptyString);
+    fileMenu->Append(ID_NEW_BUFFER, U8(Tr("&Nowy bufor")), wxEmptyString);
+    fileMenu->Append(ID_OPEN_FILE, U8(Tr("&Czytaj plik")), wxEmptyString);
+    fileMenu->Append(ID_SAVE_FILE, U8(Tr("&Zapisz do pliku")), wxEmptyString);
+    fileMenu->Append(ID_CLOSE_BUFFER, U8(Tr("&Zamknij bufor")), wxEmptyString);
     fileMenu->AppendSeparator();
     fileMenu->Append(ID_EXIT, U8("E&xit"), wxEmptyString);
 
     connectionMenu_ = new wxMenu;
-    connectionMenu_->Append(ID_CONNECT, U8("&Polacz z MCU"), wxEmptyString);
-    connectionMenu_->Append(ID_READ_EEPROM, U8("&Czytaj EEPROM"), wxEmptyString);
-    connectionMenu_->Append(ID_WRITE_EEPROM, U8("&Wczytaj EEPROM"), wxEmptyString);
+    connectionMenu_->Append(ID_CONNECT, U8(Tr("&Polacz z MCU")), wxEmptyString);
+    connectionMenu_->Append(ID_READ_EEPROM, U8(Tr("&Czytaj EEPROM")), wxEmptyString);
+    // Translators: "Wczytaj" (load) names the write of the EEPROM here, as it always has.
+    connectionMenu_->Append(ID_WRITE_EEPROM, U8(Tr("&Wczytaj EEPROM")), wxEmptyString);
     // Off at start: a write is the full write unless asked otherwise in this run.
-    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8("&Zapisuj tylko zmienione słowa"),
+    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8(Tr("&Zapisuj tylko zmienione słowa")),
                                      wxEmptyString);
     connectionMenu_->AppendSeparator();
     connectionMenu_->AppendRadioItem(ID_COM1, U8("COM 1"), wxEmptyString);
@@ -201,8 +204,8 @@ void MainFrame::BuildMenus() {
     connectionMenu_->AppendRadioItem(ID_COM4, U8("COM 4"), wxEmptyString);
 
     auto* menuBar = new wxMenuBar;
-    menuBar->Append(fileMenu, U8("&Plik"));
-    menuBar->Append(connectionMenu_, U8("&Połączenie"));
+    menuBar->Append(fileMenu, U8(Tr("&Plik")));
+    menuBar->Append(connectionMenu_, U8(Tr("&Połączenie")));
     SetMenuBar(menuBar);
 }
 
@@ -226,7 +229,7 @@ void MainFrame::BuildToolBar() {
 
     toolBar_->Realize();
     const int emptyWidth = ToolsRightEdge();
-    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
+    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8(Tr("Nowy bufor")));
 #ifdef __WXGTK__
     // GTK reports the bitmap size as the tool size; the button around it is wider,
     // and that is the width the tools take on the bar.
@@ -237,14 +240,14 @@ void MainFrame::BuildToolBar() {
     toolWidth_ = toolBar_->GetToolSize().x;
 #endif
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
+    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8(Tr("Czytaj plik")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
+    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8(Tr("Zapisz do pliku")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
+    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8(Tr("Zamknij bufor")));
     toolBar_->AddSeparator();
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
+    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
     toolBar_->Realize();
 }
 
@@ -292,11 +295,11 @@ void MainFrame::PlaceToolbarControls() {
                                   quartzItems, wxCB_READONLY | wxCB_SIMPLE);
     quartzCombo_->SetValue(U8("Auto"));
 
-    startLabel_ = new wxStaticText(strip, 0, U8("Poczatek") + U8(":"));
+    startLabel_ = new wxStaticText(strip, 0, U8(Tr("Poczatek")) + U8(":"));
     hexSuffix_ = new wxStaticText(strip, 0, U8("H"));
-    countLabel_ = new wxStaticText(strip, 0, U8("Ile") + U8(":"));
-    fillButton_ = new wxButton(strip, ID_FILL, U8("Wypełnij"), wxDefaultPosition, wxSize(50, 20),
-                               wxBU_EXACTFIT);
+    countLabel_ = new wxStaticText(strip, 0, U8(Tr("Ile")) + U8(":"));
+    fillButton_ = new wxButton(strip, ID_FILL, U8(Tr("Wypełnij")), wxDefaultPosition,
+                               wxSize(50, 20), wxBU_EXACTFIT);
 
     std::array<wxWindow*, kToolbarSlotCount> slots{};
     slots[kFillValueSlot] = fillValueField_;
@@ -358,10 +361,10 @@ void MainFrame::BuildRightColumn() {
                                      wxDefaultSize, wxBU_AUTODRAW);
     writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
                                       wxDefaultSize, wxBU_AUTODRAW);
-    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8("Zaznaczenie"));
+    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8(Tr("Zaznaczenie")));
     readWriteBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
-    compareBox_ = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
+    compareBox_ = new wxStaticBox(panel_, 0, U8(Tr("Porównaj z")) + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
                                    wxSize(87, 16), 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
@@ -437,7 +440,7 @@ void MainFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MainFrame::OnAbout(wxCommandEvent&) {
-    ShowMessage(Message{"Wersja 3.0", "Informacja:", MsgButtons::Ok, MsgIcon::Information});
+    ShowMessage(Message{Tr("Wersja 3.0"), Tr("Informacja:"), MsgButtons::Ok, MsgIcon::Information});
 }
 
 void MainFrame::OnAnyMenu(wxCommandEvent&) {
@@ -525,7 +528,7 @@ void MainFrame::OnModelSelected(wxCommandEvent& event) {
 // --- control states ---
 
 void MainFrame::ShowNotConnected() {
-    wxFrame::SetStatusText(U8(kNotConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kNotConnectedText)), 3);
     readButton_->Disable();
     writeButton_->Disable();
     connectionMenu_->Enable(ID_WRITE_EEPROM, false);
@@ -535,11 +538,11 @@ void MainFrame::ShowNotConnected() {
 
 void MainFrame::ShowConnecting() {
     link_->SetConnectionState(kConnected);
-    wxFrame::SetStatusText(U8(kConnectingText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectingText)), 3);
 }
 
 void MainFrame::ShowConnected(bool s12Target) {
-    wxFrame::SetStatusText(U8(kConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectedText)), 3);
     readButton_->Enable();
     writeButton_->Enable();
     SetDefaultItem(readButton_);

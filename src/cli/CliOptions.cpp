@@ -140,7 +140,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 return Fail(name + " takes no value");
             options.fullWrite = true;
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
-                   name == "--start" || name == "--count" || name == "--format") {
+                   name == "--start" || name == "--count" || name == "--format" ||
+                   name == "--lang") {
             const auto v = value();
             if (!v)
                 return Fail(name + " needs a value");
@@ -166,6 +167,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 if (!q)
                     return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
                 options.quartzIndex = *q;
+            } else if (name == "--lang") {
+                // Whether the program speaks it is known once the catalogs are looked up.
+                if (!options.language.empty())
+                    return Fail("--lang given twice");
+                if (v->empty())
+                    return Fail("--lang needs a value");
+                options.language = *v;
             } else if (name == "--format") {
                 if (options.format)
                     return Fail("--format given twice");
@@ -230,7 +238,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
-           "                    [--yes|--no] COMMAND [FILE]\n"
+           "                    [--yes|--no] [--lang pl|en] COMMAND [FILE]\n"
            "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
            "          hc12prog-cli --help for the whole description\n";
 }
@@ -300,10 +308,15 @@ std::string HelpText() {
            "  --virtual-clock    for tests: run the link and the virtual board on a\n"
            "                     simulated clock, so pauses cost no real time; only with\n"
            "                     a virtual port\n"
+           "  --lang L           the language of the messages: pl or en (or another with\n"
+           "                     a catalog); without it HC12_LANG, else the locale\n"
+           "                     (LANGUAGE, LC_ALL, LC_MESSAGES, LANG): Polish for Polish\n"
+           "                     and for C/POSIX, English for any other language\n"
            "  -h, --help         this text\n"
            "\n"
            "Messages of the programmer go to standard error as \"caption: text\", in the\n"
-           "program's Polish. A progress bar is drawn when standard error is a terminal.\n"
+           "language chosen (see --lang). A progress bar is drawn when standard error is\n"
+           "a terminal.\n"
            "\n"
            "Exit status\n"
            "  0  success\n"

@@ -39,6 +39,8 @@ struct CliOptions {
     bool virtualClock = false;
     // write: every word erased and programmed, instead of only the changed ones.
     bool fullWrite = false;
+    // --lang: the language of the messages; empty: HC12_LANG, else the environment.
+    std::string language;
 };
 
 struct ParseResult {

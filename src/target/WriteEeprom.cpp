@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "FileTexts.h"
 #include "Programmer.h"
 #include "TargetTexts.h"
 
@@ -29,14 +28,14 @@ bool Programmer::WindowLeavesAddressSpace() {
 
 std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
+        Error(Tr(texts::kWritePastFfff));
         return std::nullopt;
     }
     EvenAddressWindow();
     // Whatever the address fields made of the evened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
-        Error(texts::kWritePastFfff);
+        Error(Tr(texts::kWritePastFfff));
         return std::nullopt;
     }
     WriteWindow window;
@@ -85,31 +84,29 @@ void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
 bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
     if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
         return false;
-    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                 texts::kCells + "\n" + texts::kContinue;
-    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+    const std::string question = Format(TrN(texts::kWriteFailedQuestion, failedCount), failedCount);
+    return view_.ShowMessage({question, Tr(texts::kCaptionError), MsgButtons::YesNo,
                               MsgIcon::Error}) == MsgAnswer::No;
 }
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
     if (linkLost)
-        Error(texts::kLinkLostDuring);
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
-                               ByteNoun(written) + ".");
+        Error(Tr(texts::kLinkLostDuring));
+    view_.SetStatusText(0, Format(TrN(texts::kWriteStatus, written), written));
     view_.Progress(-1);
     Flush();
 
     // The failure count, when there is one, follows in the same field: the command
     // line shows both, the window keeps the count in view (both do not fit there).
     if (unchanged)
-        view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(*unchanged));
+        view_.SetStatusText(1, Format(Tr(texts::kUnchangedWords), *unchanged));
     if (failedCount == 0)
         return !linkLost;
-    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
+    view_.SetStatusText(1, Format(Tr(texts::kFailedWrites), failedCount));
     // After a lost link its message was the end of it: one box, not two.
     if (!linkLost)
-        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+        Error(Format(TrN(texts::kWriteFailed, failedCount), failedCount));
     return false;
 }
 
@@ -125,7 +122,7 @@ bool Programmer::WriteEeprom() {
     if (!PrepareEeprom()) {
         // A refusal has shown its message; a lost link has not.
         if (!Alive())
-            Error(texts::kLinkLostDuring);
+            Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 
