@@ -349,9 +349,11 @@ void MainFrame::PlaceToolbarControls() {
 }
 
 void MainFrame::BuildRightColumn() {
-    const wxBitmap connectBmp = LoadResourceBitmap("connect");
-    const wxBitmap readBmp = LoadResourceBitmap("read");
-    const wxBitmap writeBmp = LoadResourceBitmap("write");
+    // Translators: the labels drawn on the three large buttons (connect, read, write),
+    // in capitals; about eight letters fit.
+    const wxBitmap connectBmp = ButtonFace("connect", N_("POLACZ"));
+    const wxBitmap readBmp = ButtonFace("read", N_("CZYTAJ"));
+    const wxBitmap writeBmp = ButtonFace("write", N_("ZAPISZ"));
     const wxBitmap chipBmp = LoadResourceBitmap("HC12BMP");
 
     connectButton_ = new wxBitmapButton(panel_, ID_CONNECT, connectBmp, wxPoint(kColumnX, 20),
@@ -381,12 +383,19 @@ void MainFrame::BuildRightColumn() {
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
     const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
-    columnWidth_ =
-        std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
+    columnWidth_ = std::max({buttonSize.x, checkSize.x + 3, CompareBoxWidth(comboSize) + 3, 92,
+                             readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
     columnX_ = std::min(kColumnX, clientWidth - columnWidth_ - 4);
     notebook_->SetSize(std::min(kNotebookWidth, columnX_ - 5), kNotebookHeight);
     LayOutRightColumn(false);
+}
+
+int MainFrame::CompareBoxWidth(const wxSize& comboSize) const {
+    // Room for the combo box, and for the box's label with the border's ends beside it
+    // (the English label is longer than the box was drawn for).
+    const int label = compareBox_->GetTextExtent(compareBox_->GetLabel()).x + 16;
+    return std::max({90, comboSize.x + 4, label});
 }
 
 int MainFrame::LayOutRightColumn(bool compact) {
@@ -424,7 +433,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + 6;
     const int compareY = compact ? compareMin : std::max(check.GetBottom() + 1 + 30, compareMin);
     const int comboOffset = std::max(17, labelTop + 1);
-    compareBox_->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
+    compareBox_->SetSize(check.x, compareY, CompareBoxWidth(comboSize),
                          std::max(40, comboOffset + comboSize.y + otherBorder + 4));
     compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
@@ -564,7 +573,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     long style = message.buttons == MsgButtons::YesNo ? wxYES_NO : wxOK;
     switch (message.icon) {
         case MsgIcon::None:
-            style |= wxICON_NONE;
+            // No icon flag at all: the generic box takes wxICON_NONE for an icon to
+            // look up, and fails a toolkit assertion in front of the user.
             break;
         case MsgIcon::Information:
             style |= wxICON_INFORMATION;
