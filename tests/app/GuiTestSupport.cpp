@@ -35,6 +35,13 @@ int RunGuiTests(int argc, char** argv) {
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
 
+    // A toolkit assertion fails the test that met it; its dialog would wait for a
+    // person and hold the whole run.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
+                          const wxString& condition, const wxString& message) {
+        ADD_FAILURE() << "wx assertion at " << Utf8(file) << ":" << line << " in "
+                      << Utf8(function) << ": " << Utf8(condition) << " " << Utf8(message);
+    });
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
         std::fprintf(stderr, "cannot initialise the toolkit (is DISPLAY set?)\n");
