@@ -379,6 +379,12 @@ class RealInputInEnglish : public RealInput {
         Click(button, wxPoint(button->GetSize().x / 2, button->GetSize().y / 2));
     }
     std::string Status(int field) { return Utf8(frame->GetStatusBar()->GetStatusText(field)); }
+    // Waits for the next box and checks what it said.
+    void ExpectBox(const char* text, const char* caption) {
+        ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
+        EXPECT_EQ(hook.LastMessage().text, text);
+        EXPECT_EQ(hook.LastMessage().caption, caption);
+    }
     // Connects to the board of the menu port `id` as HC912D60x, by the user's input.
     void ConnectTo(int id) {
         Command(id);
@@ -406,9 +412,7 @@ TEST_F(RealInputInEnglish, TheWindowSpeaksEnglishAndConnectWithoutAModelWarns) {
 
     LookAtNextBox("en-choose-model");
     ClickButton(frame->connectButton());
-    ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
-    EXPECT_EQ(hook.LastMessage().text, "Choose the microcontroller model!");
-    EXPECT_EQ(hook.LastMessage().caption, "Warning");
+    ExpectBox("Choose the microcontroller model!", "Warning");
     EXPECT_EQ(Status(3), "Not connected.");
 }
 
@@ -425,9 +429,7 @@ TEST_F(RealInputInEnglish, AReadOnTheVirtualBoardAndACompare) {
     ASSERT_EQ(PageNames(), (std::vector<std::string>{"Buf0", "Buf1"}));
     LookAtNextBox("en-compare");
     Choose(frame->compareCombo(), 0);
-    ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
-    EXPECT_EQ(hook.LastMessage().text, "Total: 1024 differences.");
-    EXPECT_EQ(hook.LastMessage().caption, "Differences");
+    ExpectBox("Total: 1024 differences.", "Differences");
     EXPECT_EQ(Status(1), "Total: 1024 differences.");
     EXPECT_EQ(PageNames().back(), "\"Buf1\" and \"Buf0\"");
     Screenshot("en-compared");
@@ -437,9 +439,7 @@ TEST_F(RealInputInEnglish, ALostLinkInTheMiddleOfARead) {
     ConnectTo(ID_COM2);
     LookAtNextBox("en-link-lost");
     ClickButton(frame->readButton());
-    ASSERT_TRUE(PumpUntil([&] { return !hook.shown().empty(); }));
-    EXPECT_EQ(hook.LastMessage().text, "Lost the connection with the interface!");
-    EXPECT_EQ(hook.LastMessage().caption, "Error");
+    ExpectBox("Lost the connection with the interface!", "Error");
     EXPECT_EQ(Status(3), "Not connected.");
     EXPECT_FALSE(frame->readButton()->IsEnabled());
     // What came before the link died is reported in English too.

@@ -75,6 +75,23 @@ class CliProcess : public ::testing::Test {
         return o;
     }
 
+    // The program on a pseudo-terminal: script(1) runs it there and passes `typed` to
+    // it. The exit status, and in `out` everything the terminal showed.
+    Outcome OnTerminal(const std::string& args, const std::string& typed,
+                       const std::string& prefix = "") const {
+        const fs::path input = dir_ / "typed.txt", seen = dir_ / "terminal.txt";
+        { std::ofstream(input) << typed; }
+        const std::string command = "script -qec \"" + prefix + " '" HC12PROG_CLI "' " + args +
+                                    "\" /dev/null <'" + input.string() + "' >'" + seen.string() +
+                                    "' 2>&1";
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = Slurp(seen);
+        return o;
+    }
+    static bool HaveScript() { return std::system("command -v script >/dev/null 2>&1") == 0; }
+
     fs::path dir_;
 };
 
@@ -417,22 +434,16 @@ TEST_F(CliProcess, TheRealClockRunsAShortWriteAndVerify) {
 }
 
 TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0)
+    if (!HaveScript())
         GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
     const fs::path image = File("zeros.bin");
     WriteBytes(image, std::vector<uint8_t>(16, 0x00));
-    const fs::path typed = File("typed.txt"), seen = File("terminal.txt");
-    {
-        std::ofstream(typed) << "maybe\nn\n";  // asked again until the answer is clear
-    }
-    // script(1) runs the program on a pseudo-terminal and passes our input to it.
-    const std::string command = "script -qec \"'" HC12PROG_CLI "' " + std::string(kHc12) +
-                                "--port virtual:stuck=0x0C05 --count 16 write '" + image.string() +
-                                "'\" /dev/null <'" + typed.string() + "' >'" + seen.string() +
-                                "' 2>&1";
-    const int raw = std::system(command.c_str());
-    const std::string terminal = Slurp(seen);
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << terminal;  // answered, not refused
+    const Outcome o =
+        OnTerminal(std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 write '" +
+                       image.string() + "'",
+                   "maybe\nn\n");  // asked again until the answer is clear
+    const std::string& terminal = o.out;
+    EXPECT_EQ(o.status, 1) << terminal;  // answered, not refused
     EXPECT_TRUE(Has(terminal, "\r[#")) << terminal;
     EXPECT_TRUE(Has(terminal, "Czy kontynuować?\r\n")) << terminal;
     const size_t prompt = terminal.find("[t]ak/[n]ie? ");
@@ -843,26 +854,21 @@ TEST_F(CliProcess, TheLanguageFollowsTheEnvironmentAndItsOverrides) {
 
 // On a terminal an English question takes y or n; t (Polish "tak") is no answer there.
 TEST_F(CliProcess, OnATerminalAnEnglishQuestionTakesYOrN) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0)
+    if (!HaveScript())
         GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
     const fs::path image = File("zeros.bin");
     WriteBytes(image, std::vector<uint8_t>(16, 0x00));
-    const fs::path typed = File("typed.txt"), seen = File("terminal.txt");
-    {
-        // Every question answered Yes (the write asks at each word while the count of
-        // failed bytes stays at a tenth of the window).
-        std::ofstream answers(typed);
-        answers << "t\n";
-        for (int i = 0; i < 16; ++i)
-            answers << "y\n";
-    }
-    const std::string command =
-        "script -qec \"HC12_LANG=en '" HC12PROG_CLI "' " + std::string(kHc12) +
-        "--port virtual:stuck=0x0C05 --count 16 --full write '" + image.string() +
-        "'\" /dev/null <'" + typed.string() + "' >'" + seen.string() + "' 2>&1";
-    const int raw = std::system(command.c_str());
-    const std::string terminal = Slurp(seen);
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << terminal;
+    // "t", then every question answered Yes (the write asks at each word while the
+    // count of failed bytes stays at a tenth of the window).
+    std::string typed = "t\n";
+    for (int i = 0; i < 16; ++i)
+        typed += "y\n";
+    const Outcome o =
+        OnTerminal(std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 --full write '" +
+                       image.string() + "'",
+                   typed, "HC12_LANG=en");
+    const std::string& terminal = o.out;
+    EXPECT_EQ(o.status, 1) << terminal;
     EXPECT_TRUE(Has(terminal, "Continue?\r\n")) << terminal;
     const size_t prompt = terminal.find("[y]es/[n]o? ");
     ASSERT_NE(prompt, std::string::npos) << terminal;
