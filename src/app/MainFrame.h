@@ -86,6 +86,7 @@ class MainFrame : public wxFrame, public TargetView {
     uint32_t PageCount() override;
     uint32_t PageStart() override;
     void BuildPage(uint32_t size) override;
+    void InsertEmptyCellInFront() override;
     bool CellEmpty(uint32_t index) override;
     uint8_t GetCellByte(uint32_t index) override;
     void SetCellByte(uint32_t index, uint8_t value) override;

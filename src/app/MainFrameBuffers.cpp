@@ -315,6 +315,11 @@ void MainFrame::BuildPage(uint32_t size) {
     notebook_->BuildPageGrid(size);
 }
 
+void MainFrame::InsertEmptyCellInFront() {
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->InsertEmptyCellInFront();
+}
+
 bool MainFrame::CellEmpty(uint32_t index) {
     BufferGrid* grid = notebook_->CurrentGrid();
     return !grid || grid->model().CellEmpty(index);

@@ -63,8 +63,8 @@ class Session {
     int LoadImage();
     // Reads the image of write and verify before the target is touched.
     int ReadImage();
-    // The bytes the image gives, as page offset and value.
-    std::vector<std::pair<uint32_t, uint8_t>> ExpectedBytes();
+    // The bytes the image gives, at their addresses.
+    std::vector<ImageByte> ExpectedBytes();
     int ResultOfOperation(bool ok);
     std::string CommandName() const;
     void NoteUnstableBytes();
@@ -78,10 +78,12 @@ class Session {
     int portIndex_ = 0;
     ImageFormat format_ = ImageFormat::Raw;
     std::vector<uint8_t> image_;  // a raw image
+    uint32_t imageStart_ = 0;     // where the raw image was loaded
     AddressedImage addressed_;    // an image of the other formats
     std::unique_ptr<Clock> ownClock_;
     Clock* clock_ = nullptr;
     std::unique_ptr<SerialLink> link_;
+    std::string openError_;  // why the port did not open
     std::unique_ptr<Programmer> programmer_;
 };
 
@@ -160,9 +162,10 @@ int Session::Prepare() {
             if (index < 0)
                 return nullptr;
             const std::string& value = ports_.values[index];
+            openError_.clear();
             std::unique_ptr<SerialPort> port = environment_.openPort
                                                    ? environment_.openPort(value)
-                                                   : OpenPortValue(value, *clock_);
+                                                   : OpenPortValue(value, *clock_, &openError_);
             NoteSlowAdapter(port != nullptr, value);
             return port;
         });
@@ -222,8 +225,12 @@ int Session::Connect() {
     programmer_->Connect();
     if (!view_.ConnectAttempted())
         return kExitUsage;  // no model chosen
-    if (!view_.ShownConnected())
+    if (!view_.ShownConnected()) {
+        // The window's box does not say why the port did not open; this line does.
+        if (!openError_.empty())
+            view_.Note("hc12prog-cli: " + openError_);
         return kExitNoConnection;
+    }
     if (options_.start)
         view_.page().set_start(*options_.start);
     if (options_.count)
@@ -276,19 +283,27 @@ void Session::NoteUnstableBytes() {
 }
 
 int Session::Read() {
-    const bool ok = programmer_->ReadEeprom();
     PageModel& page = view_.page();
+    const uint32_t start = page.start();
+    const uint32_t count = page.count();
+    const bool ok = programmer_->ReadEeprom();
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
     }
     // Bytes of a read that did not complete were never compared: none are named.
     NoteUnstableBytes();
-    const std::vector<uint8_t> bytes =
-        format_ == ImageFormat::Raw
-            ? page.Image(page.count())
-            : EncodeAddressedImage(PageImage(page), format_,
-                                   std::filesystem::path(options_.file).filename().string());
+    // The read covers whole words; the file holds the window that was asked for.
+    const uint32_t skip = start - page.start();
+    std::vector<uint8_t> bytes = page.Image(skip + count);
+    bytes.erase(bytes.begin(), bytes.begin() + skip);
+    if (format_ != ImageFormat::Raw) {
+        AddressedImage image;
+        for (uint32_t i = 0; i < count; ++i)
+            image.bytes.push_back({start + i, bytes[i]});
+        bytes = EncodeAddressedImage(image, format_,
+                                     std::filesystem::path(options_.file).filename().string());
+    }
     std::string error;
     if (!SaveRawImage(options_.file, bytes, &error)) {
         view_.ShowMessage({Tr(kCannotSaveText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
@@ -318,6 +333,7 @@ int Session::LoadImage() {
     }
     if (!AcceptImage(view_, image_.size(), page.count()))
         return kExitUsage;  // the image was not taken, by answer or refusal
+    imageStart_ = page.start();
     // The page keeps the address window; a larger image, once accepted, sets the
     // count as a load does. Cells beyond a shorter image stay empty.
     view_.BuildPage(std::max<uint32_t>(page.count(), uint32_t(image_.size())));
@@ -327,15 +343,12 @@ int Session::LoadImage() {
     return kExitOk;
 }
 
-std::vector<std::pair<uint32_t, uint8_t>> Session::ExpectedBytes() {
-    std::vector<std::pair<uint32_t, uint8_t>> expected;
-    if (format_ == ImageFormat::Raw) {
-        for (uint32_t i = 0; i < image_.size(); ++i)
-            expected.emplace_back(i, image_[i]);
-    } else {
-        for (const ImageByte& b : addressed_.bytes)
-            expected.emplace_back(b.address - view_.page().start(), b.value);
-    }
+std::vector<ImageByte> Session::ExpectedBytes() {
+    if (format_ != ImageFormat::Raw)
+        return addressed_.bytes;
+    std::vector<ImageByte> expected;
+    for (uint32_t i = 0; i < image_.size(); ++i)
+        expected.push_back({imageStart_ + i, image_[i]});
     return expected;
 }
 
@@ -357,15 +370,16 @@ int Session::Verify() {
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
     NoteUnstableBytes();
-    // The file's bytes against the bytes read, and only those.
+    // The file's bytes against the bytes read at their addresses, and only those.
     const PageModel& actual = view_.page();
     int32_t differences = 0;
-    for (const auto& [offset, value] : ExpectedBytes()) {
-        if (actual.GetCellByte(offset) == value)
+    for (const ImageByte& b : ExpectedBytes()) {
+        const uint8_t read = actual.GetCellByte(b.address - actual.start());
+        if (read == b.value)
             continue;
         ++differences;
-        out_ << AddressOf(actual, offset) << ": expected " << FormatHex2(value) << ", actual "
-             << FormatHex2(actual.GetCellByte(offset)) << '\n';
+        out_ << FormatHex4(b.address) << ": expected " << FormatHex2(b.value) << ", actual "
+             << FormatHex2(read) << '\n';
     }
     out_ << std::flush;
     view_.ShowMessage(

@@ -58,6 +58,7 @@ class TerminalView final : public TargetView {
     uint32_t PageStart() override { return page_.start(); }
     // Rebuilding keeps the address window and sets the count, as the grid does.
     void BuildPage(uint32_t size) override;
+    void InsertEmptyCellInFront() override { page_.InsertEmptyCellInFront(); }
     bool CellEmpty(uint32_t index) override { return page_.CellEmpty(index); }
     uint8_t GetCellByte(uint32_t index) override { return page_.GetCellByte(index); }
     void SetCellByte(uint32_t index, uint8_t value) override { page_.SetCellByte(index, value); }

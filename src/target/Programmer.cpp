@@ -61,13 +61,30 @@ void Programmer::Error(const std::string& text) {
     view_.ShowMessage({text, Tr(texts::kCaptionError), MsgButtons::Ok, MsgIcon::Error});
 }
 
-void Programmer::EvenAddressWindow() {
-    const uint32_t count = view_.PageCount();
-    if (count % 2 != 0)
-        view_.SetCountField(std::to_string(count + 1));
+bool Programmer::StopHere() {
+    if (!stopped_ && view_.StopRequested())
+        stopped_ = true;
+    return stopped_;
+}
+
+void Programmer::WidenToWholeWords(bool keepCells) {
     const uint32_t start = view_.PageStart();
-    if (start % 2 != 0)
-        view_.SetStartField(targetfmt::Hex4(start + 1));
+    const uint32_t count = view_.PageCount();
+    widenedEnd_.reset();
+    if (count == 0)
+        return;
+    const uint32_t front = start % 2;
+    const uint32_t back = (start + count) % 2;
+    if (front != 0) {
+        if (keepCells)
+            view_.InsertEmptyCellInFront();
+        view_.SetStartField(targetfmt::Hex4(start - 1));
+    }
+    const uint32_t widened = count + front + back;
+    if (widened != count)
+        view_.SetCountField(std::to_string(widened));
+    if (back != 0)
+        widenedEnd_ = widened - 1;
 }
 
 }  // namespace hc12

@@ -47,6 +47,9 @@ class Programmer {
     void EraseWord(uint16_t address);
     bool ProgramWord(uint16_t address, uint8_t hi, uint8_t lo);
 
+    // The last read or write ended early because the view asked it to stop.
+    bool Stopped() const { return stopped_; }
+
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
     bool S12Target() const { return s12Target_; }
@@ -101,8 +104,17 @@ class Programmer {
     void EraseWordHc12(uint16_t address);
     bool ProgramWordHc12(uint16_t address, uint8_t hi, uint8_t lo);
 
-    // Whole words only: make an odd count or start even in the address fields.
-    void EvenAddressWindow();
+    // Whole words only: the window grows outward in the address fields, an odd
+    // start down a byte and an odd end up a byte, so that every byte keeps its
+    // address. `keepCells`: the page gains an empty cell in front as the start moves
+    // down (a read rebuilds the page anyway). A byte added at the end is noted in
+    // widenedEnd_.
+    void WidenToWholeWords(bool keepCells);
+    // The window widened to whole words, refused with `refusal` when it does not lie
+    // within the 16-bit address space before or after the widening.
+    bool WidenWindowInAddressSpace(const char* refusal, bool keepCells);
+    // Between two words: true (and Stopped() from now on) once the view asks to stop.
+    bool StopHere();
 
     // Write pieces.
     enum class WordResult {
@@ -112,6 +124,9 @@ class Programmer {
         LinkLost,   // the link died before the word was known to be written
     };
     bool WindowLeavesAddressSpace();
+    // The page's byte to write at `offset`; none where the target's own byte stays:
+    // an empty cell, or the byte that widening to whole words added at the end.
+    std::optional<uint8_t> PageByte(uint32_t offset);
     WordResult WriteOneWord(uint32_t offset, uint16_t address, uint32_t* failedCount);
 
     // Pieces both writes share, in the order they come.
@@ -150,6 +165,8 @@ class Programmer {
     bool s12Target_ = false;
     uint16_t controlRegister_ = 0x00F3;
     uint32_t failuresAtStart_ = 0;
+    std::optional<uint32_t> widenedEnd_;
+    bool stopped_ = false;
 };
 
 }  // namespace hc12

@@ -7,7 +7,11 @@
 namespace hc12 {
 
 bool Programmer::ReadEeprom() {
-    EvenAddressWindow();
+    stopped_ = false;
+    // Past FFFF the reads would wrap into the registers at 0000 and file their bytes
+    // under addresses the target does not have.
+    if (!WidenWindowInAddressSpace(texts::kReadPastFfff, /*keepCells=*/false))
+        return false;
     Pause(1);
     const uint32_t count = view_.PageCount();
     const uint32_t start = view_.PageStart();
@@ -26,7 +30,8 @@ bool Programmer::ReadEeprom() {
     bool aborted = false;
     uint32_t offset = 0;
     for (; offset < count; offset += 2) {
-        // Reads wrap at 0xFFFF like the target's own address space.
+        if (StopHere())
+            break;
         const Frame frame = ReadWordFrame(uint16_t(start + offset));
         aborted = true;
         uint8_t a1 = 0, a2 = 0;
@@ -88,7 +93,7 @@ bool Programmer::ReadEeprom() {
         Error(Tr(texts::kLinkLostDuring));
         return false;
     }
-    return true;
+    return !stopped_;
 }
 
 }  // namespace hc12

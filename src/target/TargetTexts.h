@@ -42,6 +42,7 @@ inline constexpr CountedText kWriteFailedQuestion =
        "Nie udało się zapisać %skomórek\nCzy kontynuować?", 4);
 inline constexpr const char* kFailedWrites = N_("Nieudanych zapisów:  %s");
 inline constexpr const char* kWritePastFfff = N_("Zakres zapisu wykracza poza adres FFFF!");
+inline constexpr const char* kReadPastFfff = N_("Zakres odczytu wykracza poza adres FFFF!");
 inline constexpr const char* kUnchangedWords = N_("Bez zmian: %s");
 
 // A USB adapter that holds every reply (its latency timer) this many milliseconds;

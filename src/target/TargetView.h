@@ -41,6 +41,9 @@ class TargetView : public LinkView {
     virtual uint32_t PageCount() = 0;
     virtual uint32_t PageStart() = 0;
     virtual void BuildPage(uint32_t size) = 0;  // rebuild empty for size bytes
+    // An empty cell in front: every cell moves up one byte index with its mark and
+    // selection, so that each keeps its address when the start moves down a byte.
+    virtual void InsertEmptyCellInFront() = 0;
     virtual bool CellEmpty(uint32_t index) = 0;
     virtual uint8_t GetCellByte(uint32_t index) = 0;
     virtual void SetCellByte(uint32_t index, uint8_t value) = 0;
@@ -53,6 +56,13 @@ class TargetView : public LinkView {
     virtual void MovePageDown() = 0;
     // Repaint the grid now (paint events only, never user input).
     virtual void RepaintGrid() = 0;
+
+    // Asked between two words of a read or write (MC9S12 changed-only write: between
+    // two sectors), never inside an erase or programming step: true ends the
+    // operation there (the window's close box, Ctrl+C on the command line). Called on
+    // the operation's thread; a view that can be stopped from elsewhere keeps the
+    // request in an atomic.
+    virtual bool StopRequested() { return false; }
 };
 
 }  // namespace hc12

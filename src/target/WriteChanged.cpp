@@ -31,6 +31,7 @@ constexpr uint32_t kS12SectorSize = 4;
 }  // namespace
 
 bool Programmer::WriteChangedEeprom() {
+    stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
     const std::optional<WriteWindow> window = OpenWrite();
@@ -57,6 +58,8 @@ bool Programmer::WriteChangedEeprom() {
     bool answeredNo = false;
     uint32_t stopOffset = 0;  // the word whose question was answered No
     for (uint32_t offset = 0; offset < count && !linkLost && !answeredNo;) {
+        if (StopHere())
+            break;
         // One word, or one sector with the words of it that lie in the window.
         const uint32_t unitStart = (start + offset) / unitSize * unitSize;
         std::vector<WordPlan> words;
@@ -86,16 +89,15 @@ bool Programmer::WriteChangedEeprom() {
             linkLost = true;  // nothing erased on a reading that did not come
             break;
         }
-        // An empty cell, and a word this write does not process, keep the target's bytes.
+        // An empty cell, the byte widening added, and a word this write does not
+        // process keep the target's bytes.
         for (WordPlan& word : words) {
             word.hi = word.nowHi;
             word.lo = word.nowLo;
             if (!word.inPage)
                 continue;
-            if (!view_.CellEmpty(word.offset))
-                word.hi = view_.GetCellByte(word.offset);
-            if (!view_.CellEmpty(word.offset + 1))
-                word.lo = view_.GetCellByte(word.offset + 1);
+            word.hi = PageByte(word.offset).value_or(word.nowHi);
+            word.lo = PageByte(word.offset + 1).value_or(word.nowLo);
         }
 
         if (std::all_of(words.begin(), words.end(),
@@ -157,9 +159,10 @@ bool Programmer::WriteChangedEeprom() {
     // As in the full write, a No reports the bytes before the word it came at.
     const uint32_t attempted = std::min(done, count);
     const uint32_t n = answeredNo ? stopOffset : attempted;
-    if (failedCount > 0)
-        failedCount += count - attempted;  // bytes not attempted count as failed
-    return FinishWrite(n, failedCount, linkLost, unchanged) && Alive();
+    // Bytes not attempted count as failed, unless the user stopped the write.
+    if (failedCount > 0 && !stopped_)
+        failedCount += count - attempted;
+    return FinishWrite(n, failedCount, linkLost, unchanged) && Alive() && !stopped_;
 }
 
 Programmer::StepEnd Programmer::ProgramVerified(const WordPlan& word, uint32_t* failedCount) {

@@ -14,30 +14,38 @@ constexpr int kMaxReprogrammings = 4;
 
 }  // namespace
 
-// The window in whole words: an odd start moves up a byte, an odd count grows by
-// one. Past 0xFFFF the addresses would wrap into the register block at 0x0000 and
-// write buffer bytes into the registers, so such a window is refused before the
-// address fields are evened (a start of FFFF evens to 0000 in four digits).
+// The window in whole words grows outward to even boundaries. Past 0xFFFF the
+// addresses would wrap into the register block at 0x0000 (a write would put buffer
+// bytes into the registers), so such a window is refused before the fields change.
 bool Programmer::WindowLeavesAddressSpace() {
-    const uint64_t start = view_.PageStart();
-    const uint64_t count = view_.PageCount();
-    const uint64_t evenStart = start + start % 2;
-    const uint64_t evenCount = count + count % 2;
-    return evenStart + evenCount > 0x10000;
+    const uint64_t end = uint64_t(view_.PageStart()) + view_.PageCount();
+    return end + end % 2 > 0x10000;
+}
+
+std::optional<uint8_t> Programmer::PageByte(uint32_t offset) {
+    if (offset == widenedEnd_ || view_.CellEmpty(offset))
+        return std::nullopt;
+    return view_.GetCellByte(offset);
+}
+
+bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) {
+    if (WindowLeavesAddressSpace()) {
+        Error(Tr(refusal));
+        return false;
+    }
+    WidenToWholeWords(keepCells);
+    // Whatever the address fields made of the widened window, it must still lie
+    // within the address space.
+    if (WindowLeavesAddressSpace()) {
+        Error(Tr(refusal));
+        return false;
+    }
+    return true;
 }
 
 std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
-    if (WindowLeavesAddressSpace()) {
-        Error(Tr(texts::kWritePastFfff));
+    if (!WidenWindowInAddressSpace(texts::kWritePastFfff, /*keepCells=*/true))
         return std::nullopt;
-    }
-    EvenAddressWindow();
-    // Whatever the address fields made of the evened window, it must still lie
-    // within the address space.
-    if (WindowLeavesAddressSpace()) {
-        Error(Tr(texts::kWritePastFfff));
-        return std::nullopt;
-    }
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -111,6 +119,7 @@ bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLo
 }
 
 bool Programmer::WriteEeprom() {
+    stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
     const std::optional<WriteWindow> window = OpenWrite();
@@ -135,6 +144,8 @@ bool Programmer::WriteEeprom() {
     for (; offset < count; offset += 2) {
         if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
             continue;
+        if (StopHere())
+            break;
 
         const WordResult result = WriteOneWord(offset, uint16_t(start + offset), &failedCount);
         if (result == WordResult::ChipFault) {
@@ -159,20 +170,22 @@ bool Programmer::WriteEeprom() {
     // question was attempted, and its failed bytes are already counted: counting
     // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
-    if (failedCount > 0)
+    // Words left alone at the user's request are not failures.
+    if (failedCount > 0 && !stopped_)
         failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, std::nullopt);
+    return FinishWrite(n, failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
 // Erase, program and verify the word at `offset`, reprogramming it up to four more
 // times; bytes that still differ are marked red, selected and counted.
 Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t address,
                                                 uint32_t* failedCount) {
-    // An empty cell keeps the target's own byte: it must be known before the erase,
+    // Where the target keeps its own byte, it must be known before the erase,
     // or the word would be programmed with a byte that nobody asked for.
-    const uint8_t hi = view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
-    const uint8_t lo = view_.CellEmpty(offset + 1) ? ReadByte(uint16_t(address + 1))
-                                                   : view_.GetCellByte(offset + 1);
+    const std::optional<uint8_t> pageHi = PageByte(offset);
+    const std::optional<uint8_t> pageLo = PageByte(offset + 1);
+    const uint8_t hi = pageHi ? *pageHi : ReadByte(address);
+    const uint8_t lo = pageLo ? *pageLo : ReadByte(uint16_t(address + 1));
     if (!Alive())
         return WordResult::LinkLost;
 

@@ -64,15 +64,20 @@ class BoardCli : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir_); }
     fs::path File(const std::string& name) const { return dir_ / name; }
 
-    // Runs the command-line program; its exit status, its messages in `err`.
-    int Cli(const std::string& args, std::string* err = nullptr) const {
+    // Runs the command-line program; its exit status, its messages in `err`, what
+    // it printed on standard output in `out`.
+    int Cli(const std::string& args, std::string* err = nullptr, std::string* out = nullptr) const {
         const fs::path errFile = dir_ / "stderr.txt";
-        const std::string command =
-            "'" HC12PROG_CLI "' " + args + " </dev/null >/dev/null 2>'" + errFile.string() + "'";
+        const fs::path outFile = dir_ / "stdout.txt";
+        const std::string command = "'" HC12PROG_CLI "' " + args + " </dev/null >'" +
+                                    outFile.string() + "' 2>'" + errFile.string() + "'";
         const int raw = std::system(command.c_str());
         const Bytes text = ReadFile(errFile);
         if (err != nullptr)
             err->assign(text.begin(), text.end());
+        const Bytes printed = ReadFile(outFile);
+        if (out != nullptr)
+            out->assign(printed.begin(), printed.end());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
 

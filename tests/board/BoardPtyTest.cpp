@@ -56,6 +56,8 @@ TEST_F(BoardPty, RefusesToTakeOverPathsAndOversizedImages) {
              {"--link", File("taken").string(), "model=HC912D60x"},
              {"--rfc2217", "127.0.0.1", "model=HC912D60x"},
              {"--rfc2217", "127.0.0.1:0", "--link", File("link").string(), "model=HC912D60x"},
+             {"--idle-limit", "60", "model=HC912D60x"},
+             {"--rfc2217", "127.0.0.1:0", "--idle-limit", "1m", "model=HC912D60x"},
              {"model=HC13"}}) {
         SCOPED_TRACE(args.front());
         BoardProcess board(args);

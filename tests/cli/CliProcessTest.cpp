@@ -13,11 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Clock.h"
 #include "SerialPortServer.h"
+#include "TcpSocket.h"
 #include "VirtualBoard.h"
 
 namespace {
@@ -144,10 +147,76 @@ TEST_F(CliProcess, NoModelIsRefusedAsInTheWindow) {
     EXPECT_EQ(o.err, "Ostrzeżenie: Wybierz model mikrokontrolera!\n");
 }
 
-TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnection) {
-    const Outcome o = Run("--port /nonexistent/tty --model HC912D60x connect");
-    EXPECT_EQ(o.status, 3);
-    EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n")) << o.err;
+// A server on 127.0.0.1 that takes one connection and ends it at once, closed or
+// reset; or, when told so, nothing listening on its port at all.
+class ShortServer {
+  public:
+    enum class End { Refuse, Close, Reset };
+    explicit ShortServer(End end) {
+        std::string error;
+        listener_ = hc12::TcpSocket::Listen("127.0.0.1", 0, &error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+        port_ = listener_.LocalPort();
+        if (end == End::Refuse) {
+            listener_.Close();
+            return;
+        }
+        thread_ = std::thread([this, end] {
+            hc12::TcpSocket conn;
+            for (int i = 0; i < 200 && !conn.Valid(); ++i) {
+                hc12::TcpSocket::WaitReadable({&listener_}, 50000);
+                conn = listener_.Accept();
+            }
+            // What the client asks first has come: the end meets its negotiation.
+            // Read, so that the close is an orderly one (unread bytes would reset it).
+            hc12::TcpSocket::WaitReadable({&conn}, 2000000);
+            uint8_t asked[256];
+            conn.Receive(asked, sizeof asked);
+            if (end == End::Reset)
+                conn.Abort();
+            else
+                conn.Close();
+        });
+    }
+    ~ShortServer() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::string Value() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    hc12::TcpSocket listener_;
+    uint16_t port_ = 0;
+    std::thread thread_;
+};
+
+// The window's box, and on the line after it why the port did not open.
+TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnectionAndSaysWhy) {
+    struct Case {
+        const char* name;
+        std::optional<ShortServer::End> server;  // none: the device path
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing device", std::nullopt, "/nonexistent/tty: No such file or directory"},
+        {"refused", ShortServer::End::Refuse, ": Connection refused"},
+        {"closed", ShortServer::End::Close, ": the server closed the connection"},
+        {"reset", ShortServer::End::Reset, ": the connection failed: Connection reset by peer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<ShortServer> server;
+        if (c.server)
+            server.emplace(*c.server);
+        const std::string value = server ? server->Value() : "/nonexistent/tty";
+        const Outcome o = Run("--port " + value + " --model HC912D60x connect");
+        EXPECT_EQ(o.status, 3);
+        EXPECT_TRUE(Has(o.err,
+                        "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n"
+                        "hc12prog-cli: " +
+                            (server ? value : std::string()) + c.reason + "\n"))
+            << o.err;
+    }
 }
 
 // The board in these tests plays the model chosen; its EEPROM starts erased (FF).
@@ -398,6 +467,40 @@ TEST_F(CliProcess, RefusalsOfTheTargetAreFailures) {
     }
 }
 
+// A window past FFFF would wrap into the registers at 0000: every command refuses
+// it, reads write no file, and a verify finds no differences where nothing was read.
+TEST_F(CliProcess, AWindowPastFfffIsRefusedByEveryCommand) {
+    const fs::path image = File("small.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x42));
+    struct Case {
+        std::string command;
+        const char* message;
+        const char* output;  // a file that must not come to be
+    };
+    const Case cases[] = {
+        {"read '" + File("x.s19").string() + "'",
+         "Błąd: Zakres odczytu wykracza poza adres FFFF!\n", "x.s19"},
+        {"read '" + File("x.bin").string() + "'",
+         "Błąd: Zakres odczytu wykracza poza adres FFFF!\n", "x.bin"},
+        {"verify '" + image.string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
+         nullptr},
+        {"write '" + image.string() + "'", "Błąd: Zakres zapisu wykracza poza adres FFFF!\n",
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Outcome o =
+            Run(std::string(kHc12) + "--port virtual --start FFF0 --count 32 " + c.command);
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+        EXPECT_EQ(o.out, "") << "no differences of bytes never read";
+        EXPECT_FALSE(Has(o.err, "Różnice")) << o.err;
+        if (c.output != nullptr) {
+            EXPECT_FALSE(fs::exists(File(c.output)));
+        }
+    }
+}
+
 TEST_F(CliProcess, AFileLargerThanTheWindowIsTakenOnlyWhenAccepted) {
     const fs::path image = File("large.bin");
     WriteBytes(image, std::vector<uint8_t>(32, 0x00));
@@ -509,6 +612,27 @@ constexpr const char* kBoundedRun = "timeout 60 ";
 constexpr const char* kBoundedRun = "timeout 60 sh -c 'ulimit -v 400000; exec \"$0\" \"$@\"' ";
 #endif
 
+// A text image near the size limit that gives the same few bytes over and over is
+// read in the memory of those bytes, not of its text.
+TEST_F(CliProcess, ALargeTextImageIsReadInTheMemoryOfItsBytes) {
+    const fs::path image = File("repeated.s19");
+    {
+        const std::string record = "S1130C00000102030405060708090A0B0C0D0E0F68\n";
+        std::ofstream out(image, std::ios::binary);
+        for (size_t size = 0; size + record.size() < (64u << 20); size += record.size())
+            out << record;
+    }
+#ifdef HC12_ASAN
+    const std::string bounded = "timeout 60 ";
+#else
+    const std::string bounded = "timeout 60 sh -c 'ulimit -v 100000; exec \"$0\" \"$@\"' ";
+#endif
+    const Outcome o =
+        Run(std::string(kHc12) + "--port virtual write '" + image.string() + "'", bounded);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Wczytano 16  bajtów.")) << o.err;
+}
+
 // What the program does with files that are no images: it refuses them before the
 // target is touched, quickly, and replaces nothing that is not a regular file.
 TEST_F(CliProcess, InputsThatAreNoRegularFilesAreRefusedWithoutHanging) {
@@ -573,6 +697,11 @@ TEST_F(CliProcess, ReadReplacesOnlyRegularFilesAndWritesThroughLinks) {
 TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
     const fs::path empty = File("empty.bin");
     WriteBytes(empty, {});
+    // Text images without a record, blank lines at most.
+    const fs::path emptyHex = File("empty.hex");
+    WriteBytes(emptyHex, {});
+    const fs::path blankSrec = File("blank.s19");
+    WriteBytes(blankSrec, {'\r', '\n', '\n'});
     const fs::path image = File("image.bin");
     WriteBytes(image, {1, 2, 3, 4});
     struct Case {
@@ -582,6 +711,8 @@ TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
     const Case cases[] = {
         {"write '" + empty.string() + "'", ": the image is empty, nothing to write\n"},
         {"verify '" + empty.string() + "'", ": the image is empty, nothing to verify\n"},
+        {"write '" + emptyHex.string() + "'", ": the image is empty, nothing to write\n"},
+        {"verify '" + blankSrec.string() + "'", ": the image is empty, nothing to verify\n"},
         {"--count 0 read '" + File("out.bin").string() + "'",
          "--count 0: the address window is empty, nothing to read\n"},
         {"--count 0 --yes write '" + image.string() + "'",

@@ -3,6 +3,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 #include "LatencyTimer.h"
 
@@ -14,7 +17,7 @@ namespace fs = std::filesystem;
 class LatencyTimerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / "hc12_latency";
+        dir_ = fs::path(::testing::TempDir()) / ("hc12_latency_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "sys");
         fs::create_directories(dir_ / "dev" / "by-id");

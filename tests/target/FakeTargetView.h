@@ -28,6 +28,8 @@ class FakeTargetView final : public TargetView {
     bool selectionOnly = false;
     // Runs when the connect selects a quartz item during detection.
     std::function<void(int)> onSelectQuartz;
+    // Asked between two words of a read or write; empty: never stop.
+    std::function<bool()> stopRequested;
 
     // A page holding `bytes` at `start`, count = bytes.size() unless given.
     void LoadPage(uint32_t start, const std::vector<uint8_t>& bytes,
@@ -162,6 +164,22 @@ class FakeTargetView final : public TargetView {
         count_ = size;
         events.push_back("build:" + std::to_string(size));
     }
+    void InsertEmptyCellInFront() override {
+        if (cells_.back().has_value())
+            cells_.resize(cells_.size() + 16);
+        cells_.insert(cells_.begin(), std::nullopt);
+        cells_.pop_back();
+        auto oneOn = [this](const std::set<uint32_t>& indexes) {
+            std::set<uint32_t> moved;
+            for (uint32_t i : indexes)
+                if (i + 1 < cells_.size())
+                    moved.insert(i + 1);
+            return moved;
+        };
+        red = oneOn(red);
+        selected_ = oneOn(selected_);
+        events.push_back("insert-front");
+    }
     bool CellEmpty(uint32_t index) override {
         return index >= cells_.size() || !cells_[index].has_value();
     }
@@ -188,11 +206,16 @@ class FakeTargetView final : public TargetView {
     void MovePageUp() override { events.push_back("page-up"); }
     void MovePageDown() override { events.push_back("page-down"); }
     void RepaintGrid() override { ++repaints; }
+    bool StopRequested() override {
+        ++stopAsks;
+        return stopRequested && stopRequested();
+    }
 
     bool commandsEnabled = false;
     bool checkBoxEnabled = false;
     bool checkBoxChecked = true;
     int repaints = 0;
+    int stopAsks = 0;
 
   private:
     std::vector<std::optional<uint8_t>> cells_ = std::vector<std::optional<uint8_t>>(16);
