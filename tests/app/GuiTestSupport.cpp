@@ -39,8 +39,8 @@ int RunGuiTests(int argc, char** argv) {
     // person and hold the whole run.
     wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
                           const wxString& condition, const wxString& message) {
-        ADD_FAILURE() << "wx assertion at " << Utf8(file) << ":" << line << " in "
-                      << Utf8(function) << ": " << Utf8(condition) << " " << Utf8(message);
+        ADD_FAILURE() << "wx assertion at " << Utf8(file) << ":" << line << " in " << Utf8(function)
+                      << ": " << Utf8(condition) << " " << Utf8(message);
     });
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
