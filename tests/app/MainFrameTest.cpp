@@ -516,6 +516,25 @@ TEST_F(MainFramePortTest, EachPortItemOpensItsOwnPort) {
     }
 }
 
+TEST(PortOptionsTest, TheLanguageIsTakenOutOfTheArguments) {
+    std::vector<std::string> args = {"--port", "COM2=virtual", "--lang", "en", "--port=COM3=x"};
+    std::string language, error;
+    ASSERT_TRUE(TakeLanguageOption(args, &language, &error)) << error;
+    EXPECT_EQ(language, "en");
+    EXPECT_EQ(args, (std::vector<std::string>{"--port", "COM2=virtual", "--port=COM3=x"}));
+    args = {"--lang=pl"};
+    ASSERT_TRUE(TakeLanguageOption(args, &language, &error)) << error;
+    EXPECT_EQ(language, "pl");
+    EXPECT_TRUE(args.empty());
+
+    const std::vector<std::string> bad[] = {{"--lang"}, {"--lang="}, {"--lang", "en", "--lang=pl"}};
+    for (auto args : bad) {
+        error.clear();
+        EXPECT_FALSE(TakeLanguageOption(args, &language, &error)) << args.back();
+        EXPECT_NE(error.find("--lang"), std::string::npos) << error;
+    }
+}
+
 TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
     PortMap ports = PortMap::Defaults();
     std::string error;
