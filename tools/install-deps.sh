@@ -6,7 +6,7 @@ packages=(
   libwxgtk3.2-dev libgtk-3-dev
   libgtest-dev googletest
   xvfb xauth adwaita-icon-theme openbox
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64 wine64 nsis icoutils
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
   srecord binutils
   gettext

@@ -45,6 +45,14 @@ constexpr int kColumnX = 607;  // the right-hand column
 constexpr int kNotebookWidth = 602;
 constexpr int kNotebookHeight = 576;
 
+// The combo boxes: read-only drop-down lists. On Windows the native control is
+// exactly that; wxCB_SIMPLE there would size it as a list that is always open.
+#ifdef __WXMSW__
+constexpr long kComboStyle = wxCB_READONLY;
+#else
+constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
+#endif
+
 // Shown through Tr.
 const char* const kNotConnectedText = N_("Brak połączenia.");
 const char* const kConnectingText = N_("Łączenie...");
@@ -124,6 +132,7 @@ wxEND_EVENT_TABLE()
             const int index = portName.size() == 4 ? portName[3] - '1' : -1;
             return OpenMenuPort(index);
         });
+    link_->SetFrameTimeUs(options_.frameTimeUs);
     programmer_ = std::make_unique<Programmer>(*link_, *this);
     BuildWindow();
 }
@@ -278,7 +287,7 @@ void MainFrame::PlaceToolbarControls() {
         field->SetChangeHandler([this](FilteredTextField& f) { OnAddressFieldChanged(f); });
 
     modelCombo_ = new wxComboBox(strip, ID_MODEL, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+                                 0, nullptr, kComboStyle);
     for (const ModelRecord& row : ModelTable())
         modelCombo_->Append(wxString::FromUTF8(row.name));
     modelCombo_->SetValue(wxString::FromUTF8(ModelTable()[0].name));
@@ -292,7 +301,7 @@ void MainFrame::PlaceToolbarControls() {
     for (std::string_view q : kQuartzChoices)
         quartzItems.Add(wxString::FromUTF8(q.data(), q.size()));
     quartzCombo_ = new wxComboBox(strip, ID_QUARTZ, U8("Auto"), wxDefaultPosition, wxDefaultSize,
-                                  quartzItems, wxCB_READONLY | wxCB_SIMPLE);
+                                  quartzItems, kComboStyle);
     quartzCombo_->SetValue(U8("Auto"));
 
     startLabel_ = new wxStaticText(strip, 0, U8(Tr("Poczatek")) + U8(":"));
@@ -368,7 +377,7 @@ void MainFrame::BuildRightColumn() {
     connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     compareBox_ = new wxStaticBox(panel_, 0, U8(Tr("Porównaj z")) + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
-                                   wxSize(87, 16), 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+                                   wxSize(87, 16), 0, nullptr, kComboStyle);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
     compareCombo_->Disable();
     compareCombo_->SetSelection(0);

@@ -20,6 +20,7 @@
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "ProgressCounter.h"
+#include "SerialLink.h"
 #include "TargetView.h"
 #include "ToolbarLayout.h"
 
@@ -33,6 +34,8 @@ class Programmer;
 
 struct AppOptions {
     PortMap ports = PortMap::Defaults();
+    // How long the programming interface may take to carry out one frame, in microseconds.
+    uint32_t frameTimeUs = kDefaultFrameTimeUs;
     // The clock of the link; nullptr = the real steady clock.
     Clock* clock = nullptr;
     // Opens a port value; empty = OpenPortValue (tests watch a board of their own).

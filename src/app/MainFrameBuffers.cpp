@@ -52,7 +52,11 @@ wxString ChosenPath(wxFileDialog& dialog, ImageFormat* format) {
 
 // The chosen path as the file system names it.
 std::filesystem::path FsPath(const wxString& path) {
+#ifdef __WINDOWS__
+    return std::filesystem::path(path.ToStdWstring());  // names are UTF-16 there
+#else
     return std::filesystem::path(path.fn_str().data());
+#endif
 }
 
 // The current page, rebuilt for `count` cells, takes the loaded file: its name in

@@ -1,6 +1,9 @@
 #include "ProgrammerApp.h"
 
 #include <cstdio>
+#include <optional>
+
+#include "FrameTime.h"
 
 #include "Language.h"
 
@@ -59,6 +62,38 @@ bool TakeLanguageOption(std::vector<std::string>& args, std::string* language, s
     return true;
 }
 
+bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& options,
+                     std::string* error) {
+    if (!FrameTimeFromEnvironment(&options.frameTimeUs, error))
+        return false;
+    std::vector<std::string> portArgs;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::optional<std::string> value;
+        if (arg == "--frame-time") {
+            if (i + 1 >= args.size()) {
+                if (error)
+                    *error = "--frame-time needs a value";
+                return false;
+            }
+            value = args[++i];
+        } else if (arg.rfind("--frame-time=", 0) == 0) {
+            value = arg.substr(13);
+        } else {
+            portArgs.push_back(arg);
+            continue;
+        }
+        const std::optional<uint32_t> us = ParseFrameTimeUs(*value);
+        if (!us) {
+            if (error)
+                *error = FrameTimeError("--frame-time", *value);
+            return false;
+        }
+        options.frameTimeUs = *us;
+    }
+    return ParsePortOptions(portArgs, options.ports, error);
+}
+
 bool ProgrammerApp::OnInit() {
     // Not wxApp::OnInit: its command-line parser would refuse our options.
     std::vector<std::string> args;
@@ -70,9 +105,10 @@ bool ProgrammerApp::OnInit() {
     // The language first: every text of the window is made in it.
     if (!TakeLanguageOption(args, &language, &error) ||
         !SetUpLanguage(language, &error, &warning) ||
-        !ParsePortOptions(args, options.ports, &error)) {
+        !ParseAppOptions(args, options, &error)) {
         std::fprintf(stderr,
-                     "hc12prog: %s\nusage: hc12prog [--lang pl|en] [--port COMn=VALUE]...\n",
+                     "hc12prog: %s\nusage: hc12prog [--lang pl|en] [--port COMn=VALUE]... "
+                     "[--frame-time US]\n",
                      error.c_str());
         return false;
     }

@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
 
     hc12::SteadyClock clock;
     hc12::sim::BoardOptions boardOptions = *options;
-    boardOptions.timePulses = false;  // see BoardOptions: a pty or a network carries no timing
+    boardOptions.timedLine = false;  // see BoardOptions: a pty or a network carries no timing
     hc12::sim::BoardSession session(clock, boardOptions);
     if (!args->image.empty() && !hc12::board::LoadImage(args->image, session.board(), &error))
         return Fail(error, 2);

@@ -6,12 +6,14 @@
 
 #include "Compare.h"
 #include "FileTexts.h"
+#include "FrameTime.h"
 #include "HexText.h"
 #include "ImageFile.h"
 #include "Language.h"
 #include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
+#include "ProductionRun.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
 #include "ReplacingFile.h"
@@ -50,6 +52,10 @@ class Session {
     Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
             const CliEnvironment& environment)
         : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
+    ~Session() {
+        if (environment_.unit != nullptr && programmer_ != nullptr)
+            environment_.unit->Detach();
+    }
 
     int Run();
 
@@ -76,6 +82,7 @@ class Session {
     TerminalView view_;
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
+    uint32_t frameTimeUs_ = kDefaultFrameTimeUs;
     ImageFormat format_ = ImageFormat::Raw;
     std::vector<uint8_t> image_;  // a raw image
     uint32_t imageStart_ = 0;     // where the raw image was loaded
@@ -127,6 +134,14 @@ int Session::Prepare() {
         return kExitUsage;
     }
 
+    // The command line wins over the environment.
+    if (options_.frameTimeUs) {
+        frameTimeUs_ = *options_.frameTimeUs;
+    } else if (std::string error; !FrameTimeFromEnvironment(&frameTimeUs_, &error)) {
+        view_.Note("hc12prog-cli: " + error);
+        return kExitUsage;
+    }
+
     // Files and windows that cannot work are found before the target is touched.
     if (options_.command != Command::Connect && options_.count == 0u) {
         view_.Note("hc12prog-cli: --count 0: the address window is empty, nothing to " +
@@ -169,7 +184,10 @@ int Session::Prepare() {
             NoteSlowAdapter(port != nullptr, value);
             return port;
         });
+    link_->SetFrameTimeUs(frameTimeUs_);
     programmer_ = std::make_unique<Programmer>(*link_, view_);
+    if (environment_.unit != nullptr)
+        environment_.unit->Attach(view_, *programmer_);
     // Connect opens the port when none was chosen: the one of the command line.
     view_.SetPortOpener([this] { link_->OpenPort(portIndex_); });
 
@@ -243,17 +261,7 @@ int Session::Connect() {
 }
 
 std::string Session::CommandName() const {
-    switch (options_.command) {
-        case Command::Read:
-            return "read";
-        case Command::Write:
-            return "write";
-        case Command::Verify:
-            return "verify";
-        case Command::Connect:
-            break;
-    }
-    return "do";
+    return options_.command == Command::Connect ? "do" : CommandWord(options_.command);
 }
 
 int Session::ResultOfOperation(bool ok) {
@@ -355,12 +363,16 @@ std::vector<ImageByte> Session::ExpectedBytes() {
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
+    if (environment_.unit != nullptr)
+        if (const int status = environment_.unit->BeforeWrite(); status != kExitOk)
+            return status;
     const bool ok =
         options_.fullWrite ? programmer_->WriteEeprom() : programmer_->WriteChangedEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");
-    return ResultOfOperation(ok);
+    const int status = ResultOfOperation(ok);
+    return environment_.unit != nullptr ? environment_.unit->AfterWrite(status) : status;
 }
 
 int Session::Verify() {
@@ -370,12 +382,16 @@ int Session::Verify() {
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
     NoteUnstableBytes();
+    if (environment_.unit != nullptr)
+        environment_.unit->AfterVerifyRead();
     // The file's bytes against the bytes read at their addresses, and only those.
     const PageModel& actual = view_.page();
     int32_t differences = 0;
     for (const ImageByte& b : ExpectedBytes()) {
         const uint8_t read = actual.GetCellByte(b.address - actual.start());
         if (read == b.value)
+            continue;
+        if (environment_.unit != nullptr && !environment_.unit->Compares(b.address - actual.start()))
             continue;
         ++differences;
         out_ << FormatHex4(b.address) << ": expected " << FormatHex2(b.value) << ", actual "
@@ -389,7 +405,7 @@ int Session::Verify() {
 }
 
 int Session::Run() {
-    if (const int status = Prepare(); status != kExitOk)
+    if (const int status = Prepare(); status != kExitOk || environment_.checkOnly)
         return status;
     if (const int status = Connect(); status != kExitOk)
         return status;
@@ -405,6 +421,8 @@ int Session::Run() {
             return Write();
         case Command::Verify:
             return Verify();
+        case Command::Serials:
+            break;
     }
     return kExitUsage;
 }
@@ -434,6 +452,10 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, const Termi
     }
     if (!warning.empty())
         *io.err << "hc12prog-cli: " << warning << '\n' << std::flush;
+    if (parsed.options->command == Command::Serials)
+        return ListSerials(parsed.options->file, out, io);
+    if (parsed.options->production.Any())
+        return RunProduction(*parsed.options, out, io);
     return RunCli(*parsed.options, out, io);
 }
 

@@ -164,6 +164,15 @@ void TerminalView::OpenDefaultPort() {
         portOpener_();
 }
 
+bool TerminalView::StopRequested() {
+    if (io_.stop == nullptr || !io_.stop->load())
+        return false;
+    if (!stopNoted_)
+        Note("hc12prog-cli: asked to stop (Ctrl+C): stopping between two words");
+    stopNoted_ = true;
+    return true;
+}
+
 void TerminalView::Progress(int32_t n) {
     if (n > 0) {
         ClearBar();
@@ -186,6 +195,8 @@ void TerminalView::Progress(int32_t n) {
         gauge_ = false;
         counter_ = 0;
     }
+    if (progressObserver_)
+        progressObserver_(counter_, gauge_ ? total_ : 0);
 }
 
 void TerminalView::DrawBar() {

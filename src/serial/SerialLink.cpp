@@ -103,15 +103,59 @@ uint8_t SerialLink::Exchange(int flush, int address) {
 }
 
 void SerialLink::SendFrame(const Frame& frame) {
+    if (current_ == nullptr || frame.size == 0) {
+        return;
+    }
+    WaitForInterface(frame.size);
+    // The wire time is counted here rather than taken from the port: a pseudo-terminal
+    // or a network connection takes the bytes at once, the interface's line does not.
+    const uint64_t start = std::max(clock_.NowUs(), lineFreeUs_);
     // A failed write is not reported: the reply that does not come times out.
-    if (current_ != nullptr) {
-        current_->Write(frame.bytes.data(), frame.size);
+    current_->Write(frame.bytes.data(), frame.size);
+    lineFreeUs_ = start + frame.size * kByteTimeUs;
+    interfaceFreeUs_ = std::max(lineFreeUs_, interfaceFreeUs_) + frameTimeUs_;
+    const size_t reply = ReplyLength(frame);
+    awaitedReplyBytes_ += uint32_t(reply);
+    lastFrameAnswers_ = reply > 0;
+}
+
+void SerialLink::WaitForInterface(size_t size) {
+    // Byte k of the frame arrives (k + 1) byte times after it starts; only byte 0 may
+    // arrive while the interface is busy.
+    const uint64_t ahead = (size >= 2 ? 2 : 1) * kByteTimeFloorUs;
+    if (interfaceFreeUs_ <= ahead) {
+        return;
+    }
+    const uint64_t earliest = interfaceFreeUs_ - ahead;
+    const uint64_t now = clock_.NowUs();
+    if (earliest > now) {
+        clock_.SleepUs(earliest - now);
     }
 }
 
 void SerialLink::SetRts(bool active) {
     if (current_ != nullptr) {
         current_->SetRts(active);
+    }
+    // Held in reset or starting afresh: nothing of the frames before counts.
+    interfaceFreeUs_ = 0;
+    awaitedReplyBytes_ = 0;
+}
+
+void SerialLink::DiscardInput() {
+    rxPending_ = 0;
+    awaitedReplyBytes_ = 0;
+    if (current_ == nullptr) {
+        return;
+    }
+    const LineStatus status = current_->ClearErrors();
+    std::array<uint8_t, 64> scratch{};
+    for (uint32_t left = status.bytesWaiting; left > 0;) {
+        const size_t n = current_->Read(scratch.data(), std::min<size_t>(left, scratch.size()));
+        if (n == 0) {
+            break;
+        }
+        left -= uint32_t(std::min<size_t>(n, left));
     }
 }
 
@@ -134,6 +178,7 @@ void SerialLink::ExchangeFailed() {
 
 void SerialLink::Flush() {
     rxPending_ = 0;
+    awaitedReplyBytes_ = 0;
     for (int pass = 0; pass < kFlushMaxPasses; ++pass) {
         clock_.SleepMs(kFlushPassMs);
         if (current_ == nullptr) {
@@ -195,6 +240,9 @@ uint8_t SerialLink::Receive() {
         }
         if (rxPending_ > 0) {
             --rxPending_;
+            if (awaitedReplyBytes_ > 0 && --awaitedReplyBytes_ == 0 && lastFrameAnswers_) {
+                interfaceFreeUs_ = std::min(interfaceFreeUs_, clock_.NowUs());
+            }
             return rxBuffer_[0];
         }
         const uint32_t elapsed = clock_.TickMs() - start;

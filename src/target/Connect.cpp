@@ -23,6 +23,7 @@ void Programmer::Connect() {
     }
 
     StartExchanges();
+    s12EepromSize_ = 0;
     link_.SetConnectionState(kConnected);
     view_.ShowConnecting();
 
@@ -153,6 +154,8 @@ void Programmer::ReadS12MemoryMap() {
 
     const uint16_t eepromStart = uint16_t((eepromMap & 0xF8) * 256);
     currentModel_.eepromStart = eepromStart;
+    s12EepromStart_ = eepromStart;
+    s12EepromSize_ = uint32_t(eepromKb) * 1024;
     view_.SetStartField(targetfmt::Hex4(eepromStart));
 
     const std::string report =

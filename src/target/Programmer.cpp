@@ -28,6 +28,24 @@ void Programmer::Pause(uint32_t ms) {
     link_.clock().SleepMs(ms);
 }
 
+void Programmer::Wait(PaceStep step) {
+    const StepWait& wait = pace_->after(step);
+    if (wait.pauseMs != 0)
+        Pause(wait.pauseMs);
+    if (wait.proof) {
+        ReadByte(controlRegister_);
+        // The reply left the interface a byte's time before it got here at the
+        // earliest, and only after what it proves had been carried out.
+        if (!LinkDown() && wait.fromProofUs > kByteTimeFloorUs)
+            link_.clock().SleepUs(wait.fromProofUs - kByteTimeFloorUs);
+    }
+}
+
+void Programmer::SetWritePaces(const Pace& fullWrite, const Pace& changedWrite) {
+    fullPace_ = fullWrite;
+    changedPace_ = changedWrite;
+}
+
 void Programmer::Flush() {
     link_.Exchange(-1, -1);
 }

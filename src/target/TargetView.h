@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LinkView.h"
 
@@ -63,6 +64,15 @@ class TargetView : public LinkView {
     // the operation's thread; a view that can be stopped from elsewhere keeps the
     // request in an atomic.
     virtual bool StopRequested() { return false; }
+
+    // A view that keeps what the EEPROM held before a write (a backup) wants it
+    // from the changed-only write: the write then reads the window whole, once,
+    // before its first erase, hands the bytes over, and plans from that reading.
+    // KeepHeldBytes returning false leaves the target untouched; the view says why.
+    virtual bool WantsHeldBytes() { return false; }
+    virtual bool KeepHeldBytes(uint32_t /*start*/, const std::vector<uint8_t>& /*bytes*/) {
+        return true;
+    }
 };
 
 }  // namespace hc12

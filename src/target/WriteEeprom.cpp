@@ -46,6 +46,7 @@ bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) 
 std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     if (!WidenWindowInAddressSpace(texts::kWritePastFfff, /*keepCells=*/true))
         return std::nullopt;
+    lastWrite_.reset();
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -99,6 +100,7 @@ bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
+    lastWrite_ = WriteFigures{written, unchanged.value_or(0), failedCount};
     if (linkLost)
         Error(Tr(texts::kLinkLostDuring));
     view_.SetStatusText(0, Format(TrN(texts::kWriteStatus, written), written));
@@ -122,6 +124,7 @@ bool Programmer::WriteEeprom() {
     stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
+    pace_ = &fullPace_;
     const std::optional<WriteWindow> window = OpenWrite();
     if (!window)
         return false;
@@ -190,7 +193,7 @@ Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t addres
         return WordResult::LinkLost;
 
     EraseWord(address);
-    Flush();
+    SettleAfterErase();
     if (hi == 0xFF && lo == 0xFF)
         return Alive() ? WordResult::Erased : WordResult::LinkLost;
 

@@ -1,5 +1,6 @@
 // The real main window under a display, driven with events.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <wx/menu.h>
 #include <wx/statbmp.h>
@@ -551,6 +552,49 @@ TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
         EXPECT_FALSE(ParsePortOptions(args, p, &error)) << args.back();
         EXPECT_FALSE(error.empty());
     }
+}
+
+// The interface's frame time: the environment, then the command line; the window's
+// link keeps to it.
+TEST(AppOptionsTest, FrameTimeFromTheEnvironmentThenTheCommandLine) {
+    ::unsetenv("HC12_FRAME_TIME_US");
+    std::string error;
+    AppOptions plain;
+    ASSERT_TRUE(ParseAppOptions({"--port", "COM2=virtual"}, plain, &error)) << error;
+    EXPECT_EQ(plain.frameTimeUs, kDefaultFrameTimeUs);
+    EXPECT_EQ(plain.ports.values[1], "virtual");
+
+    ::setenv("HC12_FRAME_TIME_US", "2500", 1);
+    AppOptions fromEnvironment;
+    ASSERT_TRUE(ParseAppOptions({}, fromEnvironment, &error)) << error;
+    EXPECT_EQ(fromEnvironment.frameTimeUs, 2500u);
+    AppOptions both;
+    ASSERT_TRUE(ParseAppOptions({"--frame-time", "400", "--port=COM1=virtual", "--frame-time=0"},
+                                both, &error))
+        << error;
+    EXPECT_EQ(both.frameTimeUs, 0u);
+    EXPECT_EQ(both.ports.values[0], "virtual");
+
+    const std::vector<std::string> bad[] = {
+        {"--frame-time"}, {"--frame-time", "1ms"}, {"--frame-time=1000001"}};
+    for (const auto& args : bad) {
+        AppOptions o;
+        error.clear();
+        EXPECT_FALSE(ParseAppOptions(args, o, &error)) << args.back();
+        EXPECT_NE(error.find("--frame-time"), std::string::npos) << error;
+    }
+    ::setenv("HC12_FRAME_TIME_US", "soon", 1);
+    AppOptions refused;
+    EXPECT_FALSE(ParseAppOptions({}, refused, &error));
+    EXPECT_NE(error.find("HC12_FRAME_TIME_US"), std::string::npos) << error;
+    ::unsetenv("HC12_FRAME_TIME_US");
+
+    DialogHook hook;
+    AppOptions options;
+    options.frameTimeUs = 2500;
+    MainFrame* frame = CreateMainFrame(options);
+    EXPECT_EQ(frame->link().FrameTimeUs(), 2500u);
+    DestroyFrame(frame);
 }
 
 }  // namespace

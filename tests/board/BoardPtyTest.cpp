@@ -30,6 +30,18 @@ TEST_F(BoardPty, McNineS12ThroughTheDeviceWithQuartzDetection) {
     Cycle(kMc9s12);
 }
 
+TEST_F(BoardPty, HcTwelveChangedFourKilobyteImage) {
+    ChangedImageCycle(kHc12Big, {}, [](const std::string& served) {
+        return served.rfind("/dev/pts/", 0) == 0 ? served : std::string();
+    });
+}
+
+TEST_F(BoardPty, McNineS12ChangedFourKilobyteImage) {
+    ChangedImageCycle(kMc9s12Big, {}, [](const std::string& served) {
+        return served.rfind("/dev/pts/", 0) == 0 ? served : std::string();
+    });
+}
+
 TEST_F(BoardPty, LinkNamesTheDeviceWhileTheBoardRuns) {
     const fs::path link = File("hc12board");
     {

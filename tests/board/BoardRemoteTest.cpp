@@ -161,17 +161,21 @@ class BehindSer2net : public BoardCli {
     }
 
     void Cycle(const Family& family, const std::string& accepter) {
-        BoardCli::Cycle(family, {}, [&](const std::string& served) -> std::string {
-            if (served.rfind("/dev/pts/", 0) != 0)
-                return "";
-            ser2net_ = std::make_unique<Ser2netProcess>(
-                exe_, dir_, served, std::vector<std::string>{"chardelay: false"}, accepter);
-            if (ser2net_->port() == 0) {
-                ADD_FAILURE() << "ser2net did not start:\n" << ser2net_->log();
-                return "";
-            }
-            return ser2net_->PortValue();
-        });
+        BoardCli::Cycle(family, {},
+                        [&](const std::string& served) { return Ser2net(served, accepter); });
+    }
+
+    // Ser2net in front of the board's pseudo-terminal, as the README suggests it.
+    std::string Ser2net(const std::string& served, const std::string& accepter) {
+        if (served.rfind("/dev/pts/", 0) != 0)
+            return "";
+        ser2net_ = std::make_unique<Ser2netProcess>(
+            exe_, dir_, served, std::vector<std::string>{"chardelay: false"}, accepter);
+        if (ser2net_->port() == 0) {
+            ADD_FAILURE() << "ser2net did not start:\n" << ser2net_->log();
+            return "";
+        }
+        return ser2net_->PortValue();
     }
 
     std::string exe_;
@@ -186,6 +190,16 @@ TEST_F(BehindSer2net, HcTwelve) {
 
 TEST_F(BehindSer2net, McNineS12WithQuartzDetection) {
     Cycle(kMc9s12, "tcp(nodelay)");
+}
+
+TEST_F(BehindSer2net, HcTwelveChangedFourKilobyteImage) {
+    ChangedImageCycle(kHc12Big, {},
+                      [&](const std::string& served) { return Ser2net(served, "tcp(nodelay)"); });
+}
+
+TEST_F(BehindSer2net, McNineS12ChangedFourKilobyteImage) {
+    ChangedImageCycle(kMc9s12Big, {},
+                      [&](const std::string& served) { return Ser2net(served, "tcp(nodelay)"); });
 }
 
 }  // namespace

@@ -556,13 +556,58 @@ TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
     EXPECT_TRUE(Has(terminal, "Nieudanych zapisów:  11")) << terminal;
 }
 
+// On a terminal a production run keeps one progress line per port below the
+// messages, drawn again in place.
+TEST_F(CliProcess, OnATerminalAGangKeepsALinePerPort) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
+    const fs::path image = File("image.bin"), seen = File("terminal.txt");
+    WriteBytes(image, std::vector<uint8_t>(64, 0x5A));
+    const std::string command =
+        "script -qec \"'" HC12PROG_CLI
+        "' --virtual-clock --quartz 8 --count 64 --yes "
+        "--port virtual:model=HC912D60x --port virtual:model=MC9S12DT128 --model HC912D60x "
+        "--model MC9S12DT128 write '" +
+        image.string() + "'\" /dev/null </dev/null >'" + seen.string() + "' 2>&1";
+    const int raw = std::system(command.c_str());
+    const std::string terminal = Slurp(seen);
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << terminal;
+    // Back up over the two lines and clear them, then the message, then the lines.
+    EXPECT_TRUE(Has(terminal, "\033[2A\r\033[J[virtual:model=MC9S12DT128] ")) << terminal;
+    EXPECT_TRUE(Has(terminal, "\r\n  virtual:model=HC912D60x    ")) << terminal;
+    EXPECT_TRUE(Has(terminal, "\r\n  virtual:model=MC9S12DT128  ")) << terminal;
+    // The table comes after the last lines are cleared.
+    const size_t table = terminal.rfind("\033[J");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_EQ(terminal.find("port  ", table), table + 3) << terminal.substr(table);
+}
+
+// Ctrl+C in the middle of a plain write: it stops between two words, says what it
+// wrote, and does not report success.
+TEST_F(CliProcess, CtrlCStopsAWriteBetweenTwoWords) {
+    const fs::path image = File("image.bin");
+    WriteBytes(image, std::vector<uint8_t>(768, 0x00));
+    // The real clock: 384 words take several seconds even at the chip's pace;
+    // SIGINT comes after 1.5 s.
+    const Outcome o =
+        Run("--port virtual --model HC12B --quartz 8 --count 768 write '" + image.string() + "'",
+            "timeout --preserve-status -s INT 1.5");
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_TRUE(Has(o.err, "hc12prog-cli: asked to stop (Ctrl+C): stopping between two words\n"))
+        << o.err;
+    const size_t written = o.err.find("Zapisano  ");
+    ASSERT_NE(written, std::string::npos) << o.err;
+    EXPECT_LT(std::stoi(o.err.substr(written + 10)), 768) << o.err;
+    EXPECT_FALSE(Has(o.err, "Błąd")) << o.err;
+}
+
 TEST_F(CliProcess, APortBehindAnRfc2217ServerReadsAndWrites) {
     // The board on the real clock behind our server on 127.0.0.1.
     hc12::SteadyClock clock;
     hc12::sim::BoardOptions options;
     options.model = "HC912D60x";
     options.quartzMhz = 8;
-    options.timePulses = false;  // the real clock behind a network: see BoardOptions
+    options.timedLine = false;  // the real clock behind a network: see BoardOptions
     hc12::sim::VirtualBoard board(clock, options);
     auto boardPort = board.OpenPort();
     hc12::sim::SerialPortServer server(*boardPort);

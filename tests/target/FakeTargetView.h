@@ -30,6 +30,8 @@ class FakeTargetView final : public TargetView {
     std::function<void(int)> onSelectQuartz;
     // Asked between two words of a read or write; empty: never stop.
     std::function<bool()> stopRequested;
+    // Set: the view keeps what the EEPROM held (the changed-only write hands it over).
+    std::function<bool(uint32_t start, const std::vector<uint8_t>& bytes)> keepHeld;
 
     // A page holding `bytes` at `start`, count = bytes.size() unless given.
     void LoadPage(uint32_t start, const std::vector<uint8_t>& bytes,
@@ -209,6 +211,10 @@ class FakeTargetView final : public TargetView {
     bool StopRequested() override {
         ++stopAsks;
         return stopRequested && stopRequested();
+    }
+    bool WantsHeldBytes() override { return bool(keepHeld); }
+    bool KeepHeldBytes(uint32_t start, const std::vector<uint8_t>& bytes) override {
+        return keepHeld(start, bytes);
     }
 
     bool commandsEnabled = false;
