@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 wine64 nsis icoutils
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
   srecord binutils
+  gettext
   ser2net
 )
 missing=()

@@ -62,7 +62,7 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
         start = currentGrid_->start();
     }
     if (GetPageCount() >= size_t(kMaxPages)) {
-        wxMessageBox(FromUtf8(kTooManyPagesText), FromUtf8(kWarningCaption),
+        wxMessageBox(FromUtf8(Tr(kTooManyPagesText)), FromUtf8(Tr(kWarningCaption)),
                      wxOK | wxICON_EXCLAMATION);
         return wxString();
     }

@@ -25,6 +25,7 @@
 #include "SerialLink.h"
 #include "Speaker.h"
 #include "StatusFields.h"
+#include "Translate.h"
 
 namespace hc12 {
 namespace {
@@ -52,9 +53,10 @@ constexpr long kComboStyle = wxCB_READONLY;
 constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
 #endif
 
-const char* const kNotConnectedText = "Brak połączenia.";
-const char* const kConnectingText = "Łączenie...";
-const char* const kConnectedText = "Połączony.";
+// Shown through Tr.
+const char* const kNotConnectedText = N_("Brak połączenia.");
+const char* const kConnectingText = N_("Łączenie...");
+const char* const kConnectedText = N_("Połączony.");
 
 wxSize AtLeast(wxSize given, const wxSize& best) {
     given.IncTo(best);
@@ -189,19 +191,20 @@ void MainFrame::BuildWindow() {
 
 void MainFrame::BuildMenus() {
     auto* fileMenu = new wxMenu;
-    fileMenu->Append(ID_NEW_BUFFER, U8("&Nowy bufor"), wxEmptyString);
-    fileMenu->Append(ID_OPEN_FILE, U8("&Czytaj plik"), wxEmptyString);
-    fileMenu->Append(ID_SAVE_FILE, U8("&Zapisz do pliku"), wxEmptyString);
-    fileMenu->Append(ID_CLOSE_BUFFER, U8("&Zamknij bufor"), wxEmptyString);
+    fileMenu->Append(ID_NEW_BUFFER, U8(Tr("&Nowy bufor")), wxEmptyString);
+    fileMenu->Append(ID_OPEN_FILE, U8(Tr("&Czytaj plik")), wxEmptyString);
+    fileMenu->Append(ID_SAVE_FILE, U8(Tr("&Zapisz do pliku")), wxEmptyString);
+    fileMenu->Append(ID_CLOSE_BUFFER, U8(Tr("&Zamknij bufor")), wxEmptyString);
     fileMenu->AppendSeparator();
     fileMenu->Append(ID_EXIT, U8("E&xit"), wxEmptyString);
 
     connectionMenu_ = new wxMenu;
-    connectionMenu_->Append(ID_CONNECT, U8("&Polacz z MCU"), wxEmptyString);
-    connectionMenu_->Append(ID_READ_EEPROM, U8("&Czytaj EEPROM"), wxEmptyString);
-    connectionMenu_->Append(ID_WRITE_EEPROM, U8("&Wczytaj EEPROM"), wxEmptyString);
+    connectionMenu_->Append(ID_CONNECT, U8(Tr("&Polacz z MCU")), wxEmptyString);
+    connectionMenu_->Append(ID_READ_EEPROM, U8(Tr("&Czytaj EEPROM")), wxEmptyString);
+    // Translators: "Wczytaj" (load) names the write of the EEPROM here, as it always has.
+    connectionMenu_->Append(ID_WRITE_EEPROM, U8(Tr("&Wczytaj EEPROM")), wxEmptyString);
     // Off at start: a write is the full write unless asked otherwise in this run.
-    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8("&Zapisuj tylko zmienione słowa"),
+    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8(Tr("&Zapisuj tylko zmienione słowa")),
                                      wxEmptyString);
     connectionMenu_->AppendSeparator();
     connectionMenu_->AppendRadioItem(ID_COM1, U8("COM 1"), wxEmptyString);
@@ -210,8 +213,8 @@ void MainFrame::BuildMenus() {
     connectionMenu_->AppendRadioItem(ID_COM4, U8("COM 4"), wxEmptyString);
 
     auto* menuBar = new wxMenuBar;
-    menuBar->Append(fileMenu, U8("&Plik"));
-    menuBar->Append(connectionMenu_, U8("&Połączenie"));
+    menuBar->Append(fileMenu, U8(Tr("&Plik")));
+    menuBar->Append(connectionMenu_, U8(Tr("&Połączenie")));
     SetMenuBar(menuBar);
 }
 
@@ -235,7 +238,7 @@ void MainFrame::BuildToolBar() {
 
     toolBar_->Realize();
     const int emptyWidth = ToolsRightEdge();
-    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
+    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8(Tr("Nowy bufor")));
 #ifdef __WXGTK__
     // GTK reports the bitmap size as the tool size; the button around it is wider,
     // and that is the width the tools take on the bar.
@@ -246,14 +249,14 @@ void MainFrame::BuildToolBar() {
     toolWidth_ = toolBar_->GetToolSize().x;
 #endif
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
+    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8(Tr("Czytaj plik")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
+    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8(Tr("Zapisz do pliku")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
+    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8(Tr("Zamknij bufor")));
     toolBar_->AddSeparator();
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
+    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
     toolBar_->Realize();
 }
 
@@ -301,11 +304,11 @@ void MainFrame::PlaceToolbarControls() {
                                   quartzItems, kComboStyle);
     quartzCombo_->SetValue(U8("Auto"));
 
-    startLabel_ = new wxStaticText(strip, 0, U8("Poczatek") + U8(":"));
+    startLabel_ = new wxStaticText(strip, 0, U8(Tr("Poczatek")) + U8(":"));
     hexSuffix_ = new wxStaticText(strip, 0, U8("H"));
-    countLabel_ = new wxStaticText(strip, 0, U8("Ile") + U8(":"));
-    fillButton_ = new wxButton(strip, ID_FILL, U8("Wypełnij"), wxDefaultPosition, wxSize(50, 20),
-                               wxBU_EXACTFIT);
+    countLabel_ = new wxStaticText(strip, 0, U8(Tr("Ile")) + U8(":"));
+    fillButton_ = new wxButton(strip, ID_FILL, U8(Tr("Wypełnij")), wxDefaultPosition,
+                               wxSize(50, 20), wxBU_EXACTFIT);
 
     std::array<wxWindow*, kToolbarSlotCount> slots{};
     slots[kFillValueSlot] = fillValueField_;
@@ -355,9 +358,11 @@ void MainFrame::PlaceToolbarControls() {
 }
 
 void MainFrame::BuildRightColumn() {
-    const wxBitmap connectBmp = LoadResourceBitmap("connect");
-    const wxBitmap readBmp = LoadResourceBitmap("read");
-    const wxBitmap writeBmp = LoadResourceBitmap("write");
+    // Translators: the labels drawn on the three large buttons (connect, read, write),
+    // in capitals; about eight letters fit.
+    const wxBitmap connectBmp = ButtonFace("connect", N_("POLACZ"));
+    const wxBitmap readBmp = ButtonFace("read", N_("CZYTAJ"));
+    const wxBitmap writeBmp = ButtonFace("write", N_("ZAPISZ"));
     const wxBitmap chipBmp = LoadResourceBitmap("HC12BMP");
 
     connectButton_ = new wxBitmapButton(panel_, ID_CONNECT, connectBmp, wxPoint(kColumnX, 20),
@@ -367,10 +372,10 @@ void MainFrame::BuildRightColumn() {
                                      wxDefaultSize, wxBU_AUTODRAW);
     writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
                                       wxDefaultSize, wxBU_AUTODRAW);
-    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8("Zaznaczenie"));
+    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8(Tr("Zaznaczenie")));
     readWriteBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
-    compareBox_ = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
+    compareBox_ = new wxStaticBox(panel_, 0, U8(Tr("Porównaj z")) + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
                                    wxSize(87, 16), 0, nullptr, kComboStyle);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
@@ -387,12 +392,19 @@ void MainFrame::BuildRightColumn() {
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
     const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
-    columnWidth_ =
-        std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
+    columnWidth_ = std::max({buttonSize.x, checkSize.x + 3, CompareBoxWidth(comboSize) + 3, 92,
+                             readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
     columnX_ = std::min(kColumnX, clientWidth - columnWidth_ - 4);
     notebook_->SetSize(std::min(kNotebookWidth, columnX_ - 5), kNotebookHeight);
     LayOutRightColumn(false);
+}
+
+int MainFrame::CompareBoxWidth(const wxSize& comboSize) const {
+    // Room for the combo box, and for the box's label with the border's ends beside it
+    // (the English label is longer than the box was drawn for).
+    const int label = compareBox_->GetTextExtent(compareBox_->GetLabel()).x + 16;
+    return std::max({90, comboSize.x + 4, label});
 }
 
 int MainFrame::LayOutRightColumn(bool compact) {
@@ -430,7 +442,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + 6;
     const int compareY = compact ? compareMin : std::max(check.GetBottom() + 1 + 30, compareMin);
     const int comboOffset = std::max(17, labelTop + 1);
-    compareBox_->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
+    compareBox_->SetSize(check.x, compareY, CompareBoxWidth(comboSize),
                          std::max(40, comboOffset + comboSize.y + otherBorder + 4));
     compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
@@ -446,7 +458,7 @@ void MainFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MainFrame::OnAbout(wxCommandEvent&) {
-    ShowMessage(Message{"Wersja 3.0", "Informacja:", MsgButtons::Ok, MsgIcon::Information});
+    ShowMessage(Message{Tr("Wersja 3.0"), Tr("Informacja:"), MsgButtons::Ok, MsgIcon::Information});
 }
 
 void MainFrame::OnAnyMenu(wxCommandEvent&) {
@@ -534,7 +546,7 @@ void MainFrame::OnModelSelected(wxCommandEvent& event) {
 // --- control states ---
 
 void MainFrame::ShowNotConnected() {
-    wxFrame::SetStatusText(U8(kNotConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kNotConnectedText)), 3);
     readButton_->Disable();
     writeButton_->Disable();
     connectionMenu_->Enable(ID_WRITE_EEPROM, false);
@@ -544,11 +556,11 @@ void MainFrame::ShowNotConnected() {
 
 void MainFrame::ShowConnecting() {
     link_->SetConnectionState(kConnected);
-    wxFrame::SetStatusText(U8(kConnectingText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectingText)), 3);
 }
 
 void MainFrame::ShowConnected(bool s12Target) {
-    wxFrame::SetStatusText(U8(kConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectedText)), 3);
     readButton_->Enable();
     writeButton_->Enable();
     SetDefaultItem(readButton_);
@@ -570,7 +582,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     long style = message.buttons == MsgButtons::YesNo ? wxYES_NO : wxOK;
     switch (message.icon) {
         case MsgIcon::None:
-            style |= wxICON_NONE;
+            // No icon flag at all: the generic box takes wxICON_NONE for an icon to
+            // look up, and fails a toolkit assertion in front of the user.
             break;
         case MsgIcon::Information:
             style |= wxICON_INFORMATION;

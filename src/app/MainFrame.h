@@ -116,6 +116,9 @@ class MainFrame : public wxFrame, public TargetView {
     FilteredTextField* startField() const { return startField_; }
     FilteredTextField* countField() const { return countField_; }
     FilteredTextField* fillValueField() const { return fillValueField_; }
+    wxStaticText* startLabel() const { return startLabel_; }
+    wxStaticText* countLabel() const { return countLabel_; }
+    wxStaticBox* compareBox() const { return compareBox_; }
     wxGauge* gauge() const { return gauge_; }
     wxStaticBitmap* picture() const { return picture_; }
     const ProgressCounter& progressCounter() const { return progress_; }
@@ -187,6 +190,7 @@ class MainFrame : public wxFrame, public TargetView {
     int columnWidth_ = 0;
     // Places the right-hand column; returns the bottom of the compare box.
     int LayOutRightColumn(bool compact);
+    int CompareBoxWidth(const wxSize& comboSize) const;
     wxBitmap pictureBitmap_;
     // Repaints during long operations are limited to a screen's pace.
     wxLongLong lastRepaintMs_ = 0;

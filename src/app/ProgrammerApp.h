@@ -14,6 +14,9 @@ namespace hc12 {
 // order. Returns false with an error text for an argument it does not know.
 bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std::string* error);
 
+// Takes "--lang L" (or "--lang=L") out of the arguments into `language`. False with an
+// error text for a --lang without its value, or given twice.
+bool TakeLanguageOption(std::vector<std::string>& args, std::string* language, std::string* error);
 // The whole command line: the port pairs as above, and the interface's frame time
 // from HC12_FRAME_TIME_US and then "--frame-time US". False with an error text.
 bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& options, std::string* error);

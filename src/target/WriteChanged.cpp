@@ -85,7 +85,7 @@ bool Programmer::WriteChangedEeprom() {
     // A refusal has shown its message; a lost link has not.
     if (!Alive() || !(s12Target_ ? PrepareS12Module() : PrepareHc12()) || !Alive()) {
         if (!Alive())
-            Error(texts::kLinkLostDuring);
+            Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 

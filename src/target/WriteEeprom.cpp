@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "FileTexts.h"
 #include "Programmer.h"
 #include "TargetTexts.h"
 
@@ -31,14 +30,14 @@ std::optional<uint8_t> Programmer::PageByte(uint32_t offset) {
 
 bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) {
     if (WindowLeavesAddressSpace()) {
-        Error(refusal);
+        Error(Tr(refusal));
         return false;
     }
     WidenToWholeWords(keepCells);
     // Whatever the address fields made of the widened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
-        Error(refusal);
+        Error(Tr(refusal));
         return false;
     }
     return true;
@@ -94,9 +93,8 @@ void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
 bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
     if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
         return false;
-    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                 texts::kCells + "\n" + texts::kContinue;
-    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+    const std::string question = Format(TrN(texts::kWriteFailedQuestion, failedCount), failedCount);
+    return view_.ShowMessage({question, Tr(texts::kCaptionError), MsgButtons::YesNo,
                               MsgIcon::Error}) == MsgAnswer::No;
 }
 
@@ -104,22 +102,21 @@ bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLo
                              std::optional<uint32_t> unchanged) {
     lastWrite_ = WriteFigures{written, unchanged.value_or(0), failedCount};
     if (linkLost)
-        Error(texts::kLinkLostDuring);
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
-                               ByteNoun(written) + ".");
+        Error(Tr(texts::kLinkLostDuring));
+    view_.SetStatusText(0, Format(TrN(texts::kWriteStatus, written), written));
     view_.Progress(-1);
     Flush();
 
     // The failure count, when there is one, follows in the same field: the command
     // line shows both, the window keeps the count in view (both do not fit there).
     if (unchanged)
-        view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(*unchanged));
+        view_.SetStatusText(1, Format(Tr(texts::kUnchangedWords), *unchanged));
     if (failedCount == 0)
         return !linkLost;
-    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
+    view_.SetStatusText(1, Format(Tr(texts::kFailedWrites), failedCount));
     // After a lost link its message was the end of it: one box, not two.
     if (!linkLost)
-        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+        Error(Format(TrN(texts::kWriteFailed, failedCount), failedCount));
     return false;
 }
 
@@ -137,7 +134,7 @@ bool Programmer::WriteEeprom() {
     if (!PrepareEeprom()) {
         // A refusal has shown its message; a lost link has not.
         if (!Alive())
-            Error(texts::kLinkLostDuring);
+            Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -28,37 +29,75 @@ std::string Output(const std::string& command) {
     return out;
 }
 
-TEST(Startup, WindowComesUpWithoutToolkitComplaints) {
+// The program's console output while its window comes up, and whether it came up.
+struct Started {
+    bool shown = false;
+    std::string console;
+};
+
+Started StartAndStop(std::vector<std::string> args) {
     const std::string log = testing::TempDir() + "hc12-startup-" + std::to_string(getpid());
+    args.insert(args.begin(), HC12PROG_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
+    if (pid < 0)
+        return {};
     if (pid == 0) {
         const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, STDERR_FILENO);
         dup2(fd, STDOUT_FILENO);
-        execl(HC12PROG_PATH, HC12PROG_PATH, "--port", "COM1=virtual", static_cast<char*>(nullptr));
+        execv(HC12PROG_PATH, argv.data());
         _exit(127);
     }
     // Wait for the window on the screen, then a little for what follows its mapping.
-    bool shown = false;
-    for (int i = 0; i < 300 && !shown; ++i) {
-        shown = Output("xwininfo -root -tree 2>/dev/null").find("Motorola HC9(S)12") !=
-                std::string::npos;
-        if (!shown)
+    Started started;
+    bool ended = false;
+    for (int i = 0; i < 300 && !started.shown && !ended; ++i) {
+        started.shown = Output("xwininfo -root -tree 2>/dev/null").find("Motorola HC9(S)12") !=
+                        std::string::npos;
+        ended = !started.shown && waitpid(pid, nullptr, WNOHANG) == pid;  // without a window
+        if (!started.shown && !ended)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    if (!ended) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
     std::ifstream in(log);
     std::stringstream text;
     text << in.rdbuf();
     std::remove(log.c_str());
+    started.console = text.str();
+    return started;
+}
 
-    ASSERT_TRUE(shown) << "the window never appeared; the program said:\n" << text.str();
-    EXPECT_EQ(text.str().find("-CRITICAL"), std::string::npos) << text.str();
-    EXPECT_EQ(text.str().find("-WARNING"), std::string::npos) << text.str();
+TEST(Startup, WindowComesUpWithoutToolkitComplaints) {
+    // In the program's own Polish and in English.
+    for (const std::vector<std::string>& language :
+         {std::vector<std::string>{}, std::vector<std::string>{"--lang", "en"}}) {
+        std::vector<std::string> args = language;
+        args.insert(args.end(), {"--port", "COM1=virtual"});
+        const Started started = StartAndStop(args);
+        SCOPED_TRACE(language.empty() ? "pl" : "en");
+        ASSERT_TRUE(started.shown) << "the window never appeared; the program said:\n"
+                                   << started.console;
+        EXPECT_EQ(started.console.find("-CRITICAL"), std::string::npos) << started.console;
+        EXPECT_EQ(started.console.find("-WARNING"), std::string::npos) << started.console;
+    }
+}
+
+TEST(Startup, ALanguageWithoutACatalogIsRefusedWithTheUsage) {
+    const Started started = StartAndStop({"--lang", "xx"});
+    EXPECT_FALSE(started.shown);
+    EXPECT_NE(started.console.find("hc12prog: --lang xx: no catalog for this language"),
+              std::string::npos)
+        << started.console;
+    EXPECT_NE(started.console.find("usage: hc12prog [--lang pl|en]"), std::string::npos)
+        << started.console;
 }
 
 }  // namespace
