@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Exports the window icon for the desktop: the PNG sizes of the hicolor theme and a
-scalable SVG, all from the very drawing that resources/make_images.py makes for the
+"""Exports the window icon for the desktop: the PNG sizes of the hicolor theme, a
+scalable SVG and the Windows icon file (hc12prog.ico, built into hc12prog.exe), all from the very drawing that resources/make_images.py makes for the
 window (its icon(), 32 x 32 pixels), so the menu, the task bar and the window show
 the same picture.
 
@@ -94,6 +94,35 @@ def png(pixels):
             + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
 
 
+def dib(pixels):
+    """An icon image as Windows keeps it: a 32-bit BGRA bitmap, bottom row first,
+    then the 1-bit mask (set where the pixel is transparent), rows padded to 4 bytes."""
+    height, width = len(pixels), len(pixels[0])
+    header = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, 32, 0, 0, 0, 0, 0, 0)
+    colour = bytearray()
+    mask = bytearray()
+    stride = (width + 31) // 32 * 4
+    for row in reversed(pixels):
+        bits = bytearray(stride)
+        for x, (r, g, b, a) in enumerate(row):
+            colour += bytes((b, g, r, a))
+            if a == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return header + bytes(colour) + bytes(mask)
+
+
+def ico(icon, sizes):
+    """Bitmaps up to 48 pixels (every Windows version reads those), PNG above."""
+    images = [(s, dib(at_size(icon, s)) if s <= 48 else png(at_size(icon, s))) for s in sizes]
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for s, data in images:
+        out += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(data for _, data in images)
+
+
 def svg(icon):
     """One rectangle per run of equal pixels in a row, edges kept sharp."""
     size = len(icon)
@@ -119,6 +148,7 @@ def outputs():
     icon = load_window_icon()
     files = {f"{NAME}-{s}.png": png(at_size(icon, s)) for s in SIZES}
     files[f"{NAME}.svg"] = svg(icon)
+    files[f"{NAME}.ico"] = ico(icon, (16, 32, 48, 256))
     return files
 
 

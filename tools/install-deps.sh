@@ -6,9 +6,10 @@ packages=(
   libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev
   libgtest-dev googletest
   xvfb xauth adwaita-icon-theme openbox
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64 wine64 nsis icoutils
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
   srecord binutils
+  gettext
   ser2net
 )
 missing=()

@@ -1,54 +1,35 @@
 #!/usr/bin/env bash
 # The Windows command-line program under Wine: the Win32 serial port through a COM
 # port that Wine maps to hc12prog-board's pseudo-terminal (connect, read and a
-# 64-byte write on both families, the board's dump compared), and the virtual board
-# on the virtual clock.
+# 64-byte write on both families, the board's dump compared), the virtual board
+# on the virtual clock, and the English the .exe carries (a catalog beside it first).
 #
-#   tools/wine-e2e.sh BOARD EXE      (BOARD: hc12prog-board, EXE: hc12prog-cli.exe)
+#   tools/wine-e2e.sh BOARD EXE [CATALOG]
+#     BOARD: hc12prog-board, EXE: hc12prog-cli.exe, CATALOG: the English hc12prog.mo
+#     of the build (to put a changed copy beside the .exe)
 #
 # Exits 77 (skipped) when Wine or the Windows build is missing, unless
 # HC12_REQUIRE_WINE=1 (tools/test.sh), where that is a failure.
 set -uo pipefail
 board=$1
 exe=$2
+catalog=${3:-}
 
-skip() {
-  echo "SKIPPED: $*"
-  if [ "${HC12_REQUIRE_WINE:-0}" = 1 ]; then exit 1; fi
-  exit 77
-}
-fail() {
-  echo "FAILED: $*"
-  exit 1
-}
-
-wine=$(command -v wine64 || command -v wine || true)
-[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
-[ -n "$wine" ] || skip "Wine is not installed (tools/install-deps.sh installs wine64)"
-wineserver=$(command -v wineserver || true)
-[ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver ] && wineserver=/usr/lib/wine/wineserver
-[ -n "$wineserver" ] || skip "wineserver not found beside $wine"
+source "$(dirname "$0")/wine-lib.sh"
+wine_find
 [ -f "$exe" ] || skip "$exe is not built (tools/cross-build-windows.sh builds it)"
 
 work=$(mktemp -d)
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 board_pid=""
 cleanup() {
   if [ -n "$board_pid" ]; then kill "$board_pid" 2>/dev/null; wait "$board_pid" 2>/dev/null; fi
-  "$wineserver" -k >/dev/null 2>&1
+  wine_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap "exit 130" INT TERM HUP
 
-# Wine's helper processes inherit the descriptors of whoever starts them: every Wine
-# command writes into files, never into this script's output (a test runner would
-# wait for them otherwise).
-"$wineserver" -p </dev/null >"$work/wineserver.log" 2>&1
-"$wine" wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot"; }
-[ -d "$WINEPREFIX/dosdevices" ] || fail "wineboot made no prefix"
-
-winpath() { echo "Z:${1//\//\\}"; }
+wine_prefix "$work"
 # Runs the program; its messages in $work/err.txt.
 cli() {
   "$wine" "$exe" "$@" </dev/null >"$work/out.txt" 2>"$work/err.txt"
@@ -62,15 +43,11 @@ cycle() {  # cycle MODEL BOARD_QUARTZ QUARTZ EEPROM_SIZE
   local model=$1 board_quartz=$2 quartz=$3 size=$4
   echo "== COM5 -> hc12prog-board, $model"
   random_bytes "$size" "$work/preload.bin"
-  rm -f "$work/dump.bin" "$work/board.out"
-  "$board" --image "$work/preload.bin" --dump "$work/dump.bin" "model=$model,quartz=$board_quartz" \
-    >"$work/board.out" 2>"$work/board.err" &
-  board_pid=$!
-  for _ in $(seq 100); do [ -s "$work/board.out" ] && break; sleep 0.05; done
-  local pts
-  pts=$(head -n1 "$work/board.out")
-  [[ "$pts" == /dev/pts/* ]] || { cat "$work/board.err"; fail "hc12prog-board printed no device"; }
-  ln -sfn "$pts" "$WINEPREFIX/dosdevices/com5"
+  rm -f "$work/dump.bin"
+  start_board "$board" "$work/board" --image "$work/preload.bin" --dump "$work/dump.bin" \
+    "model=$model,quartz=$board_quartz"
+  board_pid=$started_pid
+  ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com5"
   local common=(--port COM5 --model "$model" --quartz "$quartz")
 
   cli "${common[@]}" connect || { cat "$work/err.txt"; fail "$model: connect"; }
@@ -112,4 +89,59 @@ for model in HC912D60x MC9S12DT128; do
   head -c 64 /dev/zero | tr '\0' '\377' | cmp - "$work/vr.bin" || fail "virtual $model: read"
   echo "   $model: write and read"
 done
+
+echo "== languages"
+lines() { tr -d '\r' <"$work/err.txt"; }  # the Windows console ends lines in CRLF
+# English from the catalog built into the .exe, by --lang, HC12_LANG or LANG (Wine
+# hands the environment to the program); Polish stays Polish.
+connect=(--port virtual:model=MC9S12DT128 --virtual-clock --model MC9S12DT128 connect)
+english="Parameters: RAM: 8 KB  Start: 0x4000 EEPROM: 2 KB  Start: 0x2000"
+for choice in "--lang en" "HC12_LANG=en" "LANG=en_US.UTF-8"; do
+  args=()
+  vars=(-u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=pl_PL.UTF-8)
+  case "$choice" in --*) args=($choice) ;; *) vars+=("$choice") ;; esac
+  env "${vars[@]}" "$wine" "$exe" "${args[@]}" "${connect[@]}" </dev/null >"$work/out.txt" 2>"$work/err.txt" \
+    || { cat "$work/err.txt"; fail "$choice: connect"; }
+  lines | grep -qx "$english" && lines | grep -qx "Connected." \
+    || { cat "$work/err.txt"; fail "$choice: not English"; }
+  echo "   $choice: English"
+done
+env -u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=pl_PL.UTF-8 "$wine" "$exe" "${connect[@]}" \
+  </dev/null >"$work/out.txt" 2>"$work/err.txt" || { cat "$work/err.txt"; fail "Polish connect"; }
+grep -q "^Parametry: RAM: 8 KB  Początek: 0x4000" "$work/err.txt" || { cat "$work/err.txt"; fail "not Polish"; }
+# A failure in English keeps its exit status.
+"$wine" "$exe" --lang en --port virtual:no-target --virtual-clock --model HC912D60x --quartz 8 connect \
+  </dev/null >"$work/out.txt" 2>"$work/err.txt"
+status=$?
+[ "$status" = 3 ] && lines | grep -qx "Error: Could not connect to the processor" \
+  || { cat "$work/err.txt"; fail "English failure: status $status"; }
+# A catalog next to the .exe goes before the built-in one.
+if [ -n "$catalog" ]; then
+  mkdir -p "$work/app/locale/en/LC_MESSAGES"
+  cp "$exe" "$work/app/"
+  msgunfmt "$catalog" \
+    | sed 's/^msgstr "Connected\."$/msgstr "Connected (catalog beside the program)."/' \
+    | msgfmt -o "$work/app/locale/en/LC_MESSAGES/hc12prog.mo" - \
+    || fail "a changed copy of $catalog could not be made"
+  "$wine" "$work/app/$(basename "$exe")" --lang en "${connect[@]}" </dev/null >"$work/out.txt" 2>"$work/err.txt" \
+    || { cat "$work/err.txt"; fail "the .exe with a catalog beside it"; }
+  lines | grep -qx "Connected (catalog beside the program)." \
+    || { cat "$work/err.txt"; fail "the catalog beside the .exe was not read"; }
+  echo "   a catalog beside the .exe: read"
+fi
+echo "== a production run: two virtual boards, a serial number ledger, the unit log, backups"
+mkdir -p "$work/backups"
+random_bytes 64 "$work/p.bin"
+cli --virtual-clock --quartz 8 --count 64 --yes \
+  --port virtual:model=HC912D60x --port virtual:model=MC9S12DT128 \
+  --model HC912D60x --model MC9S12DT128 \
+  --serial +3C:4 --serial-file "$(winpath "$work/serials.txt")" --serial-first 10 \
+  --log "$(winpath "$work/units.csv")" --backup "$(winpath "$work/backups")" \
+  write "$(winpath "$work/p.bin")" || { cat "$work/err.txt"; fail "production run"; }
+[ "$(grep -c ',write,1[01],00 00 00 0[AB],ok,0,' "$work/units.csv")" = 2 ] ||
+  { cat "$work/units.csv"; fail "production run: the unit log"; }
+[ "$(ls "$work/backups" | grep -c '^sn1[01]-.*\.s19$')" = 2 ] || fail "production run: the backups"
+cli serials "$(winpath "$work/serials.txt")" || { cat "$work/err.txt"; fail "serials"; }
+grep -q "next:        12 " "$work/out.txt" || { cat "$work/out.txt"; fail "serials: the next number"; }
+echo "   two units, numbers 10 and 11, two log lines, two backups"
 echo "PASSED"

@@ -173,6 +173,31 @@ void BufferGrid::RefreshChanged() {
         RefreshBlock(top, 0, bottom, PageModel::kColumns - 1);
 }
 
+void BufferGrid::InsertEmptyCellInFront() {
+    const std::vector<CellBlock> selected = HexBlocksOneByteOn(SelectedBlocks());
+    const uint32_t rowsBefore = model().rows();
+    model().InsertEmptyCellInFront();
+    if (model().rows() > rowsBefore) {
+        wxGridTableMessage appended(table_, wxGRIDTABLE_NOTIFY_ROWS_APPENDED,
+                                    int(model().rows() - rowsBefore));
+        ProcessTableMessage(appended);
+    }
+    mirrorActive_ = true;
+    ClearSelection();
+    const int32_t lastRow = int32_t(model().rows()) - 1;
+    for (CellBlock b : selected) {
+        // A selected last cell that was empty has gone with it.
+        b.bottom = std::min(b.bottom, lastRow);
+        if (b.top > b.bottom)
+            continue;
+        SelectBlock(b.top, b.left, b.bottom, b.right, true);
+        if (const std::optional<CellBlock> m = MirrorBlock(b))
+            SelectBlock(m->top, m->left, m->bottom, m->right, true);
+    }
+    mirrorActive_ = false;
+    GetGridWindow()->Refresh();
+}
+
 std::vector<CellBlock> BufferGrid::SelectedBlocks() const {
     std::vector<CellBlock> out;
     for (const wxGridBlockCoords& b : GetSelectedBlocks())

@@ -36,6 +36,10 @@ class BufferGrid : public wxGrid {
     void SetCount(uint32_t count) { model().set_count(count); }
     void SetStart(uint32_t start);  // rows are relabelled
 
+    // An empty cell in front; cells, marks and the selection move one byte on, and
+    // the grid gains a row when the page does.
+    void InsertEmptyCellInFront();
+
     // Repaints the row labels after start changed.
     void RelabelRows();
     // Repaints the rows whose cells changed since the last call.

@@ -63,7 +63,7 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
     }
     if (GetPageCount() >= size_t(kMaxPages)) {
         // The program's own box: GTK's shows no icon.
-        ProgramMessageDialog(FromUtf8(kTooManyPagesText), FromUtf8(kWarningCaption),
+        ProgramMessageDialog(FromUtf8(Tr(kTooManyPagesText)), FromUtf8(Tr(kWarningCaption)),
                              wxOK | wxICON_EXCLAMATION)
             .ShowModal();
         return wxString();

@@ -27,6 +27,7 @@
 #include "SerialLink.h"
 #include "Speaker.h"
 #include "StatusFields.h"
+#include "Translate.h"
 
 namespace hc12 {
 namespace {
@@ -46,16 +47,25 @@ constexpr int kColumnX = 607;  // the right-hand column
 constexpr int kNotebookWidth = 602;
 constexpr int kNotebookHeight = 576;
 
+// The combo boxes: read-only drop-down lists. On Windows the native control is
+// exactly that; wxCB_SIMPLE there would size it as a list that is always open.
+#ifdef __WXMSW__
+constexpr long kComboStyle = wxCB_READONLY;
+#else
+constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
+#endif
+
+// Shown through Tr.
+const char* const kNotConnectedText = N_("Brak połączenia.");
+const char* const kConnectingText = N_("Łączenie...");
+const char* const kConnectedText = N_("Połączony.");
+
+// Followed by the largest count the count field takes.
+const char* const kFileTooLongText = N_("Plik jest za duży! Bufor mieści najwyżej %s bajtów.");
+
 const char* const kStopWriteQuestion =
-    "Trwa zapis EEPROM! Przerwany zostawi pamięć zapisaną tylko w części.\n"
-    "Przerwać zapis i zamknąć program?";
-
-// Followed by the largest count the count field takes and " bajtów.".
-const char* const kFileTooLongText = "Plik jest za duży! Bufor mieści najwyżej ";
-
-const char* const kNotConnectedText = "Brak połączenia.";
-const char* const kConnectingText = "Łączenie...";
-const char* const kConnectedText = "Połączony.";
+    N_("Trwa zapis EEPROM! Przerwany zostawi pamięć zapisaną tylko w części.\n"
+       "Przerwać zapis i zamknąć program?");
 
 wxSize AtLeast(wxSize given, const wxSize& best) {
     given.IncTo(best);
@@ -132,6 +142,7 @@ wxEND_EVENT_TABLE()
             const int index = portName.size() == 4 ? portName[3] - '1' : -1;
             return OpenMenuPort(index);
         });
+    link_->SetFrameTimeUs(options_.frameTimeUs);
     programmer_ = std::make_unique<Programmer>(*link_, *this);
     BuildWindow();
 }
@@ -190,19 +201,20 @@ void MainFrame::BuildWindow() {
 
 void MainFrame::BuildMenus() {
     auto* fileMenu = new wxMenu;
-    fileMenu->Append(ID_NEW_BUFFER, U8("&Nowy bufor"), wxEmptyString);
-    fileMenu->Append(ID_OPEN_FILE, U8("&Czytaj plik"), wxEmptyString);
-    fileMenu->Append(ID_SAVE_FILE, U8("&Zapisz do pliku"), wxEmptyString);
-    fileMenu->Append(ID_CLOSE_BUFFER, U8("&Zamknij bufor"), wxEmptyString);
+    fileMenu->Append(ID_NEW_BUFFER, U8(Tr("&Nowy bufor")), wxEmptyString);
+    fileMenu->Append(ID_OPEN_FILE, U8(Tr("&Czytaj plik")), wxEmptyString);
+    fileMenu->Append(ID_SAVE_FILE, U8(Tr("&Zapisz do pliku")), wxEmptyString);
+    fileMenu->Append(ID_CLOSE_BUFFER, U8(Tr("&Zamknij bufor")), wxEmptyString);
     fileMenu->AppendSeparator();
     fileMenu->Append(ID_EXIT, U8("E&xit"), wxEmptyString);
 
     connectionMenu_ = new wxMenu;
-    connectionMenu_->Append(ID_CONNECT, U8("&Polacz z MCU"), wxEmptyString);
-    connectionMenu_->Append(ID_READ_EEPROM, U8("&Czytaj EEPROM"), wxEmptyString);
-    connectionMenu_->Append(ID_WRITE_EEPROM, U8("&Wczytaj EEPROM"), wxEmptyString);
+    connectionMenu_->Append(ID_CONNECT, U8(Tr("&Polacz z MCU")), wxEmptyString);
+    connectionMenu_->Append(ID_READ_EEPROM, U8(Tr("&Czytaj EEPROM")), wxEmptyString);
+    // Translators: "Wczytaj" (load) names the write of the EEPROM here, as it always has.
+    connectionMenu_->Append(ID_WRITE_EEPROM, U8(Tr("&Wczytaj EEPROM")), wxEmptyString);
     // Off at start: a write is the full write unless asked otherwise in this run.
-    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8("&Zapisuj tylko zmienione słowa"),
+    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8(Tr("&Zapisuj tylko zmienione słowa")),
                                      wxEmptyString);
     connectionMenu_->AppendSeparator();
     connectionMenu_->AppendRadioItem(ID_COM1, U8("COM 1"), wxEmptyString);
@@ -211,8 +223,8 @@ void MainFrame::BuildMenus() {
     connectionMenu_->AppendRadioItem(ID_COM4, U8("COM 4"), wxEmptyString);
 
     auto* menuBar = new wxMenuBar;
-    menuBar->Append(fileMenu, U8("&Plik"));
-    menuBar->Append(connectionMenu_, U8("&Połączenie"));
+    menuBar->Append(fileMenu, U8(Tr("&Plik")));
+    menuBar->Append(connectionMenu_, U8(Tr("&Połączenie")));
     SetMenuBar(menuBar);
 }
 
@@ -243,7 +255,7 @@ void MainFrame::BuildToolBar() {
 
     toolBar_->Realize();
     const int emptyWidth = ToolsRightEdge();
-    AddHelpedTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
+    AddHelpedTool(ID_NEW_BUFFER, U8("New"), newBmp, U8(Tr("Nowy bufor")));
 #ifdef __WXGTK__
     // GTK reports the bitmap size as the tool size; the button around it is wider,
     // and that is the width the tools take on the bar.
@@ -254,14 +266,14 @@ void MainFrame::BuildToolBar() {
     toolWidth_ = toolBar_->GetToolSize().x;
 #endif
     toolBar_->AddSeparator();
-    AddHelpedTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
+    AddHelpedTool(ID_OPEN_FILE, U8("Open"), openBmp, U8(Tr("Czytaj plik")));
     toolBar_->AddSeparator();
-    AddHelpedTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
+    AddHelpedTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8(Tr("Zapisz do pliku")));
     toolBar_->AddSeparator();
-    AddHelpedTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
+    AddHelpedTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8(Tr("Zamknij bufor")));
     toolBar_->AddSeparator();
     toolBar_->AddSeparator();
-    AddHelpedTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
+    AddHelpedTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
     toolBar_->Realize();
 }
 
@@ -292,7 +304,7 @@ void MainFrame::PlaceToolbarControls() {
         field->SetChangeHandler([this](FilteredTextField& f) { OnAddressFieldChanged(f); });
 
     modelCombo_ = new wxComboBox(strip, ID_MODEL, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+                                 0, nullptr, kComboStyle);
     for (const ModelRecord& row : ModelTable())
         modelCombo_->Append(wxString::FromUTF8(row.name));
     modelCombo_->SetValue(wxString::FromUTF8(ModelTable()[0].name));
@@ -306,14 +318,14 @@ void MainFrame::PlaceToolbarControls() {
     for (std::string_view q : kQuartzChoices)
         quartzItems.Add(wxString::FromUTF8(q.data(), q.size()));
     quartzCombo_ = new wxComboBox(strip, ID_QUARTZ, U8("Auto"), wxDefaultPosition, wxDefaultSize,
-                                  quartzItems, wxCB_READONLY | wxCB_SIMPLE);
+                                  quartzItems, kComboStyle);
     quartzCombo_->SetValue(U8("Auto"));
 
-    startLabel_ = new wxStaticText(strip, 0, U8("Poczatek") + U8(":"));
+    startLabel_ = new wxStaticText(strip, 0, U8(Tr("Poczatek")) + U8(":"));
     hexSuffix_ = new wxStaticText(strip, 0, U8("H"));
-    countLabel_ = new wxStaticText(strip, 0, U8("Ile") + U8(":"));
-    fillButton_ = new wxButton(strip, ID_FILL, U8("Wypełnij"), wxDefaultPosition, wxSize(50, 20),
-                               wxBU_EXACTFIT);
+    countLabel_ = new wxStaticText(strip, 0, U8(Tr("Ile")) + U8(":"));
+    fillButton_ = new wxButton(strip, ID_FILL, U8(Tr("Wypełnij")), wxDefaultPosition,
+                               wxSize(50, 20), wxBU_EXACTFIT);
 
     std::array<wxWindow*, kToolbarSlotCount> slots{};
     slots[kFillValueSlot] = fillValueField_;
@@ -363,9 +375,11 @@ void MainFrame::PlaceToolbarControls() {
 }
 
 void MainFrame::BuildRightColumn() {
-    const wxBitmap connectBmp = LoadResourceBitmap("connect");
-    const wxBitmap readBmp = LoadResourceBitmap("read");
-    const wxBitmap writeBmp = LoadResourceBitmap("write");
+    // Translators: the labels drawn on the three large buttons (connect, read, write),
+    // in capitals; about eight letters fit.
+    const wxBitmap connectBmp = ButtonFace("connect", N_("POLACZ"));
+    const wxBitmap readBmp = ButtonFace("read", N_("CZYTAJ"));
+    const wxBitmap writeBmp = ButtonFace("write", N_("ZAPISZ"));
     const wxBitmap chipBmp = LoadResourceBitmap("HC12BMP");
 
     connectButton_ = new wxBitmapButton(panel_, ID_CONNECT, connectBmp, wxPoint(kColumnX, 20),
@@ -375,12 +389,12 @@ void MainFrame::BuildRightColumn() {
                                      wxDefaultSize, wxBU_AUTODRAW);
     writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
                                       wxDefaultSize, wxBU_AUTODRAW);
-    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8("Zaznaczenie"));
+    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8(Tr("Zaznaczenie")));
     readWriteBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
-    compareBox_ = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
+    compareBox_ = new wxStaticBox(panel_, 0, U8(Tr("Porównaj z")) + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
-                                   wxSize(87, 16), 0, nullptr, wxCB_READONLY | wxCB_SIMPLE);
+                                   wxSize(87, 16), 0, nullptr, kComboStyle);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
     compareCombo_->Disable();
     compareCombo_->SetSelection(0);
@@ -399,12 +413,19 @@ void MainFrame::BuildRightColumn() {
     // Measured once, with the first page's short name in it.
     compareComboSize_ = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
     const wxSize comboSize = compareComboSize_;
-    columnWidth_ =
-        std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
+    columnWidth_ = std::max({buttonSize.x, checkSize.x + 3, CompareBoxWidth(comboSize) + 3, 92,
+                             readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
     columnX_ = std::min(kColumnX, clientWidth - columnWidth_ - 4);
     notebook_->SetSize(std::min(kNotebookWidth, columnX_ - 5), kNotebookHeight);
     LayOutRightColumn(false);
+}
+
+int MainFrame::CompareBoxWidth(const wxSize& comboSize) const {
+    // Room for the combo box, and for the box's label with the border's ends beside it
+    // (the English label is longer than the box was drawn for).
+    const int label = compareBox_->GetTextExtent(compareBox_->GetLabel()).x + 16;
+    return std::max({90, comboSize.x + 4, label});
 }
 
 int MainFrame::LayOutRightColumn(bool compact) {
@@ -442,7 +463,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + 6;
     const int compareY = compact ? compareMin : std::max(check.GetBottom() + 1 + 30, compareMin);
     const int comboOffset = std::max(17, labelTop + 1);
-    compareBox_->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
+    compareBox_->SetSize(check.x, compareY, CompareBoxWidth(comboSize),
                          std::max(40, comboOffset + comboSize.y + otherBorder + 4));
     compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
@@ -458,7 +479,7 @@ void MainFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MainFrame::OnAbout(wxCommandEvent&) {
-    ShowMessage(Message{"Wersja 3.0", "Informacja:", MsgButtons::Ok, MsgIcon::Information});
+    ShowMessage(Message{Tr("Wersja 3.0"), Tr("Informacja:"), MsgButtons::Ok, MsgIcon::Information});
 }
 
 void MainFrame::RunOperation(Operation kind, const std::function<void()>& body) {
@@ -505,15 +526,15 @@ bool MainFrame::CountFitsField(uint64_t count) {
         limit *= 10;
     if (count < limit)
         return true;
-    ShowMessage(Message{kFileTooLongText + std::to_string(limit - 1) + " bajtów.", kErrorCaption,
-                        MsgButtons::Ok, MsgIcon::Error});
+    ShowMessage(Message{Format(Tr(kFileTooLongText), limit - 1), Tr(kErrorCaption), MsgButtons::Ok,
+                        MsgIcon::Error});
     return false;
 }
 
 bool MainFrame::StopRequested() {
     if (closeAsked_) {
         closeAsked_ = false;
-        if (ShowMessage(Message{kStopWriteQuestion, kWarningCaption, MsgButtons::YesNo,
+        if (ShowMessage(Message{Tr(kStopWriteQuestion), Tr(kWarningCaption), MsgButtons::YesNo,
                                 MsgIcon::Question}) == MsgAnswer::Yes) {
             stopRequested_ = true;
             closeRequested_ = true;
@@ -607,7 +628,7 @@ void MainFrame::OnModelSelected(wxCommandEvent& event) {
 // --- control states ---
 
 void MainFrame::ShowNotConnected() {
-    wxFrame::SetStatusText(U8(kNotConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kNotConnectedText)), 3);
     readButton_->Disable();
     writeButton_->Disable();
     connectionMenu_->Enable(ID_WRITE_EEPROM, false);
@@ -617,11 +638,11 @@ void MainFrame::ShowNotConnected() {
 
 void MainFrame::ShowConnecting() {
     link_->SetConnectionState(kConnected);
-    wxFrame::SetStatusText(U8(kConnectingText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectingText)), 3);
 }
 
 void MainFrame::ShowConnected(bool s12Target) {
-    wxFrame::SetStatusText(U8(kConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectedText)), 3);
     readButton_->Enable();
     writeButton_->Enable();
     SetDefaultItem(readButton_);
@@ -643,7 +664,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     long style = message.buttons == MsgButtons::YesNo ? wxYES_NO : wxOK;
     switch (message.icon) {
         case MsgIcon::None:
-            style |= wxICON_NONE;
+            // No icon flag at all: the generic box takes wxICON_NONE for an icon to
+            // look up, and fails a toolkit assertion in front of the user.
             break;
         case MsgIcon::Information:
             style |= wxICON_INFORMATION;

@@ -20,6 +20,7 @@
 #include "ModelTable.h"
 #include "PortFactory.h"
 #include "ProgressCounter.h"
+#include "SerialLink.h"
 #include "TargetView.h"
 #include "ToolbarLayout.h"
 
@@ -33,6 +34,8 @@ class Programmer;
 
 struct AppOptions {
     PortMap ports = PortMap::Defaults();
+    // How long the programming interface may take to carry out one frame, in microseconds.
+    uint32_t frameTimeUs = kDefaultFrameTimeUs;
     // The clock of the link; nullptr = the real steady clock.
     Clock* clock = nullptr;
     // Opens a port value; empty = OpenPortValue (tests watch a board of their own).
@@ -86,6 +89,7 @@ class MainFrame : public wxFrame, public TargetView {
     uint32_t PageCount() override;
     uint32_t PageStart() override;
     void BuildPage(uint32_t size) override;
+    void InsertEmptyCellInFront() override;
     bool CellEmpty(uint32_t index) override;
     uint8_t GetCellByte(uint32_t index) override;
     void SetCellByte(uint32_t index, uint8_t value) override;
@@ -114,6 +118,9 @@ class MainFrame : public wxFrame, public TargetView {
     FilteredTextField* startField() const { return startField_; }
     FilteredTextField* countField() const { return countField_; }
     FilteredTextField* fillValueField() const { return fillValueField_; }
+    wxStaticText* startLabel() const { return startLabel_; }
+    wxStaticText* countLabel() const { return countLabel_; }
+    wxStaticBox* compareBox() const { return compareBox_; }
     wxGauge* gauge() const { return gauge_; }
     wxStaticBitmap* picture() const { return picture_; }
     const ProgressCounter& progressCounter() const { return progress_; }
@@ -203,6 +210,7 @@ class MainFrame : public wxFrame, public TargetView {
     wxSize compareComboSize_;  // whatever the names in its list
     // Places the right-hand column; returns the bottom of the compare box.
     int LayOutRightColumn(bool compact);
+    int CompareBoxWidth(const wxSize& comboSize) const;
     wxBitmap pictureBitmap_;
     // Repaints during long operations are limited to a screen's pace.
     wxLongLong lastRepaintMs_ = 0;

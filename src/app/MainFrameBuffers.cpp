@@ -31,8 +31,9 @@ std::string Utf8(const wxString& s) {
     return s.utf8_string();
 }
 
+// `text` is translated here.
 Message ErrorBox(const char* text, MsgIcon icon) {
-    return Message{text, kErrorCaption, MsgButtons::Ok, icon};
+    return Message{Tr(text), Tr(kErrorCaption), MsgButtons::Ok, icon};
 }
 
 // The chosen path of a file dialog that was closed with OK, else empty, and the
@@ -50,7 +51,11 @@ wxString ChosenPath(wxFileDialog& dialog, ImageFormat* format) {
 
 // The chosen path as the file system names it.
 std::filesystem::path FsPath(const wxString& path) {
+#ifdef __WINDOWS__
+    return std::filesystem::path(path.ToStdWstring());  // names are UTF-16 there
+#else
     return std::filesystem::path(path.fn_str().data());
+#endif
 }
 
 // The current page, rebuilt for `count` cells, takes the loaded file: its name in
@@ -93,8 +98,8 @@ void LoadAddressedFile(MainFrame& frame, const wxString& path, ImageFormat forma
             frame.ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
             return;
         case ImageReadResult::BadRecord:
-            frame.ShowMessage(Message{ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok,
-                                      MsgIcon::Error});
+            frame.ShowMessage(Message{ImageErrorText(recordError), Tr(kErrorCaption),
+                                      MsgButtons::Ok, MsgIcon::Error});
             return;
     }
     BufferGrid* grid = frame.notebook()->CurrentGrid();
@@ -102,12 +107,12 @@ void LoadAddressedFile(MainFrame& frame, const wxString& path, ImageFormat forma
     if (!FitsWindow(image, grid->start(), count)) {
         uint32_t start = 0;
         if (!WindowFor(image, &start, &count)) {
-            frame.ShowMessage(
-                Message{NoWindowFitsText(image), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            frame.ShowMessage(Message{NoWindowFitsText(image), Tr(kErrorCaption), MsgButtons::Ok,
+                                      MsgIcon::Error});
             return;
         }
         if (frame.ShowMessage(Message{MoveWindowQuestion(image, grid->start(), grid->count()),
-                                      kWarningCaption, MsgButtons::YesNo, MsgIcon::Question}) ==
+                                      Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question}) ==
             MsgAnswer::No)
             return;
         // The fields carry the new window into the page.
@@ -148,8 +153,8 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     wxString path;
     ImageFormat format = ImageFormat::Raw;
     {
-        wxFileDialog dialog(this, FromUtf8(kChooseFileText), wxString(), wxString(),
-                            FromUtf8(kImageFileTypes), wxFD_OPEN);
+        wxFileDialog dialog(this, FromUtf8(Tr(kChooseFileText)), wxString(), wxString(),
+                            FromUtf8(ImageFileTypes().c_str()), wxFD_OPEN);
         path = ChosenPath(dialog, &format);
     }
     if (path.empty())
@@ -178,8 +183,8 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     if (!CountFitsField(length))
         return;
     for (const std::string& question : LoadQuestions(length, grid->count())) {
-        const MsgAnswer answer =
-            ShowMessage(Message{question, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question});
+        const MsgAnswer answer = ShowMessage(
+            Message{question, Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question});
         if (answer == MsgAnswer::No)
             return;
     }
@@ -205,8 +210,8 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
     ImageFormat format = ImageFormat::Raw;
     {
         // The file selector's dialog: no parent, asks before overwriting.
-        wxFileDialog dialog(nullptr, FromUtf8(kChooseFileText), wxString(), wxString(),
-                            FromUtf8(kImageFileTypes), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        wxFileDialog dialog(nullptr, FromUtf8(Tr(kChooseFileText)), wxString(), wxString(),
+                            FromUtf8(ImageFileTypes().c_str()), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         path = ChosenPath(dialog, &format);
     }
     if (path.empty())
@@ -292,12 +297,12 @@ void MainFrame::CompareWith(int chosen) {
 
     if (differences > 0) {
         const std::string summary = CompareSummary(differences);
-        ShowMessage(Message{summary, kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        ShowMessage(Message{summary, Tr(kDifferencesCaption), MsgButtons::Ok, MsgIcon::None});
         SetStatusText(1, summary);
     } else {
         notebook_->CloseCurrentPage();
-        ShowMessage(
-            Message{kIdenticalBuffersText, kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        ShowMessage(Message{Tr(kIdenticalBuffersText), Tr(kDifferencesCaption), MsgButtons::Ok,
+                            MsgIcon::None});
     }
 }
 
@@ -315,6 +320,11 @@ uint32_t MainFrame::PageStart() {
 
 void MainFrame::BuildPage(uint32_t size) {
     notebook_->BuildPageGrid(size);
+}
+
+void MainFrame::InsertEmptyCellInFront() {
+    if (BufferGrid* grid = notebook_->CurrentGrid())
+        grid->InsertEmptyCellInFront();
 }
 
 bool MainFrame::CellEmpty(uint32_t index) {

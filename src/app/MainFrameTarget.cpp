@@ -85,7 +85,7 @@ void MainFrame::NoteSlowAdapter(const std::string& portValue) {
         return;
     // Once a run: the status bar is no place for a reminder at every connect.
     slowAdapterNoted_ = true;
-    SetStatusText(1, texts::kSlowAdapter + std::to_string(latency->ms) + " ms");
+    SetStatusText(1, Format(Tr(texts::kSlowAdapter), latency->ms));
 }
 
 void MainFrame::HintCurrentModel() {

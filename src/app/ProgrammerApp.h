@@ -21,6 +21,12 @@ void LogToolkitAssertion(const wxString& file, int line, const wxString& func, c
                          const wxString& msg);
 // Makes LogToolkitAssertion the toolkit's assertion handler.
 void LogToolkitAssertions();
+// Takes "--lang L" (or "--lang=L") out of the arguments into `language`. False with an
+// error text for a --lang without its value, or given twice.
+bool TakeLanguageOption(std::vector<std::string>& args, std::string* language, std::string* error);
+// The whole command line: the port pairs as above, and the interface's frame time
+// from HC12_FRAME_TIME_US and then "--frame-time US". False with an error text.
+bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& options, std::string* error);
 
 class ProgrammerApp : public wxApp {
   public:

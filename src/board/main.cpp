@@ -43,6 +43,10 @@ const char kUsage[] =
     "                 this numeric address instead of a pseudo-terminal, one client\n"
     "                 at a time, RTS and purges carried; port 0 takes a free one.\n"
     "                 Prints the port value, e.g. rfc2217://127.0.0.1:4001\n"
+    "  --idle-limit SECONDS\n"
+    "                 with --rfc2217: drop a client that has sent nothing for this\n"
+    "                 long, so that it does not hold the board for ever (default\n"
+    "                 600; 0: never)\n"
     "  --image FILE   load the EEPROM with FILE (at most the EEPROM's size) first\n"
     "  --dump FILE    write the EEPROM into FILE when stopped\n"
     "  OPTIONS        the board's options as in the port value virtual:OPTIONS,\n"
@@ -50,7 +54,7 @@ const char kUsage[] =
     "                 quartz 8 MHz)\n";
 
 struct Args {
-    std::string link, rfc2217, image, dump, options;
+    std::string link, rfc2217, image, dump, options, idleLimit;
     bool help = false;
 };
 
@@ -72,6 +76,8 @@ std::optional<Args> ParseArgs(int argc, char** argv, std::string* error) {
             target = &a.image;
         else if (arg == "--dump")
             target = &a.dump;
+        else if (arg == "--idle-limit")
+            target = &a.idleLimit;
         if (target != nullptr) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 *error = arg + " needs a value";
@@ -89,6 +95,10 @@ std::optional<Args> ParseArgs(int argc, char** argv, std::string* error) {
     }
     if (!a.link.empty() && !a.rfc2217.empty()) {
         *error = "--link names a pseudo-terminal, which --rfc2217 does not make";
+        return std::nullopt;
+    }
+    if (!a.idleLimit.empty() && a.rfc2217.empty()) {
+        *error = "--idle-limit goes with --rfc2217";
         return std::nullopt;
     }
     return a;
@@ -127,6 +137,24 @@ std::optional<ListenAddress> ParseListenAddress(const std::string& text, std::st
     }
     a.port = uint16_t(port);
     return a;
+}
+
+// Seconds, 0 to a day; the default when not given.
+std::optional<uint64_t> ParseIdleLimitMs(const std::string& text, std::string* error) {
+    constexpr uint64_t kDefaultMs = 600 * 1000;
+    if (text.empty())
+        return kDefaultMs;
+    uint64_t seconds = 0;
+    bool digits = text.size() <= 5;
+    for (char c : text) {
+        digits = digits && c >= '0' && c <= '9';
+        seconds = seconds * 10 + uint64_t(c - '0');
+    }
+    if (!digits || seconds > 86400) {
+        *error = "--idle-limit expects seconds from 0 to 86400, got \"" + text + "\"";
+        return std::nullopt;
+    }
+    return seconds * 1000;
 }
 
 std::string PortValue(const ListenAddress& address, uint16_t port) {
@@ -203,10 +231,13 @@ int main(int argc, char** argv) {
     std::optional<ListenAddress> listenAddress;
     if (!args->rfc2217.empty() && !(listenAddress = ParseListenAddress(args->rfc2217, &error)))
         return Fail(error, 2);
+    const std::optional<uint64_t> idleLimitMs = ParseIdleLimitMs(args->idleLimit, &error);
+    if (!idleLimitMs)
+        return Fail(error, 2);
 
     hc12::SteadyClock clock;
     hc12::sim::BoardOptions boardOptions = *options;
-    boardOptions.timePulses = false;  // see BoardOptions: a pty or a network carries no timing
+    boardOptions.timedLine = false;  // see BoardOptions: a pty or a network carries no timing
     hc12::sim::BoardSession session(clock, boardOptions);
     if (!args->image.empty() && !hc12::board::LoadImage(args->image, session.board(), &error))
         return Fail(error, 2);
@@ -218,6 +249,7 @@ int main(int argc, char** argv) {
         if (!server.Listen(listenAddress->host, listenAddress->port, &error))
             return Fail("cannot serve on " + args->rfc2217 + ": " + error, 1);
         servedOn = PortValue(*listenAddress, server.Port());
+        server.SetIdleLimitMs(*idleLimitMs);
     } else {
         if (!line.Open(&error))
             return Fail(error, 1);

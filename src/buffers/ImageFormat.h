@@ -40,7 +40,8 @@ struct ImageError {
 };
 
 // Lines may end in LF or CRLF; blank lines are skipped. false with the first fault.
-// An S-record file may end without S7/S8/S9; an Intel HEX file needs its 01.
+// An S-record file may end without S7/S8/S9; an Intel HEX file needs its 01 unless
+// it holds no record at all (an empty image).
 bool ParseSRecords(std::string_view text, AddressedImage* image, ImageError* error);
 bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* error);
 

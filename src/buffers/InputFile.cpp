@@ -143,6 +143,39 @@ bool InputFile::ReadAll(uint64_t limit, std::vector<uint8_t>* bytes, std::string
     return true;
 }
 
+bool InputFile::ReadPieces(uint64_t limit, const std::function<bool(const uint8_t*, size_t)>& piece,
+                           std::string* error) {
+    if (fd_ < 0) {
+        *error = "not open";
+        return false;
+    }
+    if (size_ > limit) {
+        *error = "too large (" + std::to_string(size_) + " bytes, at most " +
+                 std::to_string(limit) + ")";
+        return false;
+    }
+    std::vector<uint8_t> buffer(size_t(1) << 20);
+    uint64_t done = 0;
+    for (;;) {
+        const long got = ReadSome(fd_, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            *error = std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        done += uint64_t(got);
+        if (done > limit) {
+            *error = "too large (it grew past " + std::to_string(limit) + " bytes)";
+            return false;
+        }
+        if (!piece(buffer.data(), size_t(got)))
+            return true;
+    }
+}
+
 void InputFile::Close() {
     if (fd_ >= 0)
         CloseFd(fd_);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ class InputFile {
     // since it was opened is refused after reading limit + 1 bytes, never read to
     // its end. *bytes is untouched on failure.
     bool ReadAll(uint64_t limit, std::vector<uint8_t>* bytes, std::string* error);
+    // The file a piece at a time, at most `limit` bytes in all (refused as ReadAll
+    // does), until its end or until `piece` returns false. false with a reason when
+    // the file could not be read.
+    bool ReadPieces(uint64_t limit, const std::function<bool(const uint8_t*, size_t)>& piece,
+                    std::string* error);
     void Close();
 
   private:

@@ -36,78 +36,95 @@ void AppendRecord(std::string& out, uint8_t type, uint16_t offset, const uint8_t
 
 }  // namespace
 
-bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* error) {
-    records::ByteGatherer gatherer;
-    uint32_t base = 0;
-    bool segmented = false;  // 02 bases wrap their offsets within 64 KiB
-    bool ended = false;
-    bool failed = false;
-    std::vector<uint8_t> bytes;
-    const auto fail = [&](size_t line, ImageFault fault) {
-        *error = ImageError{line, fault, 0};
-        failed = true;
-        return false;
-    };
-    const size_t lines = records::ForEachLine(text, [&](size_t number, std::string_view line) {
-        if (ended)
-            return fail(number, ImageFault::AfterEnd);
+namespace {
+
+class IntelHexReader final : public records::RecordReader {
+  public:
+    bool Line(size_t number, std::string_view line, ImageError* error) override {
+        const auto fail = [&](ImageFault fault) {
+            *error = ImageError{number, fault, 0};
+            return false;
+        };
+        anyRecord_ = true;
+        if (ended_)
+            return fail(ImageFault::AfterEnd);
         if (line[0] != ':')
-            return fail(number, ImageFault::NotARecord);
+            return fail(ImageFault::NotARecord);
         ImageFault fault;
-        if (!records::DecodeHex(line.substr(1), &bytes, &fault))
-            return fail(number, fault);
-        if (bytes.size() < 5 || bytes.size() != size_t(bytes[0]) + 5)
-            return fail(number, ImageFault::BadLength);
+        if (!records::DecodeHex(line.substr(1), &bytes_, &fault))
+            return fail(fault);
+        if (bytes_.size() < 5 || bytes_.size() != size_t(bytes_[0]) + 5)
+            return fail(ImageFault::BadLength);
         uint32_t sum = 0;
-        for (uint8_t b : bytes)
+        for (uint8_t b : bytes_)
             sum += b;
         if ((sum & 0xFF) != 0)
-            return fail(number, ImageFault::BadChecksum);
+            return fail(ImageFault::BadChecksum);
 
-        const size_t size = bytes[0];
-        const uint32_t offset = uint32_t(bytes[1]) << 8 | bytes[2];
-        const uint8_t* data = bytes.data() + 4;
-        switch (bytes[3]) {
+        const size_t size = bytes_[0];
+        const uint32_t offset = uint32_t(bytes_[1]) << 8 | bytes_[2];
+        const uint8_t* data = bytes_.data() + 4;
+        switch (bytes_[3]) {
             case kData:
                 for (size_t i = 0; i < size; ++i) {
                     const uint64_t address =
-                        segmented ? base + ((offset + i) & 0xFFFF) : uint64_t(base) + offset + i;
-                    gatherer.Add(address & 0xFFFFFFFF, data[i], number);
+                        segmented_ ? base_ + ((offset + i) & 0xFFFF) : uint64_t(base_) + offset + i;
+                    gatherer_.Add(address & 0xFFFFFFFF, data[i], number);
                 }
                 break;
             case kEnd:
                 if (size != 0)
-                    return fail(number, ImageFault::BadLength);
-                ended = true;
+                    return fail(ImageFault::BadLength);
+                ended_ = true;
                 break;
             case kSegmentBase:
             case kLinearBase:
                 if (size != 2)
-                    return fail(number, ImageFault::BadLength);
-                segmented = bytes[3] == kSegmentBase;
-                base = (uint32_t(data[0]) << 8 | data[1]) << (segmented ? 4 : 16);
+                    return fail(ImageFault::BadLength);
+                segmented_ = bytes_[3] == kSegmentBase;
+                base_ = (uint32_t(data[0]) << 8 | data[1]) << (segmented_ ? 4 : 16);
                 break;
             case kSegmentStart:
             case kLinearStart:
                 if (size != 4)
-                    return fail(number, ImageFault::BadLength);
+                    return fail(ImageFault::BadLength);
                 break;  // where a program starts means nothing to an EEPROM
             default:
-                return fail(number, ImageFault::UnknownType);
+                return fail(ImageFault::UnknownType);
         }
         return true;
-    });
-    if (failed)
-        return false;
-    if (!ended) {
-        *error = ImageError{lines, ImageFault::NoEnd, 0};
-        return false;
     }
-    AddressedImage result;
-    if (!gatherer.Finish(&result, error))
-        return false;
-    *image = std::move(result);
-    return true;
+
+    bool Finish(size_t lines, AddressedImage* image, ImageError* error) override {
+        // A file without a single record is an empty image, not a damaged one.
+        if (!ended_ && anyRecord_) {
+            *error = ImageError{lines, ImageFault::NoEnd, 0};
+            return false;
+        }
+        AddressedImage result;
+        if (!gatherer_.Finish(&result, error))
+            return false;
+        *image = std::move(result);
+        return true;
+    }
+
+  private:
+    records::ByteGatherer gatherer_;
+    uint32_t base_ = 0;
+    bool segmented_ = false;  // 02 bases wrap their offsets within 64 KiB
+    bool ended_ = false;
+    bool anyRecord_ = false;
+    std::vector<uint8_t> bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<records::RecordReader> records::MakeIntelHexReader() {
+    return std::make_unique<IntelHexReader>();
+}
+
+bool ParseIntelHex(std::string_view text, AddressedImage* image, ImageError* error) {
+    return records::ParseText(*records::MakeIntelHexReader(), text, image, error);
 }
 
 std::string WriteIntelHex(const AddressedImage& image) {

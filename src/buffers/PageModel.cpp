@@ -189,6 +189,27 @@ void PageModel::EditCell(uint32_t row, int col, std::string_view typed) {
     Touch(index);
 }
 
+void PageModel::InsertEmptyCellInFront() {
+    if (flags_.back() != 0) {
+        ++rows_;
+        bytes_.resize(bytes_.size() + kBytesPerRow, 0);
+        flags_.resize(flags_.size() + kBytesPerRow, 0);
+    }
+    // The last cell is empty now: it goes round to the front.
+    std::rotate(bytes_.rbegin(), bytes_.rbegin() + 1, bytes_.rend());
+    std::rotate(flags_.rbegin(), flags_.rbegin() + 1, flags_.rend());
+    bytes_[0] = 0;
+    for (auto* texts : {&hexTexts_, &charTexts_}) {
+        std::unordered_map<uint32_t, std::string> moved;
+        moved.reserve(texts->size());
+        for (auto& [index, text] : *texts)
+            moved.emplace(index + 1, std::move(text));
+        *texts = std::move(moved);
+    }
+    Touch(0);
+    Touch(capacity() - 1);
+}
+
 std::vector<uint8_t> PageModel::Image(uint32_t count) const {
     std::vector<uint8_t> out(count, 0);
     const uint32_t n = std::min(count, capacity());

@@ -63,6 +63,11 @@ class PageModel {
     // typed and sets its hexadecimal cell to the code of the first character.
     void EditCell(uint32_t row, int col, std::string_view text);
 
+    // An empty cell in front: every cell moves up one index with its texts and
+    // mark, so that each keeps its address when start moves down a byte. The page
+    // gains a row when its last cell holds something.
+    void InsertEmptyCellInFront();
+
     // The bytes of indexes 0..count-1; cells beyond the page read as 0.
     std::vector<uint8_t> Image(uint32_t count) const;
 

@@ -56,80 +56,94 @@ void AppendRecord(std::string& out, char type, uint32_t address, const uint8_t* 
 
 }  // namespace
 
-bool ParseSRecords(std::string_view text, AddressedImage* image, ImageError* error) {
-    records::ByteGatherer gatherer;
-    std::string header;
-    uint32_t dataRecords = 0;
-    bool ended = false;
-    bool failed = false;
-    std::vector<uint8_t> bytes;
-    const auto fail = [&](size_t line, ImageFault fault) {
-        *error = ImageError{line, fault, 0};
-        failed = true;
-        return false;
-    };
-    records::ForEachLine(text, [&](size_t number, std::string_view line) {
-        if (ended)
-            return fail(number, ImageFault::AfterEnd);
+namespace {
+
+class SRecordReader final : public records::RecordReader {
+  public:
+    bool Line(size_t number, std::string_view line, ImageError* error) override {
+        const auto fail = [&](ImageFault fault) {
+            *error = ImageError{number, fault, 0};
+            return false;
+        };
+        if (ended_)
+            return fail(ImageFault::AfterEnd);
         if (line.size() < 2 || (line[0] != 'S' && line[0] != 's'))
-            return fail(number, ImageFault::NotARecord);
+            return fail(ImageFault::NotARecord);
         const char type = line[1];
         const int addressLength = AddressLength(type);
         if (addressLength == 0)
-            return fail(number, ImageFault::UnknownType);
+            return fail(ImageFault::UnknownType);
         ImageFault fault;
-        if (!records::DecodeHex(line.substr(2), &bytes, &fault))
-            return fail(number, fault);
-        if (bytes.empty() || bytes[0] != bytes.size() - 1 ||
-            bytes.size() < size_t(addressLength) + 2)
-            return fail(number, ImageFault::BadLength);
+        if (!records::DecodeHex(line.substr(2), &bytes_, &fault))
+            return fail(fault);
+        if (bytes_.empty() || bytes_[0] != bytes_.size() - 1 ||
+            bytes_.size() < size_t(addressLength) + 2)
+            return fail(ImageFault::BadLength);
         uint32_t sum = 0;
-        for (size_t i = 0; i + 1 < bytes.size(); ++i)
-            sum += bytes[i];
-        if ((~sum & 0xFF) != bytes.back())
-            return fail(number, ImageFault::BadChecksum);
+        for (size_t i = 0; i + 1 < bytes_.size(); ++i)
+            sum += bytes_[i];
+        if ((~sum & 0xFF) != bytes_.back())
+            return fail(ImageFault::BadChecksum);
 
         uint32_t address = 0;
         for (int i = 0; i < addressLength; ++i)
-            address = address << 8 | bytes[1 + i];
-        const uint8_t* data = bytes.data() + 1 + addressLength;
-        const size_t size = bytes.size() - 2 - size_t(addressLength);
+            address = address << 8 | bytes_[1 + i];
+        const uint8_t* data = bytes_.data() + 1 + addressLength;
+        const size_t size = bytes_.size() - 2 - size_t(addressLength);
         switch (type) {
             case '0':
-                header.assign(reinterpret_cast<const char*>(data), size);
+                header_.assign(reinterpret_cast<const char*>(data), size);
                 break;
             case '1':
             case '2':
             case '3':
                 for (size_t i = 0; i < size; ++i)
-                    gatherer.Add(uint64_t(address) + i, data[i], number);
-                ++dataRecords;
+                    gatherer_.Add(uint64_t(address) + i, data[i], number);
+                ++dataRecords_;
                 break;
             case '5':
             case '6':
                 if (size != 0)
-                    return fail(number, ImageFault::BadLength);
-                if (address != dataRecords)
-                    return fail(number, ImageFault::BadCount);
+                    return fail(ImageFault::BadLength);
+                if (address != dataRecords_)
+                    return fail(ImageFault::BadCount);
                 break;
             default:  // 7, 8, 9: the end, with the start address nobody here needs
                 if (size != 0)
-                    return fail(number, ImageFault::BadLength);
-                ended = true;
+                    return fail(ImageFault::BadLength);
+                ended_ = true;
                 break;
         }
         return true;
-    });
+    }
+
     // No end record is no fault here: srec_cat writes none unless it knows a start
     // address.
-    if (failed)
-        return false;
-    AddressedImage result;
-    if (!gatherer.Finish(&result, error))
-        return false;
-    result.header = std::move(header);
-    *image = std::move(result);
-    return true;
+    bool Finish(size_t, AddressedImage* image, ImageError* error) override {
+        AddressedImage result;
+        if (!gatherer_.Finish(&result, error))
+            return false;
+        result.header = std::move(header_);
+        *image = std::move(result);
+        return true;
+    }
+
+  private:
+    records::ByteGatherer gatherer_;
+    std::string header_;
+    uint32_t dataRecords_ = 0;
+    bool ended_ = false;
+    std::vector<uint8_t> bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<records::RecordReader> records::MakeSRecordReader() {
+    return std::make_unique<SRecordReader>();
+}
+
+bool ParseSRecords(std::string_view text, AddressedImage* image, ImageError* error) {
+    return records::ParseText(*records::MakeSRecordReader(), text, image, error);
 }
 
 std::string WriteSRecords(const AddressedImage& image, std::string_view name) {

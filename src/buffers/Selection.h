@@ -28,6 +28,11 @@ std::optional<CellBlock> MirrorBlock(const CellBlock& block);
 // mirror. None when the block crosses the separator (it stays as dragged).
 std::optional<std::vector<CellBlock>> MirroredSelection(const CellBlock& block);
 
+// The hexadecimal cells of `blocks`, one byte further on: what stays selected when
+// the page gains a cell in front. Character cells are left out (their mirrors
+// follow the hexadecimal ones).
+std::vector<CellBlock> HexBlocksOneByteOn(const std::vector<CellBlock>& blocks);
+
 bool IsSelected(const std::vector<CellBlock>& blocks, int32_t row, int32_t col);
 
 }  // namespace hc12

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "FrameTime.h"
 #include "ModelTable.h"
 
 namespace hc12::cli {
@@ -81,6 +82,22 @@ ParseResult Fail(std::string error) {
 
 }  // namespace
 
+std::string CommandWord(Command command) {
+    switch (command) {
+        case Command::Connect:
+            return "connect";
+        case Command::Read:
+            return "read";
+        case Command::Write:
+            return "write";
+        case Command::Verify:
+            return "verify";
+        case Command::Serials:
+            break;
+    }
+    return "serials";
+}
+
 int MenuPortIndex(const std::string& port) {
     const std::string p = Lower(port);
     if (p.size() == 4 && p.compare(0, 3, "com") == 0 && p[3] >= '1' && p[3] <= '4')
@@ -95,7 +112,7 @@ bool IsVirtualPortValue(const std::string& value) {
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> positional;
-    bool sawYes = false, sawNo = false, sawPort = false, sawModel = false, sawQuartz = false;
+    bool sawYes = false, sawNo = false, sawQuartz = false;
     bool optionsEnded = false;
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -139,25 +156,48 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (!flag())
                 return Fail(name + " takes no value");
             options.fullWrite = true;
+        } else if (name == "--frame-time") {
+            const auto v = value();
+            if (!v)
+                return Fail(name + " needs a value");
+            if (options.frameTimeUs)
+                return Fail("--frame-time given twice");
+            options.frameTimeUs = ParseFrameTimeUs(*v);
+            if (!options.frameTimeUs)
+                return Fail(FrameTimeError("--frame-time", *v));
+        } else if (IsProductionOption(name)) {
+            std::string v;
+            if (ProductionOptionTakesValue(name)) {
+                const auto given = value();
+                if (!given)
+                    return Fail(name + " needs a value");
+                v = *given;
+            } else if (!flag()) {
+                return Fail(name + " takes no value");
+            }
+            std::string error;
+            if (!ParseProductionOption(name, v, &options.production, &error))
+                return Fail(error);
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
-                   name == "--start" || name == "--count" || name == "--format") {
+                   name == "--start" || name == "--count" || name == "--format" ||
+                   name == "--lang") {
             const auto v = value();
             if (!v)
                 return Fail(name + " needs a value");
             if (name == "--port") {
-                if (sawPort)
-                    return Fail("--port given twice");
                 if (v->empty())
                     return Fail("--port needs a value");
-                sawPort = true;
-                options.port = *v;
+                if (options.production.ports.empty())
+                    options.port = *v;
+                options.production.ports.push_back(*v);
             } else if (name == "--model") {
-                if (sawModel)
-                    return Fail("--model given twice");
-                sawModel = true;
-                options.modelIndex = FindModel(*v);
-                if (!options.modelIndex)
+                // Once for every port, or once a port (production.models).
+                const std::optional<int> model = FindModel(*v);
+                if (!model)
                     return Fail("unknown model \"" + *v + "\"; the models are " + ModelList());
+                if (!options.modelIndex)
+                    options.modelIndex = model;
+                options.production.models.push_back(*model);
             } else if (name == "--quartz") {
                 if (sawQuartz)
                     return Fail("--quartz given twice");
@@ -166,6 +206,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 if (!q)
                     return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
                 options.quartzIndex = *q;
+            } else if (name == "--lang") {
+                // Whether the program speaks it is known once the catalogs are looked up.
+                if (!options.language.empty())
+                    return Fail("--lang given twice");
+                if (v->empty())
+                    return Fail("--lang needs a value");
+                options.language = *v;
             } else if (name == "--format") {
                 if (options.format)
                     return Fail("--format given twice");
@@ -210,6 +257,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         options.command = Command::Write;
     } else if (command == "verify") {
         options.command = Command::Verify;
+    } else if (command == "serials") {
+        options.command = Command::Serials;
     } else {
         return Fail("unknown command \"" + command + "\"");
     }
@@ -224,14 +273,22 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (options.file.empty())
             return Fail(command + " needs a FILE");
     }
+    if (const std::string error =
+            CheckProductionOptions(options.production, command, options.fullWrite);
+        !error.empty())
+        return Fail(error);
     return ParseResult{options, {}};
 }
 
 std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
-           "                    [--yes|--no] COMMAND [FILE]\n"
+           "                    [--frame-time US] [--yes|--no] [--lang pl|en] COMMAND [FILE]\n"
+           "       production runs add: [--port PORT]... [--model NAME]...\n"
+           "                    [--serial ADDR:BYTES[:be|le|bcd|ascii] --serial-file FILE]\n"
+           "                    [--log FILE] [--backup DIR] [--keep ADDR:LEN]... [--json]\n"
            "commands: connect | read FILE | write [--full] FILE | verify FILE\n"
+           "          serials FILE (list a serial number ledger)\n"
            "          hc12prog-cli --help for the whole description\n";
 }
 
@@ -244,14 +301,16 @@ std::string HelpText() {
            "Commands\n"
            "  connect      reset the interface, detect or set the quartz, check that the\n"
            "               target answers (MC9S12 targets report their memory map,\n"
-           "               \"Parametry\"), then exit\n"
+           "               \"Parameters\", in Polish \"Parametry\"), then exit\n"
            "  read FILE    read the EEPROM over the address window into FILE; FILE is\n"
            "               replaced only after the whole image was written, and not at\n"
            "               all when the read fails\n"
            "  write FILE   program the image FILE over the address window: every word\n"
            "               is read first, and only the words that differ from the image\n"
-           "               are erased (MC9S12: their 4-byte sector), programmed and\n"
-           "               verified; \"Bez zmian: N\" counts the words left as they were.\n"
+           "               are erased (MC9S12: their 4-byte sector, or the whole EEPROM\n"
+           "               with the rest of it put back, where that is quicker),\n"
+           "               programmed and verified, at the chip's pace; \"Unchanged: N\"\n"
+           "               (\"Bez zmian: N\") counts the words left as they were.\n"
            "               Bytes the file does not give (beyond the end of a raw image,\n"
            "               gaps of the other formats) keep the target's own bytes\n"
            "  write --full FILE\n"
@@ -292,6 +351,12 @@ std::string HelpText() {
            "                     MC9S12 targets from the memory map read at connect.\n"
            "  --format F         raw, srec or ihex; without it the extension of FILE\n"
            "                     decides, and any other extension means raw\n"
+           "  --frame-time US    the longest time the programming interface takes to carry\n"
+           "                     out one frame, in microseconds (0 to 1000000; default\n"
+           "                     1000, or HC12_FRAME_TIME_US). No frame is sent before the\n"
+           "                     interface can take it; a value below what the interface\n"
+           "                     needs loses bytes on the line, and the connect or the\n"
+           "                     operation fails with exit status 3\n"
            "  --yes, --no        the answer to every question (continue a write after\n"
            "                     failed bytes, load a file larger than the window).\n"
            "                     Without them a question is asked on the terminal, and\n"
@@ -300,19 +365,32 @@ std::string HelpText() {
            "  --virtual-clock    for tests: run the link and the virtual board on a\n"
            "                     simulated clock, so pauses cost no real time; only with\n"
            "                     a virtual port\n"
+           "  --lang L           the language of the messages: pl or en (or another with\n"
+           "                     a catalog); without it HC12_LANG, else the locale\n"
+           "                     (LANGUAGE, LC_ALL, LC_MESSAGES, LANG): Polish for Polish\n"
+           "                     and for C/POSIX, English for any other language\n"
            "  -h, --help         this text\n"
+           "\n" +
+           ProductionHelpText() +
            "\n"
            "Messages of the programmer go to standard error as \"caption: text\", in the\n"
-           "program's Polish. A progress bar is drawn when standard error is a terminal.\n"
+           "language chosen (see --lang). A progress bar is drawn when standard error is\n"
+           "a terminal.\n"
            "\n"
            "Exit status\n"
            "  0  success\n"
            "  1  the operation ran but failed: bytes not written, verify differences,\n"
            "     a refusal by the target (protection, status register, range)\n"
            "  2  bad arguments, a question left unanswered, or a file that cannot be\n"
-           "     read or written\n"
+           "     read or written; in a production run also a configuration error found\n"
+           "     before any port was opened (the same port twice, a serial field outside\n"
+           "     the window, a missing or damaged ledger, a log that cannot be appended\n"
+           "     to, a backup folder that takes no files), and a unit whose serial\n"
+           "     number or backup could not be recorded\n"
            "  3  no connection: the port cannot be opened, the interface does not greet,\n"
-           "     the target does not answer, or the link was lost during the operation\n";
+           "     the target does not answer, or the link was lost during the operation\n"
+           "  With several ports: 0 when every port succeeded, else the highest status\n"
+           "  of any port. A run stopped by Ctrl+C ends with 1 (the work is not done).\n";
 }
 
 }  // namespace hc12::cli

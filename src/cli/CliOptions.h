@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ImageFormat.h"
+#include "ProductionOptions.h"
 
 namespace hc12::cli {
 
@@ -17,18 +18,19 @@ inline constexpr int kExitFailed = 1;        // it ran but failed (bytes, differ
 inline constexpr int kExitUsage = 2;         // bad arguments, or a file that cannot be read/written
 inline constexpr int kExitNoConnection = 3;  // port, interface or target not reached, or lost
 
-enum class Command { Connect, Read, Write, Verify };
+enum class Command { Connect, Read, Write, Verify, Serials };
 enum class Answer { Ask, Yes, No };
 
 struct CliOptions {
     bool help = false;
     Command command = Command::Connect;
-    std::string file;  // read, write, verify
+    std::string file;  // read, write, verify; serials: the ledger
     // --format; without it the file's extension decides (see FormatFromFileName).
     std::optional<ImageFormat> format;
 
     // Empty: COM1 of the port map. "COM1".."COM4": that entry of the port map.
     // Anything else: a port value (device path, COMn on Windows, virtual[:options]).
+    // The first --port; every one is in production.ports.
     std::string port;
     // Index into ModelTable(); nullopt leaves the "Model" placeholder chosen.
     std::optional<int> modelIndex;
@@ -39,6 +41,12 @@ struct CliOptions {
     bool virtualClock = false;
     // write: every word erased and programmed, instead of only the changed ones.
     bool fullWrite = false;
+    // --lang: the language of the messages; empty: HC12_LANG, else the environment.
+    std::string language;
+    // --frame-time: how long the interface may take to carry out a frame, in
+    // microseconds; without it HC12_FRAME_TIME_US, else 1000.
+    std::optional<uint32_t> frameTimeUs;
+    ProductionOptions production;
 };
 
 struct ParseResult {
@@ -47,6 +55,9 @@ struct ParseResult {
 };
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// The command as it is typed: "connect", "read", "write", "verify", "serials".
+std::string CommandWord(Command command);
 
 // "COM1".."COM4" (any case) -> 0..3; anything else -> -1.
 int MenuPortIndex(const std::string& port);

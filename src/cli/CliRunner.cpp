@@ -6,11 +6,14 @@
 
 #include "Compare.h"
 #include "FileTexts.h"
+#include "FrameTime.h"
 #include "HexText.h"
 #include "ImageFile.h"
+#include "Language.h"
 #include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
+#include "ProductionRun.h"
 #include "Programmer.h"
 #include "RawImageFile.h"
 #include "ReplacingFile.h"
@@ -25,7 +28,7 @@ namespace {
 // The window's questions before it loads an image larger than the page.
 bool AcceptImage(TerminalView& view, size_t size, uint32_t count) {
     for (const std::string& text : LoadQuestions(size, count)) {
-        if (view.ShowMessage({text, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question}) ==
+        if (view.ShowMessage({text, Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question}) ==
             MsgAnswer::No)
             return false;
     }
@@ -49,6 +52,10 @@ class Session {
     Session(const CliOptions& options, std::ostream& out, const TerminalIo& io,
             const CliEnvironment& environment)
         : options_(options), out_(out), environment_(environment), view_(io, options.answer) {}
+    ~Session() {
+        if (environment_.unit != nullptr && programmer_ != nullptr)
+            environment_.unit->Detach();
+    }
 
     int Run();
 
@@ -62,8 +69,8 @@ class Session {
     int LoadImage();
     // Reads the image of write and verify before the target is touched.
     int ReadImage();
-    // The bytes the image gives, as page offset and value.
-    std::vector<std::pair<uint32_t, uint8_t>> ExpectedBytes();
+    // The bytes the image gives, at their addresses.
+    std::vector<ImageByte> ExpectedBytes();
     int ResultOfOperation(bool ok);
     std::string CommandName() const;
     void NoteUnstableBytes();
@@ -75,12 +82,15 @@ class Session {
     TerminalView view_;
     PortMap ports_ = PortMap::Defaults();
     int portIndex_ = 0;
+    uint32_t frameTimeUs_ = kDefaultFrameTimeUs;
     ImageFormat format_ = ImageFormat::Raw;
     std::vector<uint8_t> image_;  // a raw image
+    uint32_t imageStart_ = 0;     // where the raw image was loaded
     AddressedImage addressed_;    // an image of the other formats
     std::unique_ptr<Clock> ownClock_;
     Clock* clock_ = nullptr;
     std::unique_ptr<SerialLink> link_;
+    std::string openError_;  // why the port did not open
     std::unique_ptr<Programmer> programmer_;
 };
 
@@ -124,6 +134,14 @@ int Session::Prepare() {
         return kExitUsage;
     }
 
+    // The command line wins over the environment.
+    if (options_.frameTimeUs) {
+        frameTimeUs_ = *options_.frameTimeUs;
+    } else if (std::string error; !FrameTimeFromEnvironment(&frameTimeUs_, &error)) {
+        view_.Note("hc12prog-cli: " + error);
+        return kExitUsage;
+    }
+
     // Files and windows that cannot work are found before the target is touched.
     if (options_.command != Command::Connect && options_.count == 0u) {
         view_.Note("hc12prog-cli: --count 0: the address window is empty, nothing to " +
@@ -140,7 +158,8 @@ int Session::Prepare() {
         std::filesystem::path target;
         std::string error;
         if (!ResolveSaveTarget(options_.file, &target, &error)) {
-            view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            view_.ShowMessage(
+                {Tr(kCannotSaveText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
@@ -158,13 +177,17 @@ int Session::Prepare() {
             if (index < 0)
                 return nullptr;
             const std::string& value = ports_.values[index];
+            openError_.clear();
             std::unique_ptr<SerialPort> port = environment_.openPort
                                                    ? environment_.openPort(value)
-                                                   : OpenPortValue(value, *clock_);
+                                                   : OpenPortValue(value, *clock_, &openError_);
             NoteSlowAdapter(port != nullptr, value);
             return port;
         });
+    link_->SetFrameTimeUs(frameTimeUs_);
     programmer_ = std::make_unique<Programmer>(*link_, view_);
+    if (environment_.unit != nullptr)
+        environment_.unit->Attach(view_, *programmer_);
     // Connect opens the port when none was chosen: the one of the command line.
     view_.SetPortOpener([this] { link_->OpenPort(portIndex_); });
 
@@ -185,7 +208,8 @@ int Session::ReadImage() {
     bool empty = false;
     if (format_ == ImageFormat::Raw) {
         if (!ReadRawImage(options_.file, &image_, &error)) {
-            view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            view_.ShowMessage(
+                {Tr(kCannotOpenText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
@@ -196,12 +220,13 @@ int Session::ReadImage() {
             case ImageReadResult::Ok:
                 break;
             case ImageReadResult::Unreadable:
-                view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                view_.ShowMessage(
+                    {Tr(kCannotOpenText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
                 view_.Note("hc12prog-cli: " + options_.file + ": " + error);
                 return kExitUsage;
             case ImageReadResult::BadRecord:
-                view_.ShowMessage(
-                    {ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                view_.ShowMessage({ImageErrorText(recordError), Tr(kErrorCaption), MsgButtons::Ok,
+                                   MsgIcon::Error});
                 return kExitUsage;
         }
         empty = addressed_.empty();
@@ -218,8 +243,12 @@ int Session::Connect() {
     programmer_->Connect();
     if (!view_.ConnectAttempted())
         return kExitUsage;  // no model chosen
-    if (!view_.ShownConnected())
+    if (!view_.ShownConnected()) {
+        // The window's box does not say why the port did not open; this line does.
+        if (!openError_.empty())
+            view_.Note("hc12prog-cli: " + openError_);
         return kExitNoConnection;
+    }
     if (options_.start)
         view_.page().set_start(*options_.start);
     if (options_.count)
@@ -232,17 +261,7 @@ int Session::Connect() {
 }
 
 std::string Session::CommandName() const {
-    switch (options_.command) {
-        case Command::Read:
-            return "read";
-        case Command::Write:
-            return "write";
-        case Command::Verify:
-            return "verify";
-        case Command::Connect:
-            break;
-    }
-    return "do";
+    return options_.command == Command::Connect ? "do" : CommandWord(options_.command);
 }
 
 int Session::ResultOfOperation(bool ok) {
@@ -272,22 +291,30 @@ void Session::NoteUnstableBytes() {
 }
 
 int Session::Read() {
-    const bool ok = programmer_->ReadEeprom();
     PageModel& page = view_.page();
+    const uint32_t start = page.start();
+    const uint32_t count = page.count();
+    const bool ok = programmer_->ReadEeprom();
     if (const int status = ResultOfOperation(ok); status != kExitOk) {
         view_.Note("hc12prog-cli: " + options_.file + " not written: the read did not complete");
         return status;
     }
     // Bytes of a read that did not complete were never compared: none are named.
     NoteUnstableBytes();
-    const std::vector<uint8_t> bytes =
-        format_ == ImageFormat::Raw
-            ? page.Image(page.count())
-            : EncodeAddressedImage(PageImage(page), format_,
-                                   std::filesystem::path(options_.file).filename().string());
+    // The read covers whole words; the file holds the window that was asked for.
+    const uint32_t skip = start - page.start();
+    std::vector<uint8_t> bytes = page.Image(skip + count);
+    bytes.erase(bytes.begin(), bytes.begin() + skip);
+    if (format_ != ImageFormat::Raw) {
+        AddressedImage image;
+        for (uint32_t i = 0; i < count; ++i)
+            image.bytes.push_back({start + i, bytes[i]});
+        bytes = EncodeAddressedImage(image, format_,
+                                     std::filesystem::path(options_.file).filename().string());
+    }
     std::string error;
     if (!SaveRawImage(options_.file, bytes, &error)) {
-        view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+        view_.ShowMessage({Tr(kCannotSaveText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
         view_.Note("hc12prog-cli: " + options_.file + ": " + error);
         return kExitUsage;
     }
@@ -314,6 +341,7 @@ int Session::LoadImage() {
     }
     if (!AcceptImage(view_, image_.size(), page.count()))
         return kExitUsage;  // the image was not taken, by answer or refusal
+    imageStart_ = page.start();
     // The page keeps the address window; a larger image, once accepted, sets the
     // count as a load does. Cells beyond a shorter image stay empty.
     view_.BuildPage(std::max<uint32_t>(page.count(), uint32_t(image_.size())));
@@ -323,27 +351,28 @@ int Session::LoadImage() {
     return kExitOk;
 }
 
-std::vector<std::pair<uint32_t, uint8_t>> Session::ExpectedBytes() {
-    std::vector<std::pair<uint32_t, uint8_t>> expected;
-    if (format_ == ImageFormat::Raw) {
-        for (uint32_t i = 0; i < image_.size(); ++i)
-            expected.emplace_back(i, image_[i]);
-    } else {
-        for (const ImageByte& b : addressed_.bytes)
-            expected.emplace_back(b.address - view_.page().start(), b.value);
-    }
+std::vector<ImageByte> Session::ExpectedBytes() {
+    if (format_ != ImageFormat::Raw)
+        return addressed_.bytes;
+    std::vector<ImageByte> expected;
+    for (uint32_t i = 0; i < image_.size(); ++i)
+        expected.push_back({imageStart_ + i, image_[i]});
     return expected;
 }
 
 int Session::Write() {
     if (const int status = LoadImage(); status != kExitOk)
         return status;
+    if (environment_.unit != nullptr)
+        if (const int status = environment_.unit->BeforeWrite(); status != kExitOk)
+            return status;
     const bool ok =
         options_.fullWrite ? programmer_->WriteEeprom() : programmer_->WriteChangedEeprom();
     PageModel& page = view_.page();
     for (uint32_t index : RedCells(page))
         view_.Note("hc12prog-cli: byte at " + AddressOf(page, index) + " not written");
-    return ResultOfOperation(ok);
+    const int status = ResultOfOperation(ok);
+    return environment_.unit != nullptr ? environment_.unit->AfterWrite(status) : status;
 }
 
 int Session::Verify() {
@@ -353,25 +382,30 @@ int Session::Verify() {
     if (const int status = ResultOfOperation(ok); status != kExitOk)
         return status;
     NoteUnstableBytes();
-    // The file's bytes against the bytes read, and only those.
+    if (environment_.unit != nullptr)
+        environment_.unit->AfterVerifyRead();
+    // The file's bytes against the bytes read at their addresses, and only those.
     const PageModel& actual = view_.page();
     int32_t differences = 0;
-    for (const auto& [offset, value] : ExpectedBytes()) {
-        if (actual.GetCellByte(offset) == value)
+    for (const ImageByte& b : ExpectedBytes()) {
+        const uint8_t read = actual.GetCellByte(b.address - actual.start());
+        if (read == b.value)
+            continue;
+        if (environment_.unit != nullptr && !environment_.unit->Compares(b.address - actual.start()))
             continue;
         ++differences;
-        out_ << AddressOf(actual, offset) << ": expected " << FormatHex2(value) << ", actual "
-             << FormatHex2(actual.GetCellByte(offset)) << '\n';
+        out_ << FormatHex4(b.address) << ": expected " << FormatHex2(b.value) << ", actual "
+             << FormatHex2(read) << '\n';
     }
     out_ << std::flush;
     view_.ShowMessage(
-        {differences == 0 ? std::string(kIdenticalBuffersText) : CompareSummary(differences),
-         kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        {differences == 0 ? std::string(Tr(kIdenticalBuffersText)) : CompareSummary(differences),
+         Tr(kDifferencesCaption), MsgButtons::Ok, MsgIcon::None});
     return differences == 0 ? kExitOk : kExitFailed;
 }
 
 int Session::Run() {
-    if (const int status = Prepare(); status != kExitOk)
+    if (const int status = Prepare(); status != kExitOk || environment_.checkOnly)
         return status;
     if (const int status = Connect(); status != kExitOk)
         return status;
@@ -387,6 +421,8 @@ int Session::Run() {
             return Write();
         case Command::Verify:
             return Verify();
+        case Command::Serials:
+            break;
     }
     return kExitUsage;
 }
@@ -409,6 +445,17 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, const Termi
         out << HelpText() << std::flush;
         return kExitOk;
     }
+    std::string error, warning;
+    if (!SetUpLanguage(parsed.options->language, &error, &warning)) {
+        *io.err << "hc12prog-cli: " << error << '\n' << UsageText() << std::flush;
+        return kExitUsage;
+    }
+    if (!warning.empty())
+        *io.err << "hc12prog-cli: " << warning << '\n' << std::flush;
+    if (parsed.options->command == Command::Serials)
+        return ListSerials(parsed.options->file, out, io);
+    if (parsed.options->production.Any())
+        return RunProduction(*parsed.options, out, io);
     return RunCli(*parsed.options, out, io);
 }
 

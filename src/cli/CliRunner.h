@@ -12,6 +12,7 @@
 #include "Clock.h"
 #include "SerialPort.h"
 #include "TerminalView.h"
+#include "UnitHooks.h"
 
 namespace hc12::cli {
 
@@ -24,6 +25,10 @@ struct CliEnvironment {
     std::function<std::unique_ptr<SerialPort>(const std::string& portValue)> openPort;
     // Where Linux shows the serial devices' adapters (their latency timers).
     std::string sysfsTtyRoot = "/sys/class/tty";
+    // A unit of a production run; null for the plain run.
+    UnitHooks* unit = nullptr;
+    // Only the checks made before any port is opened (arguments, files).
+    bool checkOnly = false;
 };
 
 // `out` receives the verify differences; everything else goes to io.err.

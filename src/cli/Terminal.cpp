@@ -21,6 +21,11 @@ bool StderrIsTerminal() {
 Utf8Console::Utf8Console() : inputCodePage_(GetConsoleCP()), outputCodePage_(GetConsoleOutputCP()) {
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
+    // The progress lines of a production run move the cursor with VT sequences.
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(err, &mode))
+        SetConsoleMode(err, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */);
 }
 Utf8Console::~Utf8Console() {
     // 0 means there was no console to switch.

@@ -4,9 +4,11 @@
 // command line never writes a selection only, so the page has no selection.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "CliOptions.h"
 #include "PageModel.h"
@@ -19,6 +21,8 @@ struct TerminalIo {
     std::istream* in = nullptr;
     bool stdinIsTerminal = false;
     bool stderrIsTerminal = false;  // draw the progress bar
+    // Set by Ctrl+C (SIGINT, SIGTERM): a read or write stops between two words.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 class TerminalView final : public TargetView {
@@ -28,6 +32,15 @@ class TerminalView final : public TargetView {
     // What OpenDefaultPort does: the runner opens the port chosen on the command line.
     void SetPortOpener(std::function<void()> opener) { portOpener_ = std::move(opener); }
     void SetQuartzIndex(int index) { quartzIndex_ = index; }
+    // Told every change of the gauge: steps done and the total (0: no gauge).
+    void SetProgressObserver(std::function<void(int32_t done, int32_t total)> observer) {
+        progressObserver_ = std::move(observer);
+    }
+    // Set: the changed-only write hands it what the EEPROM held, before its first
+    // erase (see TargetView::KeepHeldBytes).
+    void SetHeldBytesKeeper(std::function<bool(uint32_t, const std::vector<uint8_t>&)> keeper) {
+        heldBytesKeeper_ = std::move(keeper);
+    }
 
     PageModel& page() { return page_; }
     bool ConnectAttempted() const { return connectAttempted_; }
@@ -58,6 +71,7 @@ class TerminalView final : public TargetView {
     uint32_t PageStart() override { return page_.start(); }
     // Rebuilding keeps the address window and sets the count, as the grid does.
     void BuildPage(uint32_t size) override;
+    void InsertEmptyCellInFront() override { page_.InsertEmptyCellInFront(); }
     bool CellEmpty(uint32_t index) override { return page_.CellEmpty(index); }
     uint8_t GetCellByte(uint32_t index) override { return page_.GetCellByte(index); }
     void SetCellByte(uint32_t index, uint8_t value) override { page_.SetCellByte(index, value); }
@@ -68,6 +82,11 @@ class TerminalView final : public TargetView {
     void MovePageUp() override {}
     void MovePageDown() override {}
     void RepaintGrid() override {}
+    bool StopRequested() override;
+    bool WantsHeldBytes() override { return bool(heldBytesKeeper_); }
+    bool KeepHeldBytes(uint32_t start, const std::vector<uint8_t>& bytes) override {
+        return heldBytesKeeper_(start, bytes);
+    }
 
   private:
     MsgAnswer AskOnTerminal();
@@ -78,6 +97,9 @@ class TerminalView final : public TargetView {
     TerminalIo io_;
     Answer answer_;
     std::function<void()> portOpener_;
+    std::function<void(int32_t, int32_t)> progressObserver_;
+    std::function<bool(uint32_t, const std::vector<uint8_t>&)> heldBytesKeeper_;
+    bool stopNoted_ = false;
     PageModel page_;
     std::string status_[4];
     int quartzIndex_ = 0;

@@ -45,6 +45,12 @@ Frame RunFrame() {
     return Make({0x52});
 }
 
+size_t ReplyLength(const Frame& frame) {
+    if (frame.size == 0)
+        return 0;
+    return frame.bytes[0] == 0x43 ? 1 : frame.bytes[0] == 0x4C ? 2 : 0;
+}
+
 uint8_t ConfigByteForQuartz(uint8_t configByte, int quartzMhz) {
     const uint8_t others = configByte & 0xFC;
     switch (quartzMhz) {

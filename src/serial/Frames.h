@@ -19,6 +19,9 @@ Frame WriteWordFrame(uint16_t address, uint8_t first, uint8_t second);  // 's' h
 Frame ConfigureFrame(uint8_t configByte);                       // 'U' cfg        -> none
 Frame RunFrame();                                               // 'R'            -> none
 
+// How many bytes the interface answers a frame with (ReadByte 1, ReadWord 2, others 0).
+size_t ReplyLength(const Frame& frame);
+
 // Clock bits (1:0) of the configure byte for a quartz of 16, 8 or 4 MHz; the other
 // bits of `configByte` are kept.
 uint8_t ConfigByteForQuartz(uint8_t configByte, int quartzMhz);

@@ -21,6 +21,13 @@ constexpr char kScheme[] = "rfc2217://";
 constexpr size_t kSchemeLength = sizeof kScheme - 1;
 // Bytes received and not yet read; beyond this the rest waits in the socket.
 constexpr size_t kReceiveLimit = 4096;
+// What one look at the socket takes in at most. A server can send commands
+// without end (line-state notices, NOPs) that never fill the data buffer; the
+// caller's deadline comes round between looks.
+constexpr size_t kPumpBudget = 64 * 1024;
+// Answers to the server's option commands that it has not taken yet; a server that
+// piles up more than this without reading is stuck.
+constexpr size_t kMaxPendingReplies = 64 * 1024;
 // A send that finds no room for this long belongs to a connection that is stuck.
 constexpr uint32_t kSendTimeoutMs = 2000;
 
@@ -53,10 +60,11 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         : address_(std::move(address)), negotiation_(FreshNegotiation()) {}
 
     bool Connect(std::string* error) {
-        Drop();
+        Drop("");
         negotiation_ = FreshNegotiation();
         decoder_ = telnet::Decoder();
         received_.clear();
+        replies_.clear();
         pendingErrors_ = 0;
 
         socket_ = TcpSocket::Connect(address_.host, address_.port, kRfc2217ConnectTimeoutMs, error);
@@ -69,7 +77,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         negotiation_.RequestLocal(telnet::kOptComPort, out);
         if (!Send(out)) {
             if (error != nullptr)
-                *error = "the server closed the connection";
+                *error = LostText();
             return false;
         }
         // The settings mean something only once the server has taken up COM port
@@ -87,13 +95,13 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         }
         if (!socket_.Valid()) {
             if (error != nullptr)
-                *error = "the server closed the connection";
+                *error = LostText();
             return false;
         }
         SendSettings();
         if (!socket_.Valid()) {
             if (error != nullptr)
-                *error = "the server closed the connection";
+                *error = LostText();
             return false;
         }
         return true;
@@ -199,39 +207,67 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
             Send(rfc2217::Command(command, std::move(value)));
     }
 
+    // Our own commands and data, after any answers still waiting (a command must
+    // not land inside one).
     bool Send(const std::vector<uint8_t>& bytes) {
         if (!socket_.Valid())
             return false;
-        if (!socket_.SendAll(bytes.data(), bytes.size(), kSendTimeoutMs)) {
-            Drop();
+        std::vector<uint8_t> out = std::move(replies_);
+        replies_.clear();
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        std::string why;
+        if (!socket_.SendAll(out.data(), out.size(), kSendTimeoutMs, &why)) {
+            Drop(why);
             return false;
         }
         return true;
     }
 
-    // Takes in what has arrived, without waiting.
+    // Answers go out as the socket takes them, never waited for here: a wait must
+    // not hang on a server that does not read.
+    void SendReplies() {
+        if (replies_.empty() || !socket_.Valid())
+            return;
+        std::string why = "the server takes nothing";
+        const long n = socket_.SendSome(replies_.data(), replies_.size(), &why);
+        if (n < 0 || (n == 0 && replies_.size() > kMaxPendingReplies)) {
+            Drop(why);
+            return;
+        }
+        replies_.erase(replies_.begin(), replies_.begin() + n);
+    }
+
+    // Takes in what has arrived, without waiting, up to the budget of one look.
     void Pump() {
         uint8_t buffer[2048];
-        while (socket_.Valid() && received_.size() < kReceiveLimit) {
-            const long n =
-                socket_.Receive(buffer, std::min(sizeof buffer, kReceiveLimit - received_.size()));
+        size_t taken = 0;
+        while (socket_.Valid() && received_.size() < kReceiveLimit && taken < kPumpBudget) {
+            const size_t room = std::min(kReceiveLimit - received_.size(), kPumpBudget - taken);
+            std::string why;
+            const long n = socket_.Receive(buffer, std::min(sizeof buffer, room), &why);
             if (n == 0)
                 break;
             if (n < 0) {
-                Drop();
+                Drop(why);
                 break;
             }
+            taken += size_t(n);
             decoder_.Feed(buffer, size_t(n), *this);
-            if (!replies_.empty()) {
-                const std::vector<uint8_t> replies = std::move(replies_);
-                replies_.clear();
-                Send(replies);
-            }
+            SendReplies();
         }
     }
 
     // The connection is gone: reported as an I/O error from now on.
-    void Drop() { socket_.Close(); }
+    void Drop(std::string why) {
+        socket_.Close();
+        lostBecause_ = std::move(why);
+    }
+    // Why the connection went, for an open that failed.
+    std::string LostText() const {
+        if (lostBecause_.empty() || lostBecause_ == "closed")
+            return "the server closed the connection";
+        return "the connection failed: " + lostBecause_;
+    }
 
     // Whether the connection still stands, as far as can be told without waiting.
     bool Alive() {
@@ -263,6 +299,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     std::deque<uint8_t> received_;
     std::vector<uint8_t> replies_;
     uint32_t pendingErrors_ = 0;
+    std::string lostBecause_;
 };
 
 }  // namespace

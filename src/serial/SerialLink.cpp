@@ -5,14 +5,17 @@
 #include <cstring>
 #include <utility>
 
+#include "Translate.h"
+
 namespace hc12 {
 
 namespace {
 
 const char* const kPortNames[kPortCount] = {"COM1", "COM2", "COM3", "COM4"};
 
-const char kPortErrorText[] = "Niewłaściwa nazwa portu lub port jest aktywny.";
-const char kErrorCaption[] = "Błąd";
+// Shown through Tr.
+const char* const kPortErrorText = N_("Niewłaściwa nazwa portu lub port jest aktywny.");
+const char* const kErrorCaption = N_("Błąd");
 
 // Line errors that get a message box, in the order the boxes are shown. Any other
 // error bit (overrun, break) loses the link without a box.
@@ -21,11 +24,11 @@ struct LineErrorText {
     const char* text;
 };
 const LineErrorText kLineErrorTexts[] = {
-    {kCeFrame, "Wykryto błędy w ramce"},
-    {kCeIoe, "Wykryto błędy I/O"},
-    {kCeRxOver, "Bufor wejścia przepełniony. Nasąpi utrata części danych"},
-    {kCeRxParity, "Wykryto błąd parzystości"},
-    {kCeTxFull, "Bufor wyjścia przepełniony. Dane nie mogą zostać wysłane"},
+    {kCeFrame, N_("Wykryto błędy w ramce")},
+    {kCeIoe, N_("Wykryto błędy I/O")},
+    {kCeRxOver, N_("Bufor wejścia przepełniony. Nasąpi utrata części danych")},
+    {kCeRxParity, N_("Wykryto błąd parzystości")},
+    {kCeTxFull, N_("Bufor wyjścia przepełniony. Dane nie mogą zostać wysłane")},
 };
 
 }  // namespace
@@ -77,7 +80,8 @@ void SerialLink::ApplySettingsToCurrent() {
 }
 
 void SerialLink::ShowPortError() {
-    view_.ShowMessage(Message{kPortErrorText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+    view_.ShowMessage(
+        Message{Tr(kPortErrorText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
 }
 
 void SerialLink::CloseAll() {
@@ -99,15 +103,59 @@ uint8_t SerialLink::Exchange(int flush, int address) {
 }
 
 void SerialLink::SendFrame(const Frame& frame) {
+    if (current_ == nullptr || frame.size == 0) {
+        return;
+    }
+    WaitForInterface(frame.size);
+    // The wire time is counted here rather than taken from the port: a pseudo-terminal
+    // or a network connection takes the bytes at once, the interface's line does not.
+    const uint64_t start = std::max(clock_.NowUs(), lineFreeUs_);
     // A failed write is not reported: the reply that does not come times out.
-    if (current_ != nullptr) {
-        current_->Write(frame.bytes.data(), frame.size);
+    current_->Write(frame.bytes.data(), frame.size);
+    lineFreeUs_ = start + frame.size * kByteTimeUs;
+    interfaceFreeUs_ = std::max(lineFreeUs_, interfaceFreeUs_) + frameTimeUs_;
+    const size_t reply = ReplyLength(frame);
+    awaitedReplyBytes_ += uint32_t(reply);
+    lastFrameAnswers_ = reply > 0;
+}
+
+void SerialLink::WaitForInterface(size_t size) {
+    // Byte k of the frame arrives (k + 1) byte times after it starts; only byte 0 may
+    // arrive while the interface is busy.
+    const uint64_t ahead = (size >= 2 ? 2 : 1) * kByteTimeFloorUs;
+    if (interfaceFreeUs_ <= ahead) {
+        return;
+    }
+    const uint64_t earliest = interfaceFreeUs_ - ahead;
+    const uint64_t now = clock_.NowUs();
+    if (earliest > now) {
+        clock_.SleepUs(earliest - now);
     }
 }
 
 void SerialLink::SetRts(bool active) {
     if (current_ != nullptr) {
         current_->SetRts(active);
+    }
+    // Held in reset or starting afresh: nothing of the frames before counts.
+    interfaceFreeUs_ = 0;
+    awaitedReplyBytes_ = 0;
+}
+
+void SerialLink::DiscardInput() {
+    rxPending_ = 0;
+    awaitedReplyBytes_ = 0;
+    if (current_ == nullptr) {
+        return;
+    }
+    const LineStatus status = current_->ClearErrors();
+    std::array<uint8_t, 64> scratch{};
+    for (uint32_t left = status.bytesWaiting; left > 0;) {
+        const size_t n = current_->Read(scratch.data(), std::min<size_t>(left, scratch.size()));
+        if (n == 0) {
+            break;
+        }
+        left -= uint32_t(std::min<size_t>(n, left));
     }
 }
 
@@ -130,6 +178,7 @@ void SerialLink::ExchangeFailed() {
 
 void SerialLink::Flush() {
     rxPending_ = 0;
+    awaitedReplyBytes_ = 0;
     for (int pass = 0; pass < kFlushMaxPasses; ++pass) {
         clock_.SleepMs(kFlushPassMs);
         if (current_ == nullptr) {
@@ -151,7 +200,7 @@ void SerialLink::ShowLineErrors(uint32_t errors) {
     for (const auto& entry : kLineErrorTexts) {
         if ((errors & entry.bit) != 0) {
             view_.ShowMessage(
-                Message{entry.text, kErrorCaption, MsgButtons::Ok, MsgIcon::Exclamation});
+                Message{Tr(entry.text), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Exclamation});
         }
     }
 }
@@ -191,6 +240,9 @@ uint8_t SerialLink::Receive() {
         }
         if (rxPending_ > 0) {
             --rxPending_;
+            if (awaitedReplyBytes_ > 0 && --awaitedReplyBytes_ == 0 && lastFrameAnswers_) {
+                interfaceFreeUs_ = std::min(interfaceFreeUs_, clock_.NowUs());
+            }
             return rxBuffer_[0];
         }
         const uint32_t elapsed = clock_.TickMs() - start;

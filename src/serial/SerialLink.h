@@ -26,6 +26,16 @@ inline constexpr uint32_t kFlushPassMs = 30;
 // lost, instead of blocking the program for good.
 inline constexpr int kFlushMaxPasses = 100;
 
+// One byte on the line at 38400 baud (start bit, 8 data bits, stop bit): 260.4 us,
+// rounded up for when a frame is through and down for when a byte has arrived.
+inline constexpr uint64_t kByteTimeUs = 261;
+inline constexpr uint64_t kByteTimeFloorUs = 260;
+
+// How long the interface may take to carry out one frame unless told otherwise, and
+// the most a setting may ask for.
+inline constexpr uint32_t kDefaultFrameTimeUs = 1000;
+inline constexpr uint32_t kMaxFrameTimeUs = 1000000;
+
 // ConnectionState values: 1 connected or connecting, 255 (-1 signed) not connected.
 inline constexpr int8_t kConnected = 1;
 inline constexpr int8_t kNotConnected = -1;
@@ -64,6 +74,19 @@ class SerialLink {
     // Drive RTS on the current port (the interface reset pulse).
     void SetRts(bool active);
 
+    // The interface carries a frame out before it looks at the next one, and while
+    // it is busy it holds one received byte; a further byte is lost and shifts every
+    // later frame. So a frame goes out only when no more than its first byte can
+    // arrive before the interface is free again, assuming it needs up to the frame
+    // time for each frame. A reply proves that its frame (and every one before it)
+    // was carried out.
+    void SetFrameTimeUs(uint32_t us) { frameTimeUs_ = us; }
+    uint32_t FrameTimeUs() const { return frameTimeUs_; }
+    // Drop what waits in the input queue, without the settling pauses of a flush:
+    // for a point where every reply was read and none is on its way. Line errors
+    // found here are cleared silently, as a flush clears them.
+    void DiscardInput();
+
     // How many exchanges have failed so far (time-out, line error, a line that never
     // fell quiet). An operation compares it with the count at its start to know that
     // the link died under it.
@@ -81,6 +104,8 @@ class SerialLink {
   private:
     uint8_t Receive();
     void Flush();
+    // Waits until a frame of `size` bytes may go out (see SetFrameTimeUs).
+    void WaitForInterface(size_t size);
     void ApplySettingsToCurrent();
     void ShowPortError();
     void ShowLineErrors(uint32_t errors);
@@ -99,6 +124,13 @@ class SerialLink {
     int8_t connectionState_ = 0;
     std::array<uint8_t, kRxBufferSize> rxBuffer_{};
     int32_t rxPending_ = 0;
+
+    // What the link knows of the interface's pace, on the clock's microseconds.
+    uint32_t frameTimeUs_ = kDefaultFrameTimeUs;
+    uint64_t lineFreeUs_ = 0;       // the last frame is through the wire
+    uint64_t interfaceFreeUs_ = 0;  // the interface has carried out every frame sent
+    uint32_t awaitedReplyBytes_ = 0;
+    bool lastFrameAnswers_ = false;  // the last frame sent was a read
 };
 
 // "11111100" -> 0xFC: first character is bit 7; other characters count as 0,

@@ -321,39 +321,75 @@ uint16_t TcpSocket::LocalPort() const {
     return 0;
 }
 
-bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs) {
-    size_t done = 0;
-    while (done < size && Valid()) {
-        const auto n = send(ToNative(handle_), reinterpret_cast<const char*>(data + done),
-                            int(size - done), kSendFlags);
-        if (n > 0) {
-            done += size_t(n);
-            continue;
-        }
+long TcpSocket::SendSome(const uint8_t* data, size_t size, std::string* why) {
+    if (!Valid())
+        return -1;
+    for (;;) {
+        const auto n =
+            send(ToNative(handle_), reinterpret_cast<const char*>(data), int(size), kSendFlags);
+        if (n >= 0)
+            return long(n);
         const int err = LastError();
-        if (n < 0 && Interrupted(err))
+        if (Interrupted(err))
             continue;
-        if (n < 0 && WouldBlock(err) && WaitOne(ToNative(handle_), POLLOUT, int(timeoutMs)) > 0)
-            continue;
-        return false;
+        if (WouldBlock(err))
+            return 0;
+        if (why != nullptr)
+            *why = ErrorText(err);
+        return -1;
     }
-    return done == size;
 }
 
-long TcpSocket::Receive(uint8_t* dest, size_t maxSize) {
+bool TcpSocket::SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why) {
+    size_t done = 0;
+    while (done < size) {
+        const long n = SendSome(data + done, size - done, why);
+        if (n < 0)
+            return false;
+        if (n == 0 && WaitOne(ToNative(handle_), POLLOUT, int(timeoutMs)) <= 0) {
+            if (why != nullptr)
+                *why = "the peer takes nothing";
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+long TcpSocket::Receive(uint8_t* dest, size_t maxSize, std::string* why) {
     if (!Valid())
         return -1;
     for (;;) {
         const auto n = recv(ToNative(handle_), reinterpret_cast<char*>(dest), int(maxSize), 0);
         if (n > 0)
             return long(n);
-        if (n == 0)
+        if (n == 0) {
+            if (why != nullptr)
+                *why = "closed";
             return -1;  // orderly close by the peer
+        }
         const int err = LastError();
         if (Interrupted(err))
             continue;
-        return WouldBlock(err) ? 0 : -1;
+        if (WouldBlock(err))
+            return 0;
+        if (why != nullptr)
+            *why = ErrorText(err);
+        return -1;
     }
+}
+
+bool TcpSocket::PeerHungUp() const {
+    if (!Valid())
+        return true;
+#ifdef POLLRDHUP
+    pollfd pfd{};
+    pfd.fd = ToNative(handle_);
+    pfd.events = POLLRDHUP;
+    return PollNative(&pfd, 1, 0) > 0 && (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+#else
+    return false;
+#endif
 }
 
 bool TcpSocket::WaitReadable(std::initializer_list<const TcpSocket*> sockets, uint64_t timeoutUs) {

@@ -38,11 +38,20 @@ class TcpSocket {
     intptr_t NativeHandle() const { return handle_; }
 
     // Sends every byte, waiting for room up to timeoutMs. false when the
-    // connection has failed or stayed full.
-    bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs);
+    // connection has failed or stayed full; `why` then says which.
+    bool SendAll(const uint8_t* data, size_t size, uint32_t timeoutMs, std::string* why = nullptr);
+    // Sends what fits now, without waiting: the count sent (maybe 0), -1 when the
+    // connection has failed (`why` then says how).
+    long SendSome(const uint8_t* data, size_t size, std::string* why = nullptr);
     // What has arrived, without waiting: the count (> 0), 0 when nothing is
-    // waiting, -1 when the peer has closed the connection or it failed.
-    long Receive(uint8_t* dest, size_t maxSize);
+    // waiting, -1 when the peer has closed the connection or it failed; `why` then
+    // says which ("closed" for an orderly close, else the system's text).
+    long Receive(uint8_t* dest, size_t maxSize, std::string* why = nullptr);
+
+    // Whether the peer has closed its end (or the connection failed), even while
+    // what it sent before is still waiting to be read. Where the system cannot
+    // tell, false until a read finds the end.
+    bool PeerHungUp() const;
 
     // Waits up to timeoutUs until one of the sockets can be read (data, a
     // waiting connection, or a close that Receive will report). Invalid sockets

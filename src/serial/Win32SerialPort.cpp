@@ -108,7 +108,7 @@ class Win32SerialPort final : public SerialPort {
         LineStatus status;
         if (ClearCommError(handle_, &errors, &stat)) {
             status.bytesWaiting = uint32_t(stat.cbInQue);
-        } else if (DeviceGone()) {
+        } else if (NoteDeviceGone()) {
             errors |= CE_IOE;
         }
         status.errors = MapErrors(errors);
@@ -162,6 +162,10 @@ class Win32SerialPort final : public SerialPort {
         PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
 
+    // Once the device is gone (a USB adapter pulled out), this handle never works
+    // again: the link drops it, and the port is opened afresh on its next choice.
+    bool HungUp() override { return gone_; }
+
   private:
     enum class TimeoutMode { Unknown, Immediate, WaitForByte };
 
@@ -176,15 +180,20 @@ class Win32SerialPort final : public SerialPort {
     // a call still running then is cancelled. true when it succeeded.
     bool Finish(BOOL started, OVERLAPPED& ov, DWORD* transferred, DWORD boundMs) {
         if (!started) {
-            if (GetLastError() != ERROR_IO_PENDING)
+            if (GetLastError() != ERROR_IO_PENDING) {
+                NoteDeviceGone();
                 return false;
+            }
             if (WaitForSingleObject(ov.hEvent, boundMs) != WAIT_OBJECT_0) {
                 CancelIo(handle_);
                 GetOverlappedResult(handle_, &ov, transferred, TRUE);  // the cancel ends it
                 return false;
             }
         }
-        return GetOverlappedResult(handle_, &ov, transferred, FALSE) != 0;
+        if (GetOverlappedResult(handle_, &ov, transferred, FALSE) != 0)
+            return true;
+        NoteDeviceGone();
+        return false;
     }
 
     void SetTimeoutMode(TimeoutMode mode, uint32_t timeoutMs) {
@@ -207,11 +216,15 @@ class Win32SerialPort final : public SerialPort {
         waitMs_ = timeoutMs;
     }
 
-    // How ClearCommError fails once a USB adapter has been pulled out.
-    static bool DeviceGone() {
+    // How calls fail once a USB adapter has been pulled out (and under Wine, once
+    // the tty behind the port has hung up: a broken pipe); remembered for HungUp.
+    bool NoteDeviceGone() {
         const DWORD err = GetLastError();
-        return err == ERROR_BAD_COMMAND || err == ERROR_ACCESS_DENIED ||
-               err == ERROR_DEVICE_NOT_CONNECTED || err == ERROR_GEN_FAILURE;
+        if (err == ERROR_BAD_COMMAND || err == ERROR_ACCESS_DENIED ||
+            err == ERROR_DEVICE_NOT_CONNECTED || err == ERROR_GEN_FAILURE ||
+            err == ERROR_BROKEN_PIPE)
+            gone_ = true;
+        return gone_;
     }
 
     static uint32_t MapErrors(DWORD errors) {
@@ -240,6 +253,7 @@ class Win32SerialPort final : public SerialPort {
     uint32_t waitMs_ = 0;
     bool holding_ = false;
     uint8_t held_ = 0;
+    bool gone_ = false;
 };
 
 std::string DeviceName(const std::string& name) {

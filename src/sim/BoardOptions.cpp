@@ -7,6 +7,11 @@
 //   quartz=16|8|4       the target board's quartz in MHz (default 8)
 //   latency=MS          each reply held MS ms (0..255) on top of its wire time, as
 //                       a USB adapter's latency timer holds it (default 0)
+//   exec=US             the interface needs US microseconds (0..1000000) to carry out
+//                       a frame; meanwhile it holds one received byte and loses any
+//                       further one (default 0)
+//   strict              record every breach of the chip's timing (VirtualBoard::
+//                       Violations)
 //   no-target           the interface greets, but no target answers behind it
 //   greeting=TEXT       what the interface sends after its reset (default paww)
 //   stray=N             N unasked bytes (0x5A) right after the greeting, or
@@ -68,6 +73,10 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
         o.targetPresent = false;
         return true;
     }
+    if (key == "strict" && !hasValue) {
+        o.strict = true;
+        return true;
+    }
     if (!hasValue) {
         *error = "option " + key + " needs a value";
         return false;
@@ -84,6 +93,10 @@ bool ApplyOption(const std::string& key, const std::string& value, bool hasValue
         if (!ParseNumber(value, 255, &n))
             return bad();
         o.latencyMs = uint32_t(n);
+    } else if (key == "exec") {
+        if (!ParseNumber(value, 1000000, &n))
+            return bad();
+        o.execUs = uint32_t(n);
     } else if (key == "greeting") {
         o.greeting = value;
     } else if (key == "stray") {

@@ -28,10 +28,12 @@ void BoardServer::OnRts(bool active) {
     session_.SetRts(active);
 }
 
-void BoardServer::OnPurge(bool /*receive*/, bool /*transmit*/) {
-    // The board's end has no queue of the PC's bytes; what it still had for the PC
-    // is gone, as from a serial port's input queue.
-    session_.PcPurged();
+void BoardServer::OnPurge(bool receive, bool /*transmit*/) {
+    // The receive buffer holds what the board sent and the client has not got: it
+    // is gone, as from a serial port's input queue. In the transmit buffer nothing
+    // sent before the purge is left: the board has taken it as it was decoded.
+    if (receive)
+        session_.PcPurged();
 }
 
 }  // namespace hc12::sim

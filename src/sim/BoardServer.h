@@ -25,12 +25,16 @@ class BoardServer : private Rfc2217Server::Device {
     // What to wait on, and for how long at most (nullopt: until a socket is
     // readable), for an owner that waits by itself and then calls Serve(0).
     std::vector<intptr_t> WaitHandles() const { return server_.WaitHandles(); }
-    std::optional<uint64_t> UsUntilDue() { return session_.UsUntilDue(); }
+    std::optional<uint64_t> UsUntilDue() {
+        return server_.Pending() ? std::optional<uint64_t>(0) : session_.UsUntilDue();
+    }
 
     // Waits up to maxWaitUs (less when the board has something due), takes in what
     // the client sent and sends what the board has for it.
     void Serve(uint64_t maxWaitUs);
     void Close() { server_.Close(); }
+    // 0: a client may stay idle for ever.
+    void SetIdleLimitMs(uint64_t ms) { server_.SetIdleLimitMs(ms); }
 
   private:
     void OnData(const uint8_t* data, size_t size) override;

@@ -21,7 +21,7 @@ inline constexpr uint64_t kQuietResetUs = 400000;
 
 class BoardSession {
   public:
-    // options.timePulses as the line allows (off for a pseudo-terminal on the real
+    // options.timedLine as the line allows (off for a pseudo-terminal on the real
     // clock).
     BoardSession(Clock& clock, BoardOptions options);
 

@@ -27,16 +27,21 @@ constexpr uint8_t kEepgm = 0x01;    // high voltage on
 constexpr uint8_t kProtlck = 0x02;  // EEMCR: EEPROT locked
 
 constexpr uint64_t kMinHighVoltageUs = 10000;  // erase and programming pulse
+// A strict board also wants it not much longer: 15 ms plus the adapter's latency,
+// which the reply that proves the pulse runs has to come through.
+constexpr uint64_t kMaxHighVoltageUs = 15000;
 constexpr uint32_t kRowSize = 32;
 
 class Hc12Target final : public Target {
   public:
     Hc12Target(const std::string& model, uint16_t start, uint32_t size, const BoardOptions& o)
-        : start_(start),
+        : Target(o.strict),
+          start_(start),
           cells_(size, o.stuckAddress),
           lockedEeprot_(o.eprot),
           quartzMhz_(o.quartzMhz),
-          timePulses_(o.timePulses),
+          timedLine_(o.timedLine),
+          maxPulseUs_(kMaxHighVoltageUs + uint64_t(o.latencyMs) * 1000),
           // The divider pair came with the later D parts ("HC912D60x", "HC912Dx128x");
           // the original HC(9)12D60 times its EEPROM without it.
           hasDivider_(model.find("HC912D") != std::string::npos) {
@@ -149,9 +154,16 @@ class Hc12Target final : public Target {
     }
 
     void EndPulse(uint8_t mode, uint64_t endUs) {
-        if (!latch_.empty())
+        if (!latch_.empty()) {
             commands_.push_back({mode, latch_.front().address, pulseStartUs_, endUs});
-        if (timePulses_ && endUs < pulseStartUs_ + kMinHighVoltageUs)
+            const uint64_t lengthUs = endUs - pulseStartUs_;
+            if (timedLine_ && (lengthUs < kMinHighVoltageUs || lengthUs > maxPulseUs_))
+                Flag(std::string(mode & kErase ? "erase" : "programming") + " pulse at " +
+                     Hex(latch_.front().address, 4) + " lasted " + std::to_string(lengthUs) +
+                     " us, not " + std::to_string(kMinHighVoltageUs) + " to " +
+                     std::to_string(maxPulseUs_) + " us");
+        }
+        if (timedLine_ && endUs < pulseStartUs_ + kMinHighVoltageUs)
             return;
         if (regs_[kEeprot] != 0 || latch_.empty())
             return;
@@ -185,7 +197,8 @@ class Hc12Target final : public Target {
     EepromCells cells_;
     std::optional<uint8_t> lockedEeprot_;
     int quartzMhz_;
-    bool timePulses_;
+    bool timedLine_;
+    uint64_t maxPulseUs_;
     bool hasDivider_;
     std::array<uint8_t, kRegisterBlockEnd> regs_{};
     std::array<uint8_t, 0x10000> memory_{};

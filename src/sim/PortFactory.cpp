@@ -79,21 +79,30 @@ bool PortMap::ApplyAssignment(const std::string& assignment, std::string* error)
     return false;
 }
 
-std::unique_ptr<SerialPort> OpenPortValue(const std::string& value, Clock& clock) {
+std::unique_ptr<SerialPort> OpenPortValue(const std::string& value, Clock& clock,
+                                          std::string* error) {
+    std::string why;
     if (IsVirtualValue(value)) {
-        std::optional<sim::BoardOptions> options = sim::ParseBoardOptions(value, nullptr);
-        if (!options)
+        std::optional<sim::BoardOptions> options = sim::ParseBoardOptions(value, &why);
+        if (!options) {
+            if (error != nullptr)
+                *error = value + ": " + why;
             return nullptr;
+        }
         return std::make_unique<OwnedBoardPort>(clock, std::move(*options));
     }
-    std::string error;
+    std::unique_ptr<SerialPort> port;
     if (IsRfc2217Value(value))
-        return OpenRfc2217SerialPort(value, &error);
+        port = OpenRfc2217SerialPort(value, &why);
+    else
 #ifdef _WIN32
-    return OpenWin32SerialPort(value, &error);
+        port = OpenWin32SerialPort(value, &why);
 #else
-    return OpenPosixSerialPort(value, &error);
+        port = OpenPosixSerialPort(value, &why);
 #endif
+    if (!port && error != nullptr)
+        *error = why;
+    return port;
 }
 
 }  // namespace hc12

@@ -23,7 +23,9 @@ struct PortMap {
     bool ApplyAssignment(const std::string& assignment, std::string* error);
 };
 
-// Opens a port value on the given clock; nullptr when it cannot be opened.
-std::unique_ptr<SerialPort> OpenPortValue(const std::string& value, Clock& clock);
+// Opens a port value on the given clock; nullptr when it cannot be opened, with
+// the reason in `error` ("VALUE: reason").
+std::unique_ptr<SerialPort> OpenPortValue(const std::string& value, Clock& clock,
+                                          std::string* error = nullptr);
 
 }  // namespace hc12

@@ -1,12 +1,28 @@
 #include "Rfc2217Server.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "Rfc2217.h"
 
 namespace hc12::sim {
 
 namespace {
+
 constexpr uint32_t kSendTimeoutMs = 2000;
+// What one call hands to the device: at 38400 baud it takes some 67 ms, so the
+// loop comes round often while a long burst is carried out.
+constexpr size_t kPieceSize = 256;
+// How much of what the client sent is read ahead of the device.
+constexpr size_t kReadAhead = 4 << 20;
+
+uint64_t NowMs() {
+    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
 }
+
+}  // namespace
 
 telnet::Negotiation Rfc2217Server::Fresh() {
     // We send binary and suppress go-aheads; the client may send binary and use
@@ -22,12 +38,19 @@ bool Rfc2217Server::Listen(const std::string& host, uint16_t port, std::string* 
 }
 
 void Rfc2217Server::Service(uint64_t timeoutUs) {
-    TcpSocket::WaitReadable({&listener_, &client_}, timeoutUs);
+    // What the client sent and the device has not taken yet is work to do now.
+    TcpSocket::WaitReadable({&listener_, &client_}, Pending() ? 0 : timeoutUs);
+
+    // A client that has gone, or has sent nothing for the idle limit, makes room
+    // first.
+    if (client_.Valid() && (client_.PeerHungUp() || ClientIdle()))
+        DropClient();
 
     for (TcpSocket incoming = listener_.Accept(); incoming.Valid(); incoming = listener_.Accept()) {
         if (client_.Valid())
             continue;  // busy: the new connection closes as it goes out of scope
         client_ = std::move(incoming);
+        lastHeardMs_ = NowMs();
         decoder_ = telnet::Decoder();
         negotiation_ = Fresh();
         lineStateMask_ = 0;
@@ -39,21 +62,45 @@ void Rfc2217Server::Service(uint64_t timeoutUs) {
         SendRaw(out);
     }
 
-    uint8_t buffer[2048];
-    while (client_.Valid()) {
-        const long n = client_.Receive(buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
+    TakeIn();
+    if (!Pending())
+        return;
+    // One piece to the device, in its order among the commands.
+    const size_t n = std::min(kPieceSize, inbox_.size() - inboxAt_);
+    const std::vector<uint8_t> piece(inbox_.begin() + long(inboxAt_),
+                                     inbox_.begin() + long(inboxAt_ + n));
+    inboxAt_ += n;
+    decoder_.Feed(piece.data(), piece.size(), *this);
+    if (!out_.empty()) {
+        std::vector<uint8_t> out = std::move(out_);
+        out_.clear();
+        SendRaw(out);
+    }
+}
+
+bool Rfc2217Server::ClientIdle() {
+    return idleLimitMs_ != 0 && !Pending() && NowMs() - lastHeardMs_ >= idleLimitMs_ &&
+           !TcpSocket::WaitReadable({&client_}, 0);
+}
+
+// Everything the client has sent comes off the socket at once, up to the
+// read-ahead, so that its end is seen as soon as it comes: a client that has gone
+// is dropped with all it left, not carried out to the device at the line's pace.
+void Rfc2217Server::TakeIn() {
+    if (inboxAt_ > 0 && inboxAt_ >= inbox_.size() / 2) {
+        inbox_.erase(inbox_.begin(), inbox_.begin() + long(inboxAt_));
+        inboxAt_ = 0;
+    }
+    uint8_t buffer[4096];
+    while (client_.Valid() && inbox_.size() - inboxAt_ < kReadAhead) {
+        const long n = client_.Receive(
+            buffer, std::min(sizeof buffer, kReadAhead - (inbox_.size() - inboxAt_)));
+        if (n < 0)
             DropClient();
+        if (n <= 0)
             break;
-        }
-        decoder_.Feed(buffer, size_t(n), *this);
-        if (!out_.empty()) {
-            std::vector<uint8_t> out = std::move(out_);
-            out_.clear();
-            SendRaw(out);
-        }
+        lastHeardMs_ = NowMs();
+        inbox_.insert(inbox_.end(), buffer, buffer + n);
     }
 }
 
@@ -67,10 +114,12 @@ std::vector<intptr_t> Rfc2217Server::WaitHandles() const {
 
 void Rfc2217Server::DropClient() {
     client_.Close();
+    inbox_.clear();
+    inboxAt_ = 0;
 }
 
 void Rfc2217Server::Close() {
-    client_.Close();
+    DropClient();
     listener_.Close();
 }
 

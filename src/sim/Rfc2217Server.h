@@ -42,10 +42,18 @@ class Rfc2217Server : private telnet::Decoder::Sink {
     bool Listen(const std::string& host, uint16_t port, std::string* error);
     uint16_t Port() const { return listener_.LocalPort(); }
 
-    // Waits up to timeoutUs for the client or a new connection, then takes in
-    // what is there and hands it to the device. A second client while one is
-    // served is turned away (closed at once), like a port in use.
+    // Waits up to timeoutUs for the client or a new connection (not at all while
+    // the client's bytes wait for the device), takes in what the client sent and
+    // hands a piece of it to the device (the device takes each piece in its wire
+    // time; the rest waits for the next call). A second client while one is served
+    // is turned away (closed at once), like a port in use. A client that has gone
+    // is dropped with what it left, and so is a client that has sent nothing for
+    // the idle limit.
     void Service(uint64_t timeoutUs);
+    // Bytes of the client that wait for the device: call Service again at once.
+    bool Pending() const { return inboxAt_ < inbox_.size(); }
+    // 0: a client may stay idle for ever.
+    void SetIdleLimitMs(uint64_t ms) { idleLimitMs_ = ms; }
     bool HasClient() const { return client_.Valid(); }
     // What Service waits on, for an owner that waits on other things too and
     // then calls Service(0).
@@ -69,6 +77,9 @@ class Rfc2217Server : private telnet::Decoder::Sink {
     void OnData(const uint8_t* data, size_t size) override;
     void OnOption(uint8_t verb, uint8_t option) override;
     void OnSubnegotiation(uint8_t option, const std::vector<uint8_t>& payload) override;
+    void TakeIn();
+    // Nothing from the client for the idle limit, and nothing of it waiting.
+    bool ClientIdle();
     void HandleComPort(uint8_t command, const std::vector<uint8_t>& value);
     void Reply(uint8_t command, const std::vector<uint8_t>& value);
     void SendRaw(const std::vector<uint8_t>& bytes);
@@ -82,6 +93,11 @@ class Rfc2217Server : private telnet::Decoder::Sink {
     ComPortSettings settings_;
     bool rts_ = false;
     uint8_t lineStateMask_ = 0;
+    uint64_t idleLimitMs_ = 0;
+    uint64_t lastHeardMs_ = 0;  // when the client last sent anything
+    // What the client sent, read ahead of the device; inbox_[inboxAt_..] waits.
+    std::vector<uint8_t> inbox_;
+    size_t inboxAt_ = 0;
 };
 
 }  // namespace hc12::sim

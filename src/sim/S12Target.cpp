@@ -20,6 +20,7 @@ constexpr uint16_t kEclkdiv = 0x0110;
 constexpr uint16_t kEprot = 0x0114;
 constexpr uint16_t kEstat = 0x0115;
 constexpr uint16_t kEcmd = 0x0116;
+constexpr uint16_t kModuleEnd = 0x0120;  // the EEPROM module's registers end here
 constexpr uint32_t kRegisterBlockEnd = 0x0400;
 
 // ESTAT bits. Bit 0 reads 1 on the chips this board stands for.
@@ -77,7 +78,8 @@ uint8_t Memsiz0ForModel(const std::string& model) {
 class S12Target final : public Target {
   public:
     S12Target(const std::string& model, uint32_t size, const BoardOptions& o)
-        : cells_(size, o.stuckAddress),
+        : Target(o.strict),
+          cells_(size, o.stuckAddress),
           memsiz0_(Memsiz0ForModel(model)),
           quartzHz_(uint64_t(o.quartzMhz) * 1000000),
           lockedEprot_(o.eprot),
@@ -99,16 +101,19 @@ class S12Target final : public Target {
         cbeif_ = ccif_ = true;
         pviol_ = accerr_ = blank_ = false;
         busy_ = false;
+        unread_ = false;
         sequence_ = Sequence::Idle;
     }
 
     uint8_t Read(uint16_t address, uint64_t nowUs) override {
         Advance(nowUs);
+        NoteAccess(address, false);
         return Peek(address);
     }
 
     void Write(uint16_t address, const uint8_t* data, size_t size, uint64_t nowUs) override {
         Advance(nowUs);
+        NoteAccess(address, true);
         if (InEeprom(address)) {
             WriteArray(address, data, size);
             return;
@@ -140,8 +145,39 @@ class S12Target final : public Target {
     uint16_t EepromStart() const override { return uint16_t((regs_[kInitee] & 0xF8) << 8); }
     uint32_t EepromSize() const override { return cells_.size(); }
 
+    std::vector<std::string> Violations() const override {
+        std::vector<std::string> all = violations_;
+        if (strict_ && unread_)
+            all.push_back(CommandText() + ": its completion was never read");
+        return all;
+    }
+
   private:
     enum class Sequence { Idle, WordWritten, CommandWritten };
+
+    // What a strict board checks of an access: while a command runs, nothing touches
+    // the EEPROM module or its array but reads of ESTAT (the polling of CCIF); once it
+    // has finished, an ESTAT read sees that before the EEPROM is touched again.
+    void NoteAccess(uint16_t address, bool write) {
+        if (!write && address == kEstat) {
+            if (!busy_)
+                unread_ = false;
+            return;
+        }
+        if (!(address >= kEclkdiv && address < kModuleEnd) && !InEeprom(address))
+            return;
+        const std::string access = std::string(write ? "write to " : "read of ") + Hex(address, 4);
+        if (busy_) {
+            Flag(access + " while " + CommandText() + " ran");
+        } else if (unread_) {
+            Flag(access + " before the completion of " + CommandText() + " was read");
+            unread_ = false;
+        }
+    }
+
+    std::string CommandText() const {
+        return "command " + Hex(runningCommand_, 2) + " at " + Hex(commandAddress_, 4);
+    }
 
     uint8_t Estat() const {
         return uint8_t((cbeif_ ? kCbeif : 0) | (ccif_ ? kCcif : 0) | (pviol_ ? kPviol : 0) |
@@ -285,6 +321,7 @@ class S12Target final : public Target {
             return;
         }
         busy_ = true;
+        unread_ = true;
         cbeif_ = ccif_ = false;
         runningCommand_ = command;
         doneAtUs_ = nowUs + CommandUs(command, EepromClockHz(), quartzHz_ / 2);
@@ -338,6 +375,7 @@ class S12Target final : public Target {
     std::array<bool, 3> writtenOnce_{};
     bool cbeif_ = true, ccif_ = true, pviol_ = false, accerr_ = false, blank_ = false;
     bool busy_ = false;
+    bool unread_ = false;  // the last command's completion not yet read from ESTAT
     Sequence sequence_ = Sequence::Idle;
     uint16_t commandAddress_ = 0;
     std::array<uint8_t, 2> commandData_{};

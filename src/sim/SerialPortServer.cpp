@@ -71,9 +71,11 @@ void SerialPortServer::Bridge::OnRts(bool active) {
     owner_.lastActivityUs_ = NowUs();
 }
 
-void SerialPortServer::Bridge::OnPurge(bool /*receive*/, bool /*transmit*/) {
-    // A serial port discards both queues at once.
-    owner_.port_.Purge();
+void SerialPortServer::Bridge::OnPurge(bool receive, bool /*transmit*/) {
+    // The port's input queue is what the client has not got yet; nothing of the
+    // client's waits on the way out (the port takes each write at once).
+    if (receive)
+        owner_.port_.Purge();
     ++owner_.purges_;
 }
 

@@ -13,6 +13,15 @@
 
 namespace hc12::sim {
 
+// `value` as `digits` upper-case hexadecimal digits, for the board's findings.
+inline std::string Hex(uint32_t value, int digits) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text(size_t(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[size_t(i)] = kDigits[value & 0xF];
+    return text;
+}
+
 class Target {
   public:
     virtual ~Target() = default;
@@ -32,10 +41,20 @@ class Target {
     void NoteFrameStart(uint64_t startUs) { frameStartUs_ = startUs; }
     // EEPROM commands launched so far.
     const std::vector<CommandRecord>& Commands() const { return commands_; }
+    // What a strict target found wrong with the timing of the accesses.
+    virtual std::vector<std::string> Violations() const { return violations_; }
 
   protected:
+    explicit Target(bool strict = false) : strict_(strict) {}
+    void Flag(const std::string& text) {
+        if (strict_)
+            violations_.push_back(text);
+    }
+
     uint64_t frameStartUs_ = 0;
     std::vector<CommandRecord> commands_;
+    bool strict_ = false;
+    std::vector<std::string> violations_;
 
   public:
     // Raw view of the map, no side effects.

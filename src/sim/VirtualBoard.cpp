@@ -84,6 +84,11 @@ struct VirtualBoard::Impl {
     bool running = false;  // 'R' received since the last reset
     uint8_t config = 0;
     std::vector<uint8_t> frame;
+    uint64_t frameStartUs = 0;  // when the frame's first byte began on the wire
+    uint64_t busyUntilUs = 0;   // carrying out the last frame until then
+    uint64_t heldUntilUs = 0;   // a byte waits in the receive buffer until then
+    uint64_t lostBytes = 0;
+    std::vector<std::string> violations;
     uint64_t pcLineFreeUs = 0;     // PC -> interface
     uint64_t boardLineFreeUs = 0;  // interface -> PC
     int64_t replyBytes = 0;        // reply bytes produced so far (for the faults)
@@ -184,6 +189,7 @@ struct VirtualBoard::Impl {
         greetedWithoutRts = false;
         config = 0;
         frame.clear();
+        busyUntilUs = heldUntilUs = 0;
         target->Reset();
         Greet(now);
     }
@@ -201,6 +207,7 @@ struct VirtualBoard::Impl {
         const uint64_t now = clock.NowUs();
         Settle();
         frame.clear();  // a frame cut off by the reset is lost
+        busyUntilUs = heldUntilUs = 0;
         greetedWithoutRts = true;
         Greet(std::max(now, boardLineFreeUs));
     }
@@ -211,20 +218,45 @@ struct VirtualBoard::Impl {
             const uint64_t arrivalUs = start + (i + 1) * kByteWireUs;
             if (rtsActive)
                 continue;  // held in reset: the bytes are lost
-            frame.push_back(data[i]);
-            if (frame.size() == FrameLength(frame[0])) {
-                const uint64_t frameStartUs = arrivalUs - frame.size() * kByteWireUs;
-                log.push_back({frame, arrivalUs, frameStartUs, 0});
-                target->NoteFrameStart(frameStartUs);
-                Execute(frame, arrivalUs);
-                frame.clear();
-            }
+            Receive(data[i], arrivalUs);
         }
         pcLineFreeUs = start + size * kByteWireUs;
         const uint64_t now = clock.NowUs();
         if (pcLineFreeUs > now)
             clock.SleepUs(pcLineFreeUs - now);
         return true;
+    }
+
+    // A byte reaches the interface. While it carries out a frame it holds one byte
+    // and loses any further one; the held byte is taken once it is done.
+    void Receive(uint8_t value, uint64_t arrivalUs) {
+        uint64_t takenUs = arrivalUs;
+        if (arrivalUs < busyUntilUs) {
+            if (arrivalUs < heldUntilUs && options.timedLine) {
+                ++lostBytes;
+                Flag("byte " + Hex(value, 2) + " lost at " + std::to_string(arrivalUs) +
+                     " us: the interface was busy until " + std::to_string(busyUntilUs) + " us");
+                return;
+            }
+            heldUntilUs = takenUs = busyUntilUs;
+        }
+        if (frame.empty())
+            frameStartUs = arrivalUs - kByteWireUs;
+        frame.push_back(value);
+        if (frame.size() < FrameLength(frame[0]))
+            return;
+        log.push_back({frame, takenUs, frameStartUs, 0});
+        // Every frame reaches the target as long after its bytes as it takes to carry
+        // out, the one that ends a pulse as well as the one that started it.
+        target->NoteFrameStart(frameStartUs + options.execUs);
+        busyUntilUs = takenUs + options.execUs;
+        Execute(frame, takenUs);
+        frame.clear();
+    }
+
+    void Flag(const std::string& text) {
+        if (options.strict)
+            violations.push_back(text);
     }
 
     bool ClockMatches() const { return InterfaceClockMhz(config) == options.quartzMhz; }
@@ -250,7 +282,11 @@ struct VirtualBoard::Impl {
         target->Write(address, data, size, now);
     }
 
-    void Execute(const std::vector<uint8_t>& f, uint64_t now) {
+    // The frame was taken at `takenUs`; it reaches the target once carried out, and
+    // its reply follows.
+    void Execute(const std::vector<uint8_t>& f, uint64_t takenUs) {
+        const uint64_t now = takenUs + options.execUs;
+        const uint64_t replyUs = std::max(now, takenUs + kTargetAccessUs);
         if (greetedWithoutRts) {
             greetedWithoutRts = false;
             if (f[0] == 'R') {
@@ -268,14 +304,14 @@ struct VirtualBoard::Impl {
         switch (f[0]) {
             case 'C':
                 if (options.targetPresent)
-                    SendReply(ReadTarget(address, now), now + kTargetAccessUs);
+                    SendReply(ReadTarget(address, now), replyUs);
                 break;
             case 'L':
                 if (options.targetPresent) {
                     const uint8_t first = ReadTarget(address, now);
                     const uint8_t second = ReadTarget(uint16_t(address + 1), now);
-                    SendReplyByte(first, now + kTargetAccessUs);
-                    SendReply(second, now + kTargetAccessUs);
+                    SendReplyByte(first, replyUs);
+                    SendReply(second, replyUs);
                 }
                 break;
             case 'z':
@@ -386,6 +422,16 @@ const std::vector<uint64_t>& VirtualBoard::PurgeLog() const {
 const std::vector<CommandRecord>& VirtualBoard::CommandLog() const {
     impl_->target->Advance(impl_->clock.NowUs());
     return impl_->target->Commands();
+}
+std::vector<std::string> VirtualBoard::Violations() const {
+    impl_->target->Advance(impl_->clock.NowUs());
+    std::vector<std::string> all = impl_->violations;
+    for (const std::string& v : impl_->target->Violations())
+        all.push_back(v);
+    return all;
+}
+uint64_t VirtualBoard::LostBytes() const {
+    return impl_->lostBytes;
 }
 uint64_t VirtualBoard::OutputDoneUs() const {
     return impl_->boardLineFreeUs;

@@ -24,6 +24,17 @@ struct BoardOptions {
     // A USB adapter's latency timer: every byte reaches the PC this much after its
     // wire time (so each reply is held that long).
     uint32_t latencyMs = 0;
+    // How long the interface takes to carry out a frame after its last byte, in
+    // microseconds. Meanwhile it holds one received byte; a further one is lost (an
+    // overrun the PC never hears of) and the frames after it come out shifted. A reply
+    // goes out when its frame is carried out.
+    uint32_t execUs = 0;
+    // Check the program's timing as the chip would want it, and record every breach
+    // (Violations()): HC12 pulses shorter than 10 ms or longer than 15 ms plus the
+    // latency; MC9S12 frames that touch the EEPROM (other than reading ESTAT) while a
+    // command runs, and commands whose completion no ESTAT read saw before the EEPROM
+    // was touched again; bytes the interface lost.
+    bool strict = false;
 
     // Faults.
     std::string greeting = "paww";            // what the interface sends after reset
@@ -39,12 +50,14 @@ struct BoardOptions {
     std::optional<uint8_t> estat;             // MC9S12: ESTAT reads this always
     std::vector<uint8_t> strayBytes;          // sent unasked right after the greeting
 
-    // Not a port-value option: whether the high-voltage pulses are timed. Always on the
-    // virtual clock, where every time is exact. A pseudo-terminal or a network server
-    // on the real clock carries no timing the board could trust: the program's write returns before a
-    // wire would have carried the bytes, and under load the scheduler delivers two
-    // frames 10 ms apart in one read.
-    bool timePulses = true;
+    // Not a port-value option: whether the line's timing can be trusted, so that the
+    // high-voltage pulses are timed and bytes that arrive while the interface is busy
+    // are lost. Always on the virtual clock, where every time is exact. A
+    // pseudo-terminal or a network server on the real clock carries no timing the
+    // board could trust: the program's write returns before a wire would have carried
+    // the bytes, and under load the scheduler delivers two frames 10 ms apart in one
+    // read. There the interface still takes its time, but loses nothing.
+    bool timedLine = true;
 };
 
 // Parse a port value such as "virtual:model=MC9S12DT128,quartz=4,fail-after=900"
@@ -90,8 +103,14 @@ class VirtualBoard {
     // Clock times of what the PC did to the line besides sending frames.
     const std::vector<RtsEdge>& RtsLog() const;
     const std::vector<uint64_t>& PurgeLog() const;
-    // EEPROM commands launched on the target, in order.
+    // EEPROM commands launched on the target (HC12: high-voltage pulses), in order.
     const std::vector<CommandRecord>& CommandLog() const;
+    // What a strict board found wrong with the program's timing (the interface's
+    // findings, then the target's, each in order); empty when all was well, or when
+    // the board is not strict.
+    std::vector<std::string> Violations() const;
+    // Bytes the busy interface lost (see BoardOptions::execUs).
+    uint64_t LostBytes() const;
     // When the interface's last byte towards the PC is through the wire, and when
     // the next one is (nullopt: nothing on the way).
     uint64_t OutputDoneUs() const;

@@ -25,46 +25,53 @@ uint16_t EepromDividerFor(int quartzMhz) {
 
 bool Programmer::PrepareHc12() {
     WriteByte(0x0012, 0x01);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(0x00F0, 0xFC);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(0x00F1, 0x00);
-    Pause(10);
+    Wait(PaceStep::Register);
     if (IsHc912DModel(currentModel_)) {
         const uint16_t divider = EepromDividerFor(quartzMhz_);
         WriteByte(0x00EE, uint8_t(divider >> 8));
-        Pause(10);
+        Wait(PaceStep::Register);
         WriteByte(0x00EF, uint8_t(divider & 0xFF));
-        Pause(10);
+        Wait(PaceStep::Register);
     }
     return true;
 }
 
 void Programmer::EraseWordHc12(uint16_t address) {
     WriteByte(controlRegister_, kEraseLatched);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteWord(address, 0xFF, 0xFF);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(controlRegister_, kEraseVoltage);
-    Pause(10);
+    Wait(PaceStep::PulseOn);
     WriteByte(controlRegister_, kEraseLatched);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(controlRegister_, kIdle);
-    Pause(20);
+    Wait(PaceStep::EraseEnd);
 }
 
 bool Programmer::ProgramWordHc12(uint16_t address, uint8_t hi, uint8_t lo) {
     WriteByte(controlRegister_, kProgramLatched);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteWord(address, hi, lo);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(controlRegister_, kProgramVoltage);
-    Pause(10);
+    Wait(PaceStep::PulseOn);
     WriteByte(controlRegister_, kProgramLatched);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(controlRegister_, kIdle);
-    Pause(10);
+    Wait(PaceStep::Register);
     return true;
+}
+
+void Programmer::SettleAfterErase() {
+    if (pace_->flushAfterErase)
+        Flush();
+    else if (!LinkDown())
+        link_.DiscardInput();
 }
 
 }  // namespace hc12

@@ -28,6 +28,24 @@ void Programmer::Pause(uint32_t ms) {
     link_.clock().SleepMs(ms);
 }
 
+void Programmer::Wait(PaceStep step) {
+    const StepWait& wait = pace_->after(step);
+    if (wait.pauseMs != 0)
+        Pause(wait.pauseMs);
+    if (wait.proof) {
+        ReadByte(controlRegister_);
+        // The reply left the interface a byte's time before it got here at the
+        // earliest, and only after what it proves had been carried out.
+        if (!LinkDown() && wait.fromProofUs > kByteTimeFloorUs)
+            link_.clock().SleepUs(wait.fromProofUs - kByteTimeFloorUs);
+    }
+}
+
+void Programmer::SetWritePaces(const Pace& fullWrite, const Pace& changedWrite) {
+    fullPace_ = fullWrite;
+    changedPace_ = changedWrite;
+}
+
 void Programmer::Flush() {
     link_.Exchange(-1, -1);
 }
@@ -58,7 +76,7 @@ void Programmer::SendConfigure() {
 }
 
 void Programmer::Error(const std::string& text) {
-    view_.ShowMessage({text, texts::kCaptionError, MsgButtons::Ok, MsgIcon::Error});
+    view_.ShowMessage({text, Tr(texts::kCaptionError), MsgButtons::Ok, MsgIcon::Error});
 }
 
 bool Programmer::StopHere() {
@@ -67,13 +85,24 @@ bool Programmer::StopHere() {
     return stopped_;
 }
 
-void Programmer::EvenAddressWindow() {
-    const uint32_t count = view_.PageCount();
-    if (count % 2 != 0)
-        view_.SetCountField(std::to_string(count + 1));
+void Programmer::WidenToWholeWords(bool keepCells) {
     const uint32_t start = view_.PageStart();
-    if (start % 2 != 0)
-        view_.SetStartField(targetfmt::Hex4(start + 1));
+    const uint32_t count = view_.PageCount();
+    widenedEnd_.reset();
+    if (count == 0)
+        return;
+    const uint32_t front = start % 2;
+    const uint32_t back = (start + count) % 2;
+    if (front != 0) {
+        if (keepCells)
+            view_.InsertEmptyCellInFront();
+        view_.SetStartField(targetfmt::Hex4(start - 1));
+    }
+    const uint32_t widened = count + front + back;
+    if (widened != count)
+        view_.SetCountField(std::to_string(widened));
+    if (back != 0)
+        widenedEnd_ = widened - 1;
 }
 
 }  // namespace hc12

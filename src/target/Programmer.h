@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ModelTable.h"
+#include "Pacing.h"
 #include "SerialLink.h"
 #include "TargetView.h"
 
@@ -36,9 +37,10 @@ class Programmer {
     // Write the current page (or its selected words) into the target's EEPROM and
     // verify every word. False when anything failed or was refused.
     bool WriteEeprom();
-    // The same, but only the words that differ from what the target holds: each
-    // word (MC9S12: each 4-byte sector) is read first and left alone when it holds
-    // the page's bytes already; no bulk erase. Status field 1 ends with "Bez zmian: N".
+    // The same, but only the words that differ from what the target holds, at the
+    // chip's pace: every word is read first and left alone when it holds the page's
+    // bytes already; an MC9S12 erases the sectors that change, or all of it at once
+    // where that is quicker (WriteChanged.cpp). Status field 1 ends with "Bez zmian: N".
     bool WriteChangedEeprom();
 
     // The family sequences (the family is chosen by S12Target()). PrepareEeprom and
@@ -48,8 +50,22 @@ class Programmer {
     void EraseWord(uint16_t address);
     bool ProgramWord(uint16_t address, uint8_t hi, uint8_t lo);
 
+    // The paces of the two writes (Pacing.h): the full write's fixed pauses and the
+    // chip's pace of the changed-only write, unless set otherwise.
+    void SetWritePaces(const Pace& fullWrite, const Pace& changedWrite);
+
     // The last read or write ended early because the view asked it to stop.
     bool Stopped() const { return stopped_; }
+
+    // What the last write reached by its summary: bytes of the window done, words
+    // left as they were (changed-only write), bytes that failed. Empty when it
+    // ended before a summary (refused, or stopped by the chip's status).
+    struct WriteFigures {
+        uint32_t done = 0;
+        uint32_t unchanged = 0;
+        uint32_t failedBytes = 0;
+    };
+    const std::optional<WriteFigures>& LastWrite() const { return lastWrite_; }
 
     uint8_t ConfigByte() const { return configByte_; }
     int QuartzMhz() const { return quartzMhz_; }
@@ -68,6 +84,8 @@ class Programmer {
     // Frames and pauses, all through the link and its clock. Frames and replies
     // are skipped once the link is down.
     void Pause(uint32_t ms);
+    // What the current pace does after a step of a family sequence.
+    void Wait(PaceStep step);
     void Flush();
     uint8_t ReadByte(uint16_t address);
     uint8_t ReceiveByte();
@@ -99,17 +117,25 @@ class Programmer {
     StepEnd RunS12Command(uint16_t address, uint8_t hi, uint8_t lo, uint8_t command,
                           const char* failText);
     StepEnd EraseS12Sector(uint16_t sectorAddress);
+    StepEnd MassEraseS12(uint16_t eepromAddress);
     StepEnd ProgramS12Word(uint16_t address, uint8_t hi, uint8_t lo);
-    bool WaitS12CommandComplete();
+    // True when CCIF was seen set.
+    bool AwaitS12Command();
     bool PrepareHc12();
     void EraseWordHc12(uint16_t address);
     bool ProgramWordHc12(uint16_t address, uint8_t hi, uint8_t lo);
+    // Between a word's erase and its programming (HC12).
+    void SettleAfterErase();
 
-    // Whole words only: make an odd count or start even in the address fields.
-    void EvenAddressWindow();
-    // The window evened to whole words, refused with `refusal` when it does not lie
-    // within the 16-bit address space before or after the evening.
-    bool EvenWindowInAddressSpace(const char* refusal);
+    // Whole words only: the window grows outward in the address fields, an odd
+    // start down a byte and an odd end up a byte, so that every byte keeps its
+    // address. `keepCells`: the page gains an empty cell in front as the start moves
+    // down (a read rebuilds the page anyway). A byte added at the end is noted in
+    // widenedEnd_.
+    void WidenToWholeWords(bool keepCells);
+    // The window widened to whole words, refused with `refusal` when it does not lie
+    // within the 16-bit address space before or after the widening.
+    bool WidenWindowInAddressSpace(const char* refusal, bool keepCells);
     // Between two words: true (and Stopped() from now on) once the view asks to stop.
     bool StopHere();
 
@@ -121,6 +147,9 @@ class Programmer {
         LinkLost,   // the link died before the word was known to be written
     };
     bool WindowLeavesAddressSpace();
+    // The page's byte to write at `offset`; none where the target's own byte stays:
+    // an empty cell, or the byte that widening to whole words added at the end.
+    std::optional<uint8_t> PageByte(uint32_t offset);
     WordResult WriteOneWord(uint32_t offset, uint16_t address, uint32_t* failedCount);
 
     // Pieces both writes share, in the order they come.
@@ -158,11 +187,8 @@ class Programmer {
     bool FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                      std::optional<uint32_t> unchanged);
 
-    // Pieces of the changed-only write.
-    struct WordPlan;
-    // Program, read back, program again up to four more times; bytes that still
-    // differ are counted (and marked red when they are cells of the page).
-    StepEnd ProgramVerified(const WordPlan& word, uint32_t* failedCount);
+    // The changed-only write's plan and steps (WriteChanged.cpp).
+    class ChangedWriter;
 
     SerialLink& link_;
     TargetView& view_;
@@ -172,7 +198,16 @@ class Programmer {
     bool s12Target_ = false;
     uint16_t controlRegister_ = 0x00F3;
     uint32_t failuresAtStart_ = 0;
+    // Where the MC9S12's EEPROM lies, as its memory map said at connect (size 0: not
+    // known).
+    uint16_t s12EepromStart_ = 0;
+    uint32_t s12EepromSize_ = 0;
+    Pace fullPace_ = FullWritePace();
+    Pace changedPace_ = ChipPace();
+    const Pace* pace_ = &fullPace_;  // the pace of the write under way
+    std::optional<uint32_t> widenedEnd_;
     bool stopped_ = false;
+    std::optional<WriteFigures> lastWrite_;
 };
 
 }  // namespace hc12

@@ -24,9 +24,6 @@ constexpr uint8_t kCmdMassErase = 0x41;
 constexpr uint8_t kCmdSectorErase = 0x40;
 constexpr uint8_t kCmdProgram = 0x20;
 
-// A command completes in well under this; a lost link reads 0 for ever.
-constexpr int kCompletePolls = 20;
-
 // ECLKDIV for an EEPROM clock of 181.8 kHz (the chip wants 150 to 200 kHz):
 // 16 MHz / 88, 8 MHz / 44, 4 MHz / 22.
 uint8_t EclkdivFor(int quartzMhz) {
@@ -39,13 +36,24 @@ uint8_t EclkdivFor(int quartzMhz) {
 
 }  // namespace
 
-bool Programmer::WaitS12CommandComplete() {
+// ESTAT read until CCIF is set, as the pace bounds it; a lost link reads 0 for ever
+// and ends it at once.
+bool Programmer::AwaitS12Command() {
+    const Pace& pace = *pace_;
+    if (!pace.pollCcif)
+        return false;
+    const uint32_t startMs = link_.clock().TickMs();
     uint8_t r = ReadByte(kEstat);
-    for (int i = 0; i < kCompletePolls && (r & kCcif) == 0 && Alive(); ++i) {
-        Pause(10);
+    for (uint32_t polls = 1; (r & kCcif) == 0 && Alive(); ++polls) {
+        if (pace.maxPolls != 0 && polls >= pace.maxPolls)
+            break;
+        if (pace.pollWindowMs != 0 && link_.clock().TickMs() - startMs >= pace.pollWindowMs)
+            break;
+        if (pace.pollPauseMs != 0)
+            Pause(pace.pollPauseMs);
         r = ReadByte(kEstat);
     }
-    return (r & kCcif) != 0;
+    return Alive() && (r & kCcif) != 0;
 }
 
 // Protection, clock divider and status checks, before any command. A register read
@@ -54,28 +62,28 @@ bool Programmer::WaitS12CommandComplete() {
 // (the write reports the lost link).
 bool Programmer::PrepareS12Module() {
     WriteByte(kEprot, 0xFF);
-    Pause(10);
+    Wait(PaceStep::Register);
     uint8_t r = ReadByte(kEprot);
     if (!Alive())
         return false;
     if ((r & 0x80) == 0) {
-        Error(texts::kAllProtected);
+        Error(Tr(texts::kAllProtected));
         return false;
     }
     if ((r & 0x08) == 0) {
         const int p = r & 0x07;
-        Error(texts::kLastBytes + std::to_string(64 * p + 1) + texts::kProtectedTail);
+        Error(Format(TrN(texts::kProtectedTail, 64 * p + 1), 64 * p + 1));
         return false;
     }
 
     ReadByte(kEclkdiv);
     WriteByte(kEclkdiv, EclkdivFor(quartzMhz_));
-    Pause(10);
+    Wait(PaceStep::Register);
     r = ReadByte(kEclkdiv);
     if (!Alive())
         return false;
     if ((r & 0x80) == 0) {
-        Error(texts::kNoEclkdiv);
+        Error(Tr(texts::kNoEclkdiv));
         return false;
     }
 
@@ -84,7 +92,7 @@ bool Programmer::PrepareS12Module() {
     if (!Alive())
         return false;
     if (r != 0xC1) {
-        Error(texts::kEstatBeforeErase);
+        Error(Tr(texts::kEstatBeforeErase));
         return false;
     }
     return true;
@@ -99,25 +107,24 @@ bool Programmer::PrepareS12() {
     const uint16_t pageStart = uint16_t(view_.PageStart());
     for (int i = 0; i < 3; ++i) {
         WriteWord(pageStart, 0xFF, 0xFF);
-        Pause(10);
+        Wait(PaceStep::Register);
         WriteByte(controlRegister_, kCmdMassErase);
-        Pause(10);
+        Wait(PaceStep::Register);
         r = ReadByte(kEstat);
         if (!Alive())
             return false;
         WriteByte(kEstat, uint8_t(r | kCbeif));
-        Pause(10);
-        Pause(10);
-        WaitS12CommandComplete();
-        Pause(10);
+        Wait(PaceStep::CommandLaunch);
+        AwaitS12Command();
+        Wait(PaceStep::CommandDone);
     }
-    Pause(100);
+    Wait(PaceStep::BulkEraseEnd);
 
     r = ReadByte(kEstat);
     if (!Alive())
         return false;
     if ((r & kEstatCheckMask) != kEstatIdle) {
-        Error(texts::kEstatAfterErase + targetfmt::Hex2(r));
+        Error(Format(Tr(texts::kEstatAfterErase), targetfmt::Hex2(r)));
         return false;
     }
     return true;
@@ -125,27 +132,25 @@ bool Programmer::PrepareS12() {
 
 // One command on the word at `address`: the word into the command buffer, the
 // command, CBEIF to launch it, then the wait for CCIF and the status check. A status
-// that is not idle shows `failText` with the status value and stops.
+// that is not idle shows `failText` with the status value for its %s, and stops.
 Programmer::StepEnd Programmer::RunS12Command(uint16_t address, uint8_t hi, uint8_t lo,
                                               uint8_t command, const char* failText) {
     WriteWord(address, hi, lo);
-    Pause(10);
+    Wait(PaceStep::Register);
     WriteByte(controlRegister_, command);
-    Pause(10);
-    Pause(10);
+    Wait(PaceStep::CommandByte);
     WriteByte(kEstat, kCbeif);
-    Pause(10);
-    Pause(10);
-    WaitS12CommandComplete();
+    Wait(PaceStep::CommandLaunch);
+    AwaitS12Command();
 
     const uint8_t r = ReadByte(kEstat);
     if (!Alive())
         return StepEnd::LinkLost;
     if ((r & kEstatCheckMask) != kEstatIdle) {
-        Error(failText + targetfmt::Hex2(r));
+        Error(Format(Tr(failText), targetfmt::Hex2(r)));
         return StepEnd::Stopped;
     }
-    Pause(10);
+    Wait(PaceStep::CommandDone);
     return StepEnd::Done;
 }
 
@@ -153,9 +158,14 @@ Programmer::StepEnd Programmer::ProgramS12Word(uint16_t address, uint8_t hi, uin
     return RunS12Command(address, hi, lo, kCmdProgram, texts::kEstatAfterWord);
 }
 
-// The changed-only write erases one 4-byte sector at a time (no bulk erase).
+// The changed-only write erases one 4-byte sector at a time, or, where most of the
+// EEPROM changes, all of it with one command (not the full write's three).
 Programmer::StepEnd Programmer::EraseS12Sector(uint16_t sectorAddress) {
     return RunS12Command(sectorAddress, 0xFF, 0xFF, kCmdSectorErase, texts::kEstatAfterErase);
+}
+
+Programmer::StepEnd Programmer::MassEraseS12(uint16_t eepromAddress) {
+    return RunS12Command(eepromAddress, 0xFF, 0xFF, kCmdMassErase, texts::kEstatAfterErase);
 }
 
 }  // namespace hc12

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LinkView.h"
 
@@ -41,6 +42,9 @@ class TargetView : public LinkView {
     virtual uint32_t PageCount() = 0;
     virtual uint32_t PageStart() = 0;
     virtual void BuildPage(uint32_t size) = 0;  // rebuild empty for size bytes
+    // An empty cell in front: every cell moves up one byte index with its mark and
+    // selection, so that each keeps its address when the start moves down a byte.
+    virtual void InsertEmptyCellInFront() = 0;
     virtual bool CellEmpty(uint32_t index) = 0;
     virtual uint8_t GetCellByte(uint32_t index) = 0;
     virtual void SetCellByte(uint32_t index, uint8_t value) = 0;
@@ -60,6 +64,15 @@ class TargetView : public LinkView {
     // the operation's thread; a view that can be stopped from elsewhere keeps the
     // request in an atomic.
     virtual bool StopRequested() { return false; }
+
+    // A view that keeps what the EEPROM held before a write (a backup) wants it
+    // from the changed-only write: the write then reads the window whole, once,
+    // before its first erase, hands the bytes over, and plans from that reading.
+    // KeepHeldBytes returning false leaves the target untouched; the view says why.
+    virtual bool WantsHeldBytes() { return false; }
+    virtual bool KeepHeldBytes(uint32_t /*start*/, const std::vector<uint8_t>& /*bytes*/) {
+        return true;
+    }
 };
 
 }  // namespace hc12

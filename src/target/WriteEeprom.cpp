@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "FileTexts.h"
 #include "Programmer.h"
 #include "TargetTexts.h"
 
@@ -15,36 +14,39 @@ constexpr int kMaxReprogrammings = 4;
 
 }  // namespace
 
-// The window in whole words: an odd start moves up a byte, an odd count grows by
-// one. Past 0xFFFF the addresses would wrap into the register block at 0x0000 and
-// write buffer bytes into the registers, so such a window is refused before the
-// address fields are evened (a start of FFFF evens to 0000 in four digits).
+// The window in whole words grows outward to even boundaries. Past 0xFFFF the
+// addresses would wrap into the register block at 0x0000 (a write would put buffer
+// bytes into the registers), so such a window is refused before the fields change.
 bool Programmer::WindowLeavesAddressSpace() {
-    const uint64_t start = view_.PageStart();
-    const uint64_t count = view_.PageCount();
-    const uint64_t evenStart = start + start % 2;
-    const uint64_t evenCount = count + count % 2;
-    return evenStart + evenCount > 0x10000;
+    const uint64_t end = uint64_t(view_.PageStart()) + view_.PageCount();
+    return end + end % 2 > 0x10000;
 }
 
-bool Programmer::EvenWindowInAddressSpace(const char* refusal) {
+std::optional<uint8_t> Programmer::PageByte(uint32_t offset) {
+    if (offset == widenedEnd_ || view_.CellEmpty(offset))
+        return std::nullopt;
+    return view_.GetCellByte(offset);
+}
+
+bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) {
     if (WindowLeavesAddressSpace()) {
-        Error(refusal);
+        Error(Tr(refusal));
         return false;
     }
-    EvenAddressWindow();
-    // Whatever the address fields made of the evened window, it must still lie
+    WidenToWholeWords(keepCells);
+    // Whatever the address fields made of the widened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
-        Error(refusal);
+        Error(Tr(refusal));
         return false;
     }
     return true;
 }
 
 std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
-    if (!EvenWindowInAddressSpace(texts::kWritePastFfff))
+    if (!WidenWindowInAddressSpace(texts::kWritePastFfff, /*keepCells=*/true))
         return std::nullopt;
+    lastWrite_.reset();
     WriteWindow window;
     window.count = view_.PageCount();
     window.start = view_.PageStart();
@@ -108,31 +110,30 @@ void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
 bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
     if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
         return false;
-    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                 texts::kCells + "\n" + texts::kContinue;
-    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+    const std::string question = Format(TrN(texts::kWriteFailedQuestion, failedCount), failedCount);
+    return view_.ShowMessage({question, Tr(texts::kCaptionError), MsgButtons::YesNo,
                               MsgIcon::Error}) == MsgAnswer::No;
 }
 
 bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLost,
                              std::optional<uint32_t> unchanged) {
+    lastWrite_ = WriteFigures{written, unchanged.value_or(0), failedCount};
     if (linkLost)
-        Error(texts::kLinkLostDuring);
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
-                               ByteNoun(written) + ".");
+        Error(Tr(texts::kLinkLostDuring));
+    view_.SetStatusText(0, Format(TrN(texts::kWriteStatus, written), written));
     view_.Progress(-1);
     Flush();
 
     // The failure count, when there is one, follows in the same field: the command
     // line shows both, the window keeps the count in view (both do not fit there).
     if (unchanged)
-        view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(*unchanged));
+        view_.SetStatusText(1, Format(Tr(texts::kUnchangedWords), *unchanged));
     if (failedCount == 0)
         return !linkLost;
-    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
+    view_.SetStatusText(1, Format(Tr(texts::kFailedWrites), failedCount));
     // After a lost link its message was the end of it: one box, not two.
     if (!linkLost)
-        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+        Error(Format(TrN(texts::kWriteFailed, failedCount), failedCount));
     return false;
 }
 
@@ -140,6 +141,7 @@ bool Programmer::WriteEeprom() {
     stopped_ = false;
     if (view_.PageCount() == 0)
         return true;
+    pace_ = &fullPace_;
     const std::optional<WriteWindow> window = OpenWrite();
     if (!window)
         return false;
@@ -149,7 +151,7 @@ bool Programmer::WriteEeprom() {
     if (!PrepareEeprom()) {
         // A refusal has shown its message; a lost link has not.
         if (!Alive())
-            Error(texts::kLinkLostDuring);
+            Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 
@@ -200,16 +202,17 @@ bool Programmer::WriteEeprom() {
 // times; bytes that still differ are marked red, selected and counted.
 Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t address,
                                                 uint32_t* failedCount) {
-    // An empty cell keeps the target's own byte: it must be known before the erase,
+    // Where the target keeps its own byte, it must be known before the erase,
     // or the word would be programmed with a byte that nobody asked for.
-    const uint8_t hi = view_.CellEmpty(offset) ? ReadByte(address) : view_.GetCellByte(offset);
-    const uint8_t lo = view_.CellEmpty(offset + 1) ? ReadByte(uint16_t(address + 1))
-                                                   : view_.GetCellByte(offset + 1);
+    const std::optional<uint8_t> pageHi = PageByte(offset);
+    const std::optional<uint8_t> pageLo = PageByte(offset + 1);
+    const uint8_t hi = pageHi ? *pageHi : ReadByte(address);
+    const uint8_t lo = pageLo ? *pageLo : ReadByte(uint16_t(address + 1));
     if (!Alive())
         return WordResult::LinkLost;
 
     EraseWord(address);
-    Flush();
+    SettleAfterErase();
     if (hi == 0xFF && lo == 0xFF)
         return Alive() ? WordResult::Erased : WordResult::LinkLost;
 

@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/init.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/stattext.h>
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -389,6 +392,36 @@ bool IsMapped(wxWindow* window) {
 #endif
 }
 
+void Screenshot(const std::string& name) {
+    const char* folder = std::getenv("HC12_SCREENSHOTS");
+    if (folder == nullptr || *folder == 0)
+        return;
+    Pump();
+    const std::string command =
+        "import -window root '" + std::string(folder) + "/" + name + ".png' 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "import (ImageMagick) is needed for " << name;
+}
+
+bool TextsFit(wxWindow* window, std::vector<std::string>* clipped) {
+    bool fit = true;
+    for (wxWindow* child : window->GetChildren()) {
+        if (!child->IsShown())
+            continue;
+        if (dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxButton*>(child) ||
+            dynamic_cast<wxCheckBox*>(child)) {
+            const wxSize best = child->GetBestSize(), size = child->GetSize();
+            if (size.x < best.x || size.y < best.y) {
+                fit = false;
+                clipped->push_back(Utf8(child->GetLabel()) + " (" + std::to_string(size.x) + "x" +
+                                   std::to_string(size.y) + " < " + std::to_string(best.x) + "x" +
+                                   std::to_string(best.y) + ")");
+            }
+        }
+        fit = TextsFit(child, clipped) && fit;
+    }
+    return fit;
+}
+
 MainFrame* CreateMainFrame(AppOptions options) {
 #ifdef __WXGTK__
     // The pointer is left where the last test's clicks put it; on a tool of the new
@@ -405,6 +438,19 @@ MainFrame* CreateMainFrame(AppOptions options) {
     // its frame's size, and it passes through other sizes on the way; positions on
     // the screen mean something only after that.
     PumpUntil([frame, asked] { return IsMapped(frame) && frame->GetSize() == asked; });
+    // The menu bar and the toolbar come in once the window is shown, and GTK places
+    // their contents in later rounds of its layout: screen positions mean something
+    // once the toolbar's controls are on the screen and have stopped moving.
+    wxPoint last[2];
+    int still = 0;
+    PumpUntil([&] {
+        wxWindow* strip = frame->toolStrip();
+        const wxPoint now[2] = {frame->GetScreenPosition(), strip->GetScreenPosition()};
+        still = now[0] == last[0] && now[1] == last[1] ? still + 1 : 0;
+        last[0] = now[0];
+        last[1] = now[1];
+        return still >= 3 && strip->IsShownOnScreen() && IsMapped(strip);
+    });
     Pump();
     return frame;
 }

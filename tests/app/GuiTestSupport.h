@@ -121,4 +121,12 @@ bool PumpUntil(const std::function<bool()>& done, int rounds = 200);
 
 std::string Utf8(const wxString& text);
 
+// With HC12_SCREENSHOTS=FOLDER, a picture of the whole screen as FOLDER/NAME.png
+// (ImageMagick's import), for a person to look at; otherwise nothing.
+void Screenshot(const std::string& name);
+
+// Whether every text control in `window` (and below) has the room its text needs.
+// The names of those that do not go into `clipped`.
+bool TextsFit(wxWindow* window, std::vector<std::string>* clipped);
+
 }  // namespace hc12::testing

@@ -1,5 +1,6 @@
 // The real main window under a display, driven with events.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <unistd.h>
 
@@ -18,10 +19,12 @@
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
+#include "Language.h"
 #include "Programmer.h"
 #include "ProgrammerApp.h"
 #include "Resources.h"
 #include "SerialLink.h"
+#include "Translate.h"
 
 namespace hc12::testing {
 namespace {
@@ -52,6 +55,27 @@ class MainFrameTest : public ::testing::Test {
     DialogHook hook;  // before the frame: every box of the frame's life is caught
     MainFrame* frame = nullptr;
 };
+
+// The layout in each language: their texts differ in length, and the fields, the
+// toolbar and the boxes are sized for the texts of the language in use.
+class MainFrameLayout : public MainFrameTest, public ::testing::WithParamInterface<std::string> {
+  protected:
+    void SetUp() override {
+        language_ = std::make_unique<ScopedCatalog>(
+            GetParam() == kOwnLanguage ? nullptr : FindCatalog(GetParam(), {}));
+        MainFrameTest::SetUp();
+    }
+    void TearDown() override {
+        MainFrameTest::TearDown();
+        language_.reset();
+    }
+    bool English() const { return GetParam() == "en"; }
+
+  private:
+    std::unique_ptr<ScopedCatalog> language_;
+};
+INSTANTIATE_TEST_SUITE_P(Languages, MainFrameLayout, ::testing::Values("pl", "en"),
+                         [](const auto& info) { return info.param; });
 
 TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_EQ(Utf8(frame->GetTitle()), "Motorola HC9(S)12 ver.3.0  by Harnvale");
@@ -86,11 +110,11 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_TRUE(frame->GetIcon().IsOk());
 }
 
-TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
+TEST_P(MainFrameLayout, EveryStatusTextFitsItsField) {
     // The longest texts each field gets: read and write of a seven-digit window,
     // the largest load, the failed-write count, the compare summary, the words a
     // write left alone, a slow adapter, the states.
-    const std::pair<int, std::string> texts[] = {
+    const std::vector<std::pair<int, std::string>> polish = {
         {0, "Przeczytano  9999999  bajtów."},
         {0, "Zapisano  9999999  bajtów."},
         {0, LoadedStatusText(0x7FFFFFFF)},
@@ -105,9 +129,24 @@ TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
         {3, "Połączony."},
         {3, "Zapisz do pliku"},
     };
+    const std::vector<std::pair<int, std::string>> english = {
+        {0, "Read 9999999 bytes."},
+        {0, "Wrote 9999999 bytes."},
+        {0, LoadedStatusText(0x7FFFFFFF)},
+        {0, LoadedStatusText(1000)},
+        {1, "Failed writes: 9999999"},
+        {1, CompareSummary(2147483647)},
+        {1, CompareSummary(1)},
+        {1, "Unchanged: 9999999"},
+        {1, "USB latency: 255 ms"},
+        {3, "Not connected."},
+        {3, "Connecting..."},
+        {3, "Connected."},
+        {3, "About the program"},
+    };
     wxStatusBar* bar = frame->GetStatusBar();
     ASSERT_EQ(bar->GetFieldsCount(), 4);
-    for (const auto& [field, text] : texts) {
+    for (const auto& [field, text] : English() ? english : polish) {
         SCOPED_TRACE(text);
         frame->SetStatusText(field, text);
         EXPECT_EQ(frame->GetStatusText(field), text);
@@ -171,7 +210,7 @@ TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
     EXPECT_EQ(tools->GetToolPos(ID_ABOUT), 9);
 }
 
-TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
+TEST_P(MainFrameLayout, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
     const ToolbarLayoutResult& layout = frame->toolbarLayout();
     EXPECT_EQ(layout.anchorX, 11 * frame->toolWidth() - 180);
     // On the first row each control is at or right of its place from the anchor;
@@ -188,8 +227,9 @@ TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
 
     // What is on the screen: no two controls overlap, all inside the frame's width,
     // none narrower or lower than it needs.
-    wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startField(),
-                            frame->countField(),     frame->modelCombo(), frame->quartzCombo()};
+    wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startLabel(),
+                            frame->startField(),     frame->countLabel(), frame->countField(),
+                            frame->modelCombo(),     frame->quartzCombo()};
     const wxRect frameRect = ScreenRect(frame);
     for (size_t a = 0; a < std::size(controls); ++a) {
         const wxRect ra = ScreenRect(controls[a]);
@@ -206,7 +246,7 @@ TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
               ScreenRect(frame->mainToolBar()).x + 5 * frame->toolWidth());
 }
 
-TEST_F(MainFrameTest, RightColumnFitsBesideTheNotebook) {
+TEST_P(MainFrameLayout, RightColumnFitsBesideTheNotebook) {
     wxWindow* column[] = {frame->connectButton(), frame->readButton(), frame->writeButton(),
                           frame->selectionCheckBox(), frame->compareCombo()};
     const wxRect notebook = ScreenRect(frame->notebook());
@@ -220,6 +260,10 @@ TEST_F(MainFrameTest, RightColumnFitsBesideTheNotebook) {
             EXPECT_GT(ra.y, ScreenRect(column[a - 1]).GetBottom()) << a;
         }
     }
+    // The compare box's label is not cut by the box's border.
+    wxStaticBox* box = frame->compareBox();
+    EXPECT_GE(box->GetSize().x, box->GetTextExtent(box->GetLabel()).x + 16);
+    EXPECT_LE(ScreenRect(box).GetRight(), panel.GetRight());
 }
 
 TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
@@ -328,7 +372,7 @@ TEST_F(MainFrameTest, HelpToolShowsTheAboutBox) {
     EXPECT_TRUE(box.style & wxICON_INFORMATION);
 }
 
-TEST_F(MainFrameTest, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
+TEST_P(MainFrameLayout, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
     int width = 0, captionWidth = 0;
     bool icon = false;
     hook.ShowMessage([&](wxDialog* box) {
@@ -338,7 +382,7 @@ TEST_F(MainFrameTest, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
             icon = icon || dynamic_cast<wxStaticBitmap*>(child) != nullptr;
     });
     Command(ID_ABOUT);
-    EXPECT_EQ(hook.LastMessage().caption, "Informacja:");
+    EXPECT_EQ(hook.LastMessage().caption, English() ? "Information" : "Informacja:");
     // The caption, the title bar's buttons and margins.
     EXPECT_GE(width, captionWidth + 100);
     EXPECT_TRUE(icon);
@@ -506,6 +550,25 @@ TEST(ToolkitAssertionTest, ProgramLogsItAndGoesOn) {
     EXPECT_NE(text.find("probe of the program's handler"), std::string::npos) << text;
 }
 
+TEST(PortOptionsTest, TheLanguageIsTakenOutOfTheArguments) {
+    std::vector<std::string> args = {"--port", "COM2=virtual", "--lang", "en", "--port=COM3=x"};
+    std::string language, error;
+    ASSERT_TRUE(TakeLanguageOption(args, &language, &error)) << error;
+    EXPECT_EQ(language, "en");
+    EXPECT_EQ(args, (std::vector<std::string>{"--port", "COM2=virtual", "--port=COM3=x"}));
+    args = {"--lang=pl"};
+    ASSERT_TRUE(TakeLanguageOption(args, &language, &error)) << error;
+    EXPECT_EQ(language, "pl");
+    EXPECT_TRUE(args.empty());
+
+    const std::vector<std::string> bad[] = {{"--lang"}, {"--lang="}, {"--lang", "en", "--lang=pl"}};
+    for (auto args : bad) {
+        error.clear();
+        EXPECT_FALSE(TakeLanguageOption(args, &language, &error)) << args.back();
+        EXPECT_NE(error.find("--lang"), std::string::npos) << error;
+    }
+}
+
 TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
     PortMap ports = PortMap::Defaults();
     std::string error;
@@ -522,6 +585,49 @@ TEST(PortOptionsTest, CommandLinePairsOverrideTheDefaults) {
         EXPECT_FALSE(ParsePortOptions(args, p, &error)) << args.back();
         EXPECT_FALSE(error.empty());
     }
+}
+
+// The interface's frame time: the environment, then the command line; the window's
+// link keeps to it.
+TEST(AppOptionsTest, FrameTimeFromTheEnvironmentThenTheCommandLine) {
+    ::unsetenv("HC12_FRAME_TIME_US");
+    std::string error;
+    AppOptions plain;
+    ASSERT_TRUE(ParseAppOptions({"--port", "COM2=virtual"}, plain, &error)) << error;
+    EXPECT_EQ(plain.frameTimeUs, kDefaultFrameTimeUs);
+    EXPECT_EQ(plain.ports.values[1], "virtual");
+
+    ::setenv("HC12_FRAME_TIME_US", "2500", 1);
+    AppOptions fromEnvironment;
+    ASSERT_TRUE(ParseAppOptions({}, fromEnvironment, &error)) << error;
+    EXPECT_EQ(fromEnvironment.frameTimeUs, 2500u);
+    AppOptions both;
+    ASSERT_TRUE(ParseAppOptions({"--frame-time", "400", "--port=COM1=virtual", "--frame-time=0"},
+                                both, &error))
+        << error;
+    EXPECT_EQ(both.frameTimeUs, 0u);
+    EXPECT_EQ(both.ports.values[0], "virtual");
+
+    const std::vector<std::string> bad[] = {
+        {"--frame-time"}, {"--frame-time", "1ms"}, {"--frame-time=1000001"}};
+    for (const auto& args : bad) {
+        AppOptions o;
+        error.clear();
+        EXPECT_FALSE(ParseAppOptions(args, o, &error)) << args.back();
+        EXPECT_NE(error.find("--frame-time"), std::string::npos) << error;
+    }
+    ::setenv("HC12_FRAME_TIME_US", "soon", 1);
+    AppOptions refused;
+    EXPECT_FALSE(ParseAppOptions({}, refused, &error));
+    EXPECT_NE(error.find("HC12_FRAME_TIME_US"), std::string::npos) << error;
+    ::unsetenv("HC12_FRAME_TIME_US");
+
+    DialogHook hook;
+    AppOptions options;
+    options.frameTimeUs = 2500;
+    MainFrame* frame = CreateMainFrame(options);
+    EXPECT_EQ(frame->link().FrameTimeUs(), 2500u);
+    DestroyFrame(frame);
 }
 
 }  // namespace
@@ -604,6 +710,43 @@ TEST(ResourcesTest, PicturesAreFoundByNameWhateverTheCase) {
     EXPECT_FALSE(LoadResourceBitmap("HC12BMP.bmp").IsOk());
     EXPECT_FALSE(LoadResourceIcon("nothing").IsOk());
     EXPECT_TRUE(LoadResourceIcon("IDI_ICON").IsOk());
+}
+
+// The large buttons carry their label in the language in use: the drawn face as it is
+// in Polish; in English the label strip written anew, the picture above it untouched.
+TEST(ResourcesTest, ButtonFacesCarryTheLabelOfTheLanguage) {
+    const std::pair<const char*, const char*> faces[] = {
+        {"connect", N_("POLACZ")}, {"read", N_("CZYTAJ")}, {"write", N_("ZAPISZ")}};
+    for (const auto& [name, label] : faces) {
+        SCOPED_TRACE(name);
+        const wxImage drawn = LoadResourceBitmap(name).ConvertToImage();
+        wxImage polish, english;
+        {
+            const ScopedCatalog own(nullptr);
+            polish = ButtonFace(name, label).ConvertToImage();
+        }
+        {
+            const ScopedCatalog inEnglish(FindCatalog("en", {}));
+            english = ButtonFace(name, label).ConvertToImage();
+        }
+        ASSERT_EQ(english.GetSize(), drawn.GetSize());
+        int changedAbove = 0, changedStrip = 0, dark = 0;
+        for (int y = 0; y < drawn.GetHeight(); ++y)
+            for (int x = 0; x < drawn.GetWidth(); ++x) {
+                EXPECT_EQ(polish.GetRed(x, y), drawn.GetRed(x, y));
+                const bool changed = english.GetRed(x, y) != drawn.GetRed(x, y) ||
+                                     english.GetGreen(x, y) != drawn.GetGreen(x, y);
+                (y < 27 ? changedAbove : changedStrip) += changed;
+                if (y >= 27 && english.GetRed(x, y) < 0x60) {
+                    ++dark;
+                    // The text stays inside the frame.
+                    EXPECT_TRUE(x >= 1 && x <= 78 && y <= 38) << x << "," << y;
+                }
+            }
+        EXPECT_EQ(changedAbove, 0);
+        EXPECT_GT(changedStrip, 0);
+        EXPECT_GT(dark, 20) << "no label written";
+    }
 }
 
 }  // namespace

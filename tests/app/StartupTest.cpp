@@ -147,15 +147,34 @@ class Keyboard {
 };
 
 TEST(Startup, WindowComesUpWithoutToolkitComplaints) {
-    Program program({"--port", "COM1=virtual"});
+    // In the program's own Polish and in English.
+    for (const std::vector<std::string>& language :
+         {std::vector<std::string>{}, std::vector<std::string>{"--lang", "en"}}) {
+        SCOPED_TRACE(language.empty() ? "pl" : "en");
+        std::vector<std::string> args = language;
+        args.insert(args.end(), {"--port", "COM1=virtual"});
+        Program program(args);
+        ASSERT_TRUE(program.started());
+        // Wait for the window on the screen, then a little for what follows its mapping.
+        const bool shown = WaitFor(
+            [] { return WindowList().find("Motorola HC9(S)12") != std::string::npos; }, 300);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const std::string output = program.Stop();
+        ASSERT_TRUE(shown) << "the window never appeared; the program said:\n" << output;
+        ExpectNoComplaints(output);
+    }
+}
+
+TEST(Startup, ALanguageWithoutACatalogIsRefusedWithTheUsage) {
+    Program program({"--lang", "xx"});
     ASSERT_TRUE(program.started());
-    // Wait for the window on the screen, then a little for what follows its mapping.
     const bool shown =
-        WaitFor([] { return WindowList().find("Motorola HC9(S)12") != std::string::npos; }, 300);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        WaitFor([] { return WindowList().find("Motorola HC9(S)12") != std::string::npos; }, 20);
     const std::string output = program.Stop();
-    ASSERT_TRUE(shown) << "the window never appeared; the program said:\n" << output;
-    ExpectNoComplaints(output);
+    EXPECT_FALSE(shown);
+    EXPECT_NE(output.find("hc12prog: --lang xx: no catalog for this language"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("usage: hc12prog [--lang pl|en]"), std::string::npos) << output;
 }
 
 // "Plik", "Zapisz do pliku" by the keys, a path that cannot be written typed into

@@ -30,6 +30,18 @@ TEST_F(BoardPty, McNineS12ThroughTheDeviceWithQuartzDetection) {
     Cycle(kMc9s12);
 }
 
+TEST_F(BoardPty, HcTwelveChangedFourKilobyteImage) {
+    ChangedImageCycle(kHc12Big, {}, [](const std::string& served) {
+        return served.rfind("/dev/pts/", 0) == 0 ? served : std::string();
+    });
+}
+
+TEST_F(BoardPty, McNineS12ChangedFourKilobyteImage) {
+    ChangedImageCycle(kMc9s12Big, {}, [](const std::string& served) {
+        return served.rfind("/dev/pts/", 0) == 0 ? served : std::string();
+    });
+}
+
 TEST_F(BoardPty, LinkNamesTheDeviceWhileTheBoardRuns) {
     const fs::path link = File("hc12board");
     {
@@ -56,6 +68,8 @@ TEST_F(BoardPty, RefusesToTakeOverPathsAndOversizedImages) {
              {"--link", File("taken").string(), "model=HC912D60x"},
              {"--rfc2217", "127.0.0.1", "model=HC912D60x"},
              {"--rfc2217", "127.0.0.1:0", "--link", File("link").string(), "model=HC912D60x"},
+             {"--idle-limit", "60", "model=HC912D60x"},
+             {"--rfc2217", "127.0.0.1:0", "--idle-limit", "1m", "model=HC912D60x"},
              {"model=HC13"}}) {
         SCOPED_TRACE(args.front());
         BoardProcess board(args);

@@ -1,6 +1,8 @@
 // S-record and Intel HEX readers and writers, and what the page makes of them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <random>
 
 #include "AddressedImage.h"
@@ -180,6 +182,64 @@ TEST(ImageFormat, RandomImagesComeBackThroughBothFormats) {
         EXPECT_EQ(srec.find("S2") != std::string::npos, image.last() > 0xFFFF);
         ASSERT_TRUE(ParseIntelHex(WriteIntelHex(image), &back, &error)) << ImageErrorText(error);
         EXPECT_EQ(back.bytes, image.bytes);
+    }
+}
+
+// Records in any order, addresses given many times over, against a plain map: the
+// same bytes, and with values that disagree the line of the first record that
+// gives an address a second value. Enough records that what came out of order is
+// folded in several times before the end.
+TEST(ImageFormat, RecordsInAnyOrderGiveEachAddressOnceOrNameTheFirstConflict) {
+    std::mt19937 random(2024);
+    const auto record = [](uint32_t address, const std::vector<uint8_t>& data) {
+        std::vector<uint8_t> body{uint8_t(data.size() + 3), uint8_t(address >> 8),
+                                  uint8_t(address)};
+        body.insert(body.end(), data.begin(), data.end());
+        uint32_t sum = 0;
+        char digits[4];
+        std::string line = "S1";
+        for (uint8_t b : body) {
+            sum += b;
+            std::snprintf(digits, sizeof digits, "%02X", b);
+            line += digits;
+        }
+        std::snprintf(digits, sizeof digits, "%02X", ~sum & 0xFF);
+        return line + digits + "\n";
+    };
+    for (const bool conflicts : {false, true}) {
+        SCOPED_TRACE(conflicts ? "conflicts" : "agreeing");
+        std::string text;
+        std::map<uint32_t, uint8_t> given;
+        size_t firstConflict = 0;
+        for (size_t line = 1; line <= 30000; ++line) {
+            // Rising at first, then all over a range the first part covers too.
+            const uint32_t address = line <= 2000 ? uint32_t(line) * 4 : random() % 12000;
+            std::vector<uint8_t> data(1 + random() % 4);
+            for (uint32_t i = 0; i < data.size(); ++i)
+                data[i] = uint8_t((address + i) * 7);
+            if (conflicts && line % 7919 == 0)
+                data[0] ^= 0x5A;
+            for (uint32_t i = 0; i < data.size(); ++i) {
+                const auto [it, fresh] = given.emplace(address + i, data[i]);
+                if (!fresh && it->second != data[i] && firstConflict == 0)
+                    firstConflict = line;
+            }
+            text += record(address, data);
+        }
+        AddressedImage image;
+        ImageError error;
+        const bool ok = ParseSRecords(text, &image, &error);
+        if (firstConflict != 0) {
+            ASSERT_FALSE(ok);
+            EXPECT_EQ(int(error.fault), int(ImageFault::Conflict));
+            EXPECT_EQ(error.line, firstConflict);
+            continue;
+        }
+        ASSERT_TRUE(ok) << ImageErrorText(error);
+        std::vector<ImageByte> expected;
+        for (const auto& [address, value] : given)
+            expected.push_back({address, value});
+        EXPECT_EQ(image.bytes, expected);
     }
 }
 

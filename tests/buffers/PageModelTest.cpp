@@ -30,6 +30,31 @@ TEST(PageModel, RowLabelsWrapAtSixteenBits) {
     EXPECT_EQ(PageModel::ColumnLabel(22), "");
 }
 
+// Every cell moves up one index with its texts and its mark; the page grows a row
+// only when its last cell holds something.
+TEST(PageModel, AnEmptyCellInFrontMovesEveryCellOn) {
+    PageModel page(32);
+    page.SetCellByte(0, 0x11);
+    page.EditCell(0, 15, "123");  // a typed text that is not the byte's own form
+    page.EditCell(1, 17, "ab");   // and one in the character view
+    page.MarkRed(0);
+    page.InsertEmptyCellInFront();
+    EXPECT_EQ(page.rows(), 2u);
+    EXPECT_TRUE(page.CellEmpty(0));
+    EXPECT_FALSE(page.IsRed(0));
+    EXPECT_EQ(page.GetCellByte(1), 0x11);
+    EXPECT_TRUE(page.IsRed(1));
+    EXPECT_EQ(page.HexText(16), "123");
+    EXPECT_EQ(page.CharText(17), "ab");
+    EXPECT_EQ(page.HexText(17), "61");
+
+    page.SetCellByte(31, 0x7F);
+    page.InsertEmptyCellInFront();
+    EXPECT_EQ(page.rows(), 3u);
+    EXPECT_EQ(page.GetCellByte(32), 0x7F);
+    EXPECT_EQ(page.GetCellByte(2), 0x11);
+}
+
 TEST(PageModel, SetCellByteWritesBothCells) {
     PageModel page(512);
     EXPECT_TRUE(page.CellEmpty(35));

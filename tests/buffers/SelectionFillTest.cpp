@@ -40,6 +40,19 @@ TEST(Selection, ABlockAcrossTheSeparatorStaysAsDragged) {
     EXPECT_FALSE(IsSelected(*sel, 4, 22));
 }
 
+// A cell put in front of the page moves every selected byte one on: a block that
+// reaches the last column goes on into the first column of the next rows.
+TEST(Selection, HexBlocksMoveOneByteOnAcrossRows) {
+    std::vector<CellBlock> blocks = {{1, 2, 3, 5}, {0, 14, 1, 15}, {4, 15, 4, 15}, {0, 17, 2, 32}};
+    const std::vector<CellBlock> moved = HexBlocksOneByteOn(blocks);
+    EXPECT_EQ(moved,
+              (std::vector<CellBlock>{{1, 3, 3, 6}, {0, 15, 1, 15}, {1, 0, 2, 0}, {5, 0, 5, 0}}));
+    for (int32_t index = 0; index < 6 * 16; ++index) {
+        const bool before = IsSelected(blocks, index / 16, index % 16);
+        EXPECT_EQ(IsSelected(moved, (index + 1) / 16, (index + 1) % 16), before) << index;
+    }
+}
+
 TEST(Fill, RectangularSelectionFillsExactlyItsHexCells) {
     PageModel page(128);
     for (uint32_t i = 0; i < 128; ++i)

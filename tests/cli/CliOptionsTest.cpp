@@ -64,6 +64,20 @@ TEST(CliOptions, AcceptsEachCommandWithItsOptions) {
     }
 }
 
+TEST(CliOptions, FrameTimeIsWholeMicrosecondsUpToASecond) {
+    const std::pair<const char*, std::optional<uint32_t>> cases[] = {
+        {"connect", std::nullopt},
+        {"--frame-time|0|connect", 0},
+        {"--frame-time=2500|write|x.bin", 2500},
+        {"read|x.bin|--frame-time|1000000", 1000000},
+    };
+    for (const auto& [args, us] : cases) {
+        const ParseResult r = ParseCommandLine(Split(args));
+        ASSERT_TRUE(r.options.has_value()) << r.error;
+        EXPECT_EQ(r.options->frameTimeUs, us) << args;
+    }
+}
+
 TEST(CliOptions, ModelNamesResolveToTheirTableRows) {
     for (int i = 1; i < kModelCount; ++i) {
         const std::string& name = ModelTable()[i].name;
@@ -116,8 +130,31 @@ TEST(CliOptions, RejectsBadArgumentsWithOneLine) {
         {"--format|hex|read|x.hex", "--format takes raw, srec or ihex, not \"hex\""},
         {"--format|srec|--format=raw|read|x", "--format given twice"},
         {"--yes=1|connect", "--yes takes no value"},
-        {"--port|a|--port|b|connect", "--port given twice"},
         {"--count|1|--count|2|connect", "--count given twice"},
+        {"--frame-time|1ms|connect", "--frame-time takes the interface's time for one frame"},
+        {"--frame-time|1000001|connect", "in microseconds, 0 to 1000000, not \"1000001\""},
+        {"--frame-time=-1|connect", "not \"-1\""},
+        {"--frame-time|connect", "not \"connect\""},
+        {"connect|--frame-time", "--frame-time needs a value"},
+        {"--frame-time|0|--frame-time=1|connect", "--frame-time given twice"},
+        // Production options that do not go together.
+        {"--serial|0C00:4|read|x", "--serial works only with write and verify"},
+        {"--serial|0C00:4|write|x", "--serial needs --serial-file"},
+        {"--serial-file|s.txt|write|x", "--serial-file works only with write --serial"},
+        {"--serial|0C00:4|--serial-file|s|--serial-first|1|verify|x",
+         "--serial-file works only with write --serial"},
+        {"--serial|0C00:4|--serial-first|1|verify|x", "--serial-first works only with"},
+        {"--serial|0C00:4:hex|write|x", "the format is be, le, bcd or ascii"},
+        {"--serial-first|1e3|connect", "--serial-first takes a decimal number"},
+        {"--backup|d|read|x", "--backup works only with write"},
+        {"--keep|0C00:4|verify|x", "--keep works only with write"},
+        {"--keep|0C00|write|x", "--keep takes ADDR:LEN"},
+        {"--keep|FFFE:4|write|x", "--keep takes ADDR:LEN"},
+        {"--keep|0C00:4|--serial|0C02:4|--serial-file|s|write|x", "--keep and --serial overlap"},
+        {"--json=1|connect", "--json takes no value"},
+        {"--log|a|--log|b|connect", "--log given twice"},
+        {"--log|connect", "no command given"},  // --log took "connect" as its file
+        {"serials", "serials needs a FILE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -127,6 +164,39 @@ TEST(CliOptions, RejectsBadArgumentsWithOneLine) {
         EXPECT_NE(r.error.find(c.errorPart), std::string::npos) << r.error;
         EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
     }
+}
+
+TEST(CliOptions, ProductionOptionsAndSeveralPorts) {
+    const ParseResult r = ParseCommandLine(
+        Split("--port|/dev/ttyUSB0|--port|rfc2217://bench2:2001|--model|HC912D60x|write|fw.s19|"
+              "--serial|0FFC:4:bcd|--serial-file|serials.txt|--serial-first|1000|--log|units.csv|"
+              "--backup|backups|--keep|0C00:16|--keep=0FF0:8|--json|--yes"));
+    ASSERT_TRUE(r.options.has_value()) << r.error;
+    const CliOptions& o = *r.options;
+    EXPECT_EQ(o.port, "/dev/ttyUSB0");
+    EXPECT_EQ(o.production.ports,
+              std::vector<std::string>({"/dev/ttyUSB0", "rfc2217://bench2:2001"}));
+    ASSERT_TRUE(o.production.serial);
+    EXPECT_EQ(o.production.serial->address, 0x0FFCu);
+    EXPECT_EQ(o.production.serial->size, 4u);
+    EXPECT_EQ(o.production.serial->format, production::SerialFormat::Bcd);
+    EXPECT_EQ(o.production.serialFile, "serials.txt");
+    EXPECT_EQ(o.production.serialFirst, 1000u);
+    EXPECT_EQ(o.production.logFile, "units.csv");
+    EXPECT_EQ(o.production.backupDir, "backups");
+    ASSERT_EQ(o.production.keep.size(), 2u);
+    EXPECT_EQ(o.production.keep[1].address, 0x0FF0u);
+    EXPECT_EQ(o.production.keep[1].length, 8u);
+    EXPECT_TRUE(o.production.json);
+    EXPECT_TRUE(o.production.Any());
+
+    const ParseResult plain = ParseCommandLine(Split("--port|COM2|connect"));
+    ASSERT_TRUE(plain.options.has_value());
+    EXPECT_FALSE(plain.options->production.Any()) << "one port alone is the plain run";
+    const ParseResult serials = ParseCommandLine(Split("serials|serials.txt"));
+    ASSERT_TRUE(serials.options.has_value()) << serials.error;
+    EXPECT_EQ(serials.options->command, Command::Serials);
+    EXPECT_EQ(serials.options->file, "serials.txt");
 }
 
 TEST(CliOptions, HelpWinsOverEverythingElse) {
@@ -146,6 +216,12 @@ TEST(CliOptions, HelpDocumentsCommandsOptionsAndExitStatuses) {
           "--no",          "--virtual-clock", "--full",     "Bez zmian",   "Exit status",
           "  0  ",         "  1  ",           "  2  ",      "  3  ",       "\"MC9S12DP512(1L00M)\"",
           "\"HC(9)12D60\""}) {
+        EXPECT_NE(help.find(part), std::string::npos) << part;
+    }
+    EXPECT_NE(help.find("--frame-time US"), std::string::npos);
+    for (const char* part :
+         {"--serial", "--serial-file", "--serial-first", "--log", "--backup", "--keep", "--json",
+          "serials FILE", "/dev/serial/by-id", "highest status"}) {
         EXPECT_NE(help.find(part), std::string::npos) << part;
     }
     // The placeholder row is no model to choose.

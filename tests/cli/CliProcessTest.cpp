@@ -7,16 +7,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Clock.h"
 #include "SerialPortServer.h"
+#include "TcpSocket.h"
 #include "VirtualBoard.h"
 
 namespace {
@@ -74,6 +78,23 @@ class CliProcess : public ::testing::Test {
         return o;
     }
 
+    // The program on a pseudo-terminal: script(1) runs it there and passes `typed` to
+    // it. The exit status, and in `out` everything the terminal showed.
+    Outcome OnTerminal(const std::string& args, const std::string& typed,
+                       const std::string& prefix = "") const {
+        const fs::path input = dir_ / "typed.txt", seen = dir_ / "terminal.txt";
+        { std::ofstream(input) << typed; }
+        const std::string command = "script -qec \"" + prefix + " '" HC12PROG_CLI "' " + args +
+                                    "\" /dev/null <'" + input.string() + "' >'" + seen.string() +
+                                    "' 2>&1";
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = Slurp(seen);
+        return o;
+    }
+    static bool HaveScript() { return std::system("command -v script >/dev/null 2>&1") == 0; }
+
     fs::path dir_;
 };
 
@@ -126,10 +147,76 @@ TEST_F(CliProcess, NoModelIsRefusedAsInTheWindow) {
     EXPECT_EQ(o.err, "Ostrzeżenie: Wybierz model mikrokontrolera!\n");
 }
 
-TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnection) {
-    const Outcome o = Run("--port /nonexistent/tty --model HC912D60x connect");
-    EXPECT_EQ(o.status, 3);
-    EXPECT_TRUE(Has(o.err, "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n")) << o.err;
+// A server on 127.0.0.1 that takes one connection and ends it at once, closed or
+// reset; or, when told so, nothing listening on its port at all.
+class ShortServer {
+  public:
+    enum class End { Refuse, Close, Reset };
+    explicit ShortServer(End end) {
+        std::string error;
+        listener_ = hc12::TcpSocket::Listen("127.0.0.1", 0, &error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+        port_ = listener_.LocalPort();
+        if (end == End::Refuse) {
+            listener_.Close();
+            return;
+        }
+        thread_ = std::thread([this, end] {
+            hc12::TcpSocket conn;
+            for (int i = 0; i < 200 && !conn.Valid(); ++i) {
+                hc12::TcpSocket::WaitReadable({&listener_}, 50000);
+                conn = listener_.Accept();
+            }
+            // What the client asks first has come: the end meets its negotiation.
+            // Read, so that the close is an orderly one (unread bytes would reset it).
+            hc12::TcpSocket::WaitReadable({&conn}, 2000000);
+            uint8_t asked[256];
+            conn.Receive(asked, sizeof asked);
+            if (end == End::Reset)
+                conn.Abort();
+            else
+                conn.Close();
+        });
+    }
+    ~ShortServer() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::string Value() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    hc12::TcpSocket listener_;
+    uint16_t port_ = 0;
+    std::thread thread_;
+};
+
+// The window's box, and on the line after it why the port did not open.
+TEST_F(CliProcess, APortThatCannotBeOpenedIsNoConnectionAndSaysWhy) {
+    struct Case {
+        const char* name;
+        std::optional<ShortServer::End> server;  // none: the device path
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing device", std::nullopt, "/nonexistent/tty: No such file or directory"},
+        {"refused", ShortServer::End::Refuse, ": Connection refused"},
+        {"closed", ShortServer::End::Close, ": the server closed the connection"},
+        {"reset", ShortServer::End::Reset, ": the connection failed: Connection reset by peer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<ShortServer> server;
+        if (c.server)
+            server.emplace(*c.server);
+        const std::string value = server ? server->Value() : "/nonexistent/tty";
+        const Outcome o = Run("--port " + value + " --model HC912D60x connect");
+        EXPECT_EQ(o.status, 3);
+        EXPECT_TRUE(Has(o.err,
+                        "Błąd: Niewłaściwa nazwa portu lub port jest aktywny.\n"
+                        "hc12prog-cli: " +
+                            (server ? value : std::string()) + c.reason + "\n"))
+            << o.err;
+    }
 }
 
 // The board in these tests plays the model chosen; its EEPROM starts erased (FF).
@@ -380,6 +467,40 @@ TEST_F(CliProcess, RefusalsOfTheTargetAreFailures) {
     }
 }
 
+// A window past FFFF would wrap into the registers at 0000: every command refuses
+// it, reads write no file, and a verify finds no differences where nothing was read.
+TEST_F(CliProcess, AWindowPastFfffIsRefusedByEveryCommand) {
+    const fs::path image = File("small.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x42));
+    struct Case {
+        std::string command;
+        const char* message;
+        const char* output;  // a file that must not come to be
+    };
+    const Case cases[] = {
+        {"read '" + File("x.s19").string() + "'",
+         "Błąd: Zakres odczytu wykracza poza adres FFFF!\n", "x.s19"},
+        {"read '" + File("x.bin").string() + "'",
+         "Błąd: Zakres odczytu wykracza poza adres FFFF!\n", "x.bin"},
+        {"verify '" + image.string() + "'", "Błąd: Zakres odczytu wykracza poza adres FFFF!\n",
+         nullptr},
+        {"write '" + image.string() + "'", "Błąd: Zakres zapisu wykracza poza adres FFFF!\n",
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Outcome o =
+            Run(std::string(kHc12) + "--port virtual --start FFF0 --count 32 " + c.command);
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_TRUE(Has(o.err, c.message)) << o.err;
+        EXPECT_EQ(o.out, "") << "no differences of bytes never read";
+        EXPECT_FALSE(Has(o.err, "Różnice")) << o.err;
+        if (c.output != nullptr) {
+            EXPECT_FALSE(fs::exists(File(c.output)));
+        }
+    }
+}
+
 TEST_F(CliProcess, AFileLargerThanTheWindowIsTakenOnlyWhenAccepted) {
     const fs::path image = File("large.bin");
     WriteBytes(image, std::vector<uint8_t>(32, 0x00));
@@ -416,22 +537,16 @@ TEST_F(CliProcess, TheRealClockRunsAShortWriteAndVerify) {
 }
 
 TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0)
+    if (!HaveScript())
         GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
     const fs::path image = File("zeros.bin");
     WriteBytes(image, std::vector<uint8_t>(16, 0x00));
-    const fs::path typed = File("typed.txt"), seen = File("terminal.txt");
-    {
-        std::ofstream(typed) << "maybe\nn\n";  // asked again until the answer is clear
-    }
-    // script(1) runs the program on a pseudo-terminal and passes our input to it.
-    const std::string command = "script -qec \"'" HC12PROG_CLI "' " + std::string(kHc12) +
-                                "--port virtual:stuck=0x0C05 --count 16 write '" + image.string() +
-                                "'\" /dev/null <'" + typed.string() + "' >'" + seen.string() +
-                                "' 2>&1";
-    const int raw = std::system(command.c_str());
-    const std::string terminal = Slurp(seen);
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << terminal;  // answered, not refused
+    const Outcome o =
+        OnTerminal(std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 write '" +
+                       image.string() + "'",
+                   "maybe\nn\n");  // asked again until the answer is clear
+    const std::string& terminal = o.out;
+    EXPECT_EQ(o.status, 1) << terminal;  // answered, not refused
     EXPECT_TRUE(Has(terminal, "\r[#")) << terminal;
     EXPECT_TRUE(Has(terminal, "Czy kontynuować?\r\n")) << terminal;
     const size_t prompt = terminal.find("[t]ak/[n]ie? ");
@@ -441,13 +556,67 @@ TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
     EXPECT_TRUE(Has(terminal, "Nieudanych zapisów:  11")) << terminal;
 }
 
+// On a terminal a production run keeps one progress line per port below the
+// messages, drawn again in place.
+TEST_F(CliProcess, OnATerminalAGangKeepsALinePerPort) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
+    const fs::path image = File("image.bin"), seen = File("terminal.txt");
+    WriteBytes(image, std::vector<uint8_t>(64, 0x5A));
+    const std::string command =
+        "script -qec \"'" HC12PROG_CLI
+        "' --virtual-clock --quartz 8 --count 64 --yes "
+        "--port virtual:model=HC912D60x --port virtual:model=MC9S12DT128 --model HC912D60x "
+        "--model MC9S12DT128 write '" +
+        image.string() + "'\" /dev/null </dev/null >'" + seen.string() + "' 2>&1";
+    const int raw = std::system(command.c_str());
+    const std::string terminal = Slurp(seen);
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << terminal;
+    // Back up over the two lines and clear them, then the message, then the lines.
+    EXPECT_TRUE(Has(terminal, "\033[2A\r\033[J[virtual:model=MC9S12DT128] ")) << terminal;
+    EXPECT_TRUE(Has(terminal, "\r\n  virtual:model=HC912D60x    ")) << terminal;
+    EXPECT_TRUE(Has(terminal, "\r\n  virtual:model=MC9S12DT128  ")) << terminal;
+    // The table comes after the last lines are cleared.
+    const size_t table = terminal.rfind("\033[J");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_EQ(terminal.find("port  ", table), table + 3) << terminal.substr(table);
+}
+
+// Ctrl+C in the middle of a plain write: it stops between two words, says what it
+// wrote, and does not report success.
+TEST_F(CliProcess, CtrlCStopsAWriteBetweenTwoWords) {
+    const fs::path image = File("image.bin");
+    WriteBytes(image, std::vector<uint8_t>(768, 0x00));
+    // The real clock: 384 words take several seconds even at the chip's pace. SIGINT
+    // comes half a second after the image is loaded, so a slow start on a busy machine
+    // cannot let it land before the program listens for it.
+    const fs::path err = dir_ / "stderr.txt";
+    const std::string command =
+        "'" HC12PROG_CLI "' --port virtual --model HC12B --quartz 8 --count 768 write '" +
+        image.string() + "' </dev/null >/dev/null 2>'" + err.string() +
+        "' & pid=$!; i=0; until grep -q Wczytano '" + err.string() +
+        "' || [ $i -ge 600 ]; do sleep 0.05; i=$((i+1)); done; sleep 0.5; kill -INT $pid; "
+        "wait $pid";
+    const int raw = std::system(command.c_str());
+    Outcome o;
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.err = Slurp(err);
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_TRUE(Has(o.err, "hc12prog-cli: asked to stop (Ctrl+C): stopping between two words\n"))
+        << o.err;
+    const size_t written = o.err.find("Zapisano  ");
+    ASSERT_NE(written, std::string::npos) << o.err;
+    EXPECT_LT(std::stoi(o.err.substr(written + 10)), 768) << o.err;
+    EXPECT_FALSE(Has(o.err, "Błąd")) << o.err;
+}
+
 TEST_F(CliProcess, APortBehindAnRfc2217ServerReadsAndWrites) {
     // The board on the real clock behind our server on 127.0.0.1.
     hc12::SteadyClock clock;
     hc12::sim::BoardOptions options;
     options.model = "HC912D60x";
     options.quartzMhz = 8;
-    options.timePulses = false;  // the real clock behind a network: see BoardOptions
+    options.timedLine = false;  // the real clock behind a network: see BoardOptions
     hc12::sim::VirtualBoard board(clock, options);
     auto boardPort = board.OpenPort();
     hc12::sim::SerialPortServer server(*boardPort);
@@ -496,6 +665,27 @@ constexpr const char* kBoundedRun = "timeout 60 ";
 #else
 constexpr const char* kBoundedRun = "timeout 60 sh -c 'ulimit -v 400000; exec \"$0\" \"$@\"' ";
 #endif
+
+// A text image near the size limit that gives the same few bytes over and over is
+// read in the memory of those bytes, not of its text.
+TEST_F(CliProcess, ALargeTextImageIsReadInTheMemoryOfItsBytes) {
+    const fs::path image = File("repeated.s19");
+    {
+        const std::string record = "S1130C00000102030405060708090A0B0C0D0E0F68\n";
+        std::ofstream out(image, std::ios::binary);
+        for (size_t size = 0; size + record.size() < (64u << 20); size += record.size())
+            out << record;
+    }
+#ifdef HC12_ASAN
+    const std::string bounded = "timeout 60 ";
+#else
+    const std::string bounded = "timeout 60 sh -c 'ulimit -v 100000; exec \"$0\" \"$@\"' ";
+#endif
+    const Outcome o =
+        Run(std::string(kHc12) + "--port virtual write '" + image.string() + "'", bounded);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Wczytano 16  bajtów.")) << o.err;
+}
 
 // What the program does with files that are no images: it refuses them before the
 // target is touched, quickly, and replaces nothing that is not a regular file.
@@ -561,6 +751,11 @@ TEST_F(CliProcess, ReadReplacesOnlyRegularFilesAndWritesThroughLinks) {
 TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
     const fs::path empty = File("empty.bin");
     WriteBytes(empty, {});
+    // Text images without a record, blank lines at most.
+    const fs::path emptyHex = File("empty.hex");
+    WriteBytes(emptyHex, {});
+    const fs::path blankSrec = File("blank.s19");
+    WriteBytes(blankSrec, {'\r', '\n', '\n'});
     const fs::path image = File("image.bin");
     WriteBytes(image, {1, 2, 3, 4});
     struct Case {
@@ -570,6 +765,8 @@ TEST_F(CliProcess, EmptyImagesAndEmptyWindowsAreRefused) {
     const Case cases[] = {
         {"write '" + empty.string() + "'", ": the image is empty, nothing to write\n"},
         {"verify '" + empty.string() + "'", ": the image is empty, nothing to verify\n"},
+        {"write '" + emptyHex.string() + "'", ": the image is empty, nothing to write\n"},
+        {"verify '" + blankSrec.string() + "'", ": the image is empty, nothing to verify\n"},
         {"--count 0 read '" + File("out.bin").string() + "'",
          "--count 0: the address window is empty, nothing to read\n"},
         {"--count 0 --yes write '" + image.string() + "'",
@@ -680,6 +877,191 @@ TEST_F(CliProcess, AddressedImagesGoWhereTheirAddressesSayAndVerifyOnlyTheirByte
     EXPECT_TRUE(Has(o.err, "Błąd: Niepoprawny plik, linia 2: zła suma kontrolna\n")) << o.err;
     EXPECT_FALSE(Has(o.err, "portu")) << o.err;
     EXPECT_EQ(Run("--format elf --model HC12B write x").status, 2);
+}
+
+// --- in English ---
+
+// The language comes from the environment alone: every variable that could choose
+// one is cleared first, then the case's are set.
+constexpr const char* kNoLanguage = "-u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG ";
+
+bool Ascii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Each command and each way it fails, in English: the messages whole, the plurals
+// English, no Polish word left, and the exit status the same as in Polish.
+TEST_F(CliProcess, InEnglishEveryCommandAndEveryFailure) {
+    const fs::path image = File("image.bin"), out = File("out.bin"), one = File("one.bin");
+    WriteBytes(one, {0x42});
+    std::vector<uint8_t> half(16, 0xFF);
+    for (size_t i = 0; i < 8; ++i)
+        half[i] = uint8_t(i);
+    const fs::path halfImage = File("half.bin");
+    WriteBytes(halfImage, half);
+    const fs::path zeros = File("zeros.bin");
+    WriteBytes(zeros, std::vector<uint8_t>(16, 0x00));
+    const fs::path large = File("large.bin");
+    WriteBytes(large, std::vector<uint8_t>(32, 0x00));
+    const fs::path bad = File("bad.s19");
+    { std::ofstream(bad, std::ios::binary) << "S00600004844521B\nS1050C100001EE\nS9030000FC\n"; }
+    std::vector<uint8_t> differing(16, 0xFF);
+    differing[3] = 0x00;
+    differing[10] = 0x5A;
+    const fs::path differs = File("differs.bin");
+    WriteBytes(differs, differing);
+    auto q = [](const fs::path& path) { return " '" + path.string() + "'"; };
+
+    struct Case {
+        std::string args;
+        int status;
+        std::string messages;  // standard error holds this, as it stands
+    };
+    const std::string hc12 = std::string(kHc12) + "--port virtual --count 16 ";
+    const Case cases[] = {
+        // The commands.
+        {"--virtual-clock --port virtual --model MC9S12DT128 connect", 0,
+         "Parameters: RAM: 8 KB  Start: 0x4000 EEPROM: 2 KB  Start: 0x2000\n"
+         "hc12prog-cli: quartz 8MHz\nConnected.\n"},
+        {hc12 + "read" + q(out), 0, "Read 16 bytes.\n"},
+        {hc12 + "write" + q(halfImage), 0, "Loaded 16 bytes.\nWrote 16 bytes.\nUnchanged: 4\n"},
+        {hc12 + "--full write" + q(one), 0, "Loaded 1 byte.\nWrote 16 bytes.\n"},
+        {hc12 + "verify" + q(halfImage), 1, "Read 16 bytes.\nDifferences: Total: 8 differences.\n"},
+        {hc12 + "verify" + q(differs), 1, "Differences: Total: 2 differences.\n"},
+        {hc12 + "verify" + q(out), 0, "Differences: The buffers are identical!\n"},
+        // Bad arguments, files, questions: status 2.
+        {"--port /nonexistent/tty connect", 2, "Warning: Choose the microcontroller model!\n"},
+        {"--port /nonexistent/tty --model HC12B write" + q(File("missing.bin")), 2,
+         "Error: Cannot open the file\n"},
+        {hc12 + "read" + q(dir_ / "no" / "dir.bin"), 2, "Error: Cannot save the file\n"},
+        {"--port /nonexistent/tty --model HC12B write" + q(bad), 2,
+         "Error: Invalid file, line 2: bad checksum\n"},
+        {hc12 + "--no write" + q(large), 2,
+         "Warning: The file is larger than the memory it is loaded into!\nOpen it anyway?\n"
+         "hc12prog-cli: answered No (--no)\n"},
+        {std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 write" + q(zeros), 2,
+         "Error: Could not write 1 cell\nContinue?\nhc12prog-cli: this question needs an answer"},
+        // The target refuses, or bytes fail: status 1.
+        {std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 --no write" + q(zeros), 1,
+         "Error: Could not write 1 cell\nContinue?\nhc12prog-cli: answered No (--no)\n"
+         "Wrote 4 bytes.\nUnchanged: 0\nFailed writes: 11\nError: Could not write 11 cells\n"},
+        {std::string(kHc12) +
+             "--port virtual:stuck=0x0C05 --count 16 --yes --full "
+             "write" +
+             q(zeros),
+         1, "Wrote 16 bytes.\nFailed writes: 1\nError: Could not write 1 cell\n"},
+        {"--virtual-clock --port virtual:eprot=0x85 --model MC9S12DT128 --count 16 write" +
+             q(zeros),
+         1, "Error: The last 321 bytes of the EEPROM are protected against writing!\n"},
+        {"--virtual-clock --port virtual:eprot=0x80 --model MC9S12DT128 --count 16 write" +
+             q(zeros),
+         1, "Error: The last 1 byte of the EEPROM is protected against writing!\n"},
+        {"--virtual-clock --port virtual:estat=0xC4 --model MC9S12DT128 --count 16 write" +
+             q(zeros),
+         1, "Error: 1: Errors in the ESTAT register!\n"},
+        {"--virtual-clock --port virtual --model HC812A4 --start FFF0 --count 32 write" + q(zeros),
+         1, "Error: The write range goes past address FFFF!\n"},
+        // No connection: status 3.
+        {"--model HC912D60x --port /nonexistent/tty connect", 3,
+         "Error: Wrong port name, or the port is in use.\n"},
+        {std::string(kHc12) + "--port virtual:greeting=pawx connect", 3,
+         "Error: Could not connect to the interface\n"},
+        {std::string(kHc12) + "--port virtual:no-target connect", 3,
+         "Error: Could not connect to the processor\n"},
+        {"--virtual-clock --port virtual:unstable=0x000F:5 --model MC9S12DT128 connect", 3,
+         "Warning: Cannot detect the quartz! Choose it by hand\n"},
+        {std::string(kHc12) + "--port virtual:fail-after=40 --count 64 read" + q(out), 3,
+         "Error: Lost the connection with the interface!\n"},
+        {std::string(kHc12) + "--port virtual:line-error=40 --count 64 read" + q(out), 3,
+         "Error: Framing errors detected\n"},
+        {std::string(kHc12) + "--port virtual:fail-after=40 --count 64 --no write" + q(zeros), 3,
+         "Error: Lost the connection with the interface!\n"},
+    };
+    for (const char* language : {"HC12_LANG=en", "LANG=en_US.UTF-8"}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(language) + " " + c.args);
+            const Outcome o = Run(c.args, std::string(kNoLanguage) + language);
+            EXPECT_EQ(o.status, c.status) << o.err;
+            EXPECT_TRUE(Has(o.err, c.messages)) << o.err;
+            EXPECT_TRUE(Ascii(o.err)) << o.err;
+        }
+    }
+}
+
+// The language the environment asks for, as gettext reads it, though none of these
+// locales exists on the machine; HC12_LANG over it, --lang over both.
+TEST_F(CliProcess, TheLanguageFollowsTheEnvironmentAndItsOverrides) {
+    const std::string polish = "Ostrzeżenie: Wybierz model mikrokontrolera!\n";
+    const std::string english = "Warning: Choose the microcontroller model!\n";
+    struct Case {
+        const char* environment;
+        const char* option;
+        const std::string& message;
+    };
+    const Case cases[] = {
+        {"", "", polish},
+        {"LANG=en_US.UTF-8", "", english},
+        {"LANG=pl_PL.UTF-8", "", polish},
+        {"LANG=de_DE.UTF-8", "", english},
+        {"LANG=C.UTF-8 LANGUAGE=en", "", polish},
+        {"LANG=POSIX", "", polish},
+        {"LANG=pl_PL.UTF-8 LANGUAGE=en", "", english},
+        {"LANG=en_US.UTF-8 LANGUAGE=fr:pl", "", polish},
+        {"LC_ALL=en_GB.UTF-8 LANG=pl_PL.UTF-8", "", english},
+        {"LC_MESSAGES=pl_PL.UTF-8 LANG=en_US.UTF-8", "", polish},
+        {"HC12_LANG=en LANG=pl_PL.UTF-8", "", english},
+        {"HC12_LANG=pl LANG=en_US.UTF-8", "", polish},
+        {"HC12_LANG=en", "--lang pl ", polish},
+        {"LANG=pl_PL.UTF-8", "--lang=en ", english},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.environment) + " " + c.option);
+        const Outcome o = Run(std::string(c.option) + "--port /nonexistent/tty connect",
+                              std::string(kNoLanguage) + c.environment);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err, c.message);
+    }
+    // A language without a catalog: refused on the command line, left aside from
+    // HC12_LANG with a note.
+    Outcome o = Run("--lang xx --port /nonexistent/tty connect", kNoLanguage);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "hc12prog-cli: --lang xx: no catalog for this language")) << o.err;
+    EXPECT_TRUE(Has(o.err, "\nusage: ")) << o.err;
+    o = Run("--port /nonexistent/tty connect",
+            std::string(kNoLanguage) + "HC12_LANG=xx LANG=en_US");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err,
+              "hc12prog-cli: HC12_LANG=xx: no catalog for this language, left aside (there "
+              "are: en, pl)\n" +
+                  english);
+}
+
+// On a terminal an English question takes y or n; t (Polish "tak") is no answer there.
+TEST_F(CliProcess, OnATerminalAnEnglishQuestionTakesYOrN) {
+    if (!HaveScript())
+        GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
+    const fs::path image = File("zeros.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x00));
+    // "t", then every question answered Yes (the write asks at each word while the
+    // count of failed bytes stays at a tenth of the window).
+    std::string typed = "t\n";
+    for (int i = 0; i < 16; ++i)
+        typed += "y\n";
+    const Outcome o =
+        OnTerminal(std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 --full write '" +
+                       image.string() + "'",
+                   typed, "HC12_LANG=en");
+    const std::string& terminal = o.out;
+    EXPECT_EQ(o.status, 1) << terminal;
+    EXPECT_TRUE(Has(terminal, "Continue?\r\n")) << terminal;
+    const size_t prompt = terminal.find("[y]es/[n]o? ");
+    ASSERT_NE(prompt, std::string::npos) << terminal;
+    EXPECT_EQ(terminal.find("[y]es/[n]o? ", prompt + 1), prompt + 12)
+        << "asked again at once after \"t\": " << terminal;
+    // Answered Yes: the write went on to the end.
+    EXPECT_TRUE(Has(terminal, "Wrote 16 bytes.")) << terminal;
+    EXPECT_TRUE(Has(terminal, "Failed writes: 1")) << terminal;
 }
 
 }  // namespace

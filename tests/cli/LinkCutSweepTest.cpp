@@ -27,7 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Op { Connect, Read, Write, FullWrite };
+// WholeWrite: the changed-only write over the whole EEPROM, every word changed (an
+// MC9S12 then takes one mass erase and puts back what it does not change).
+enum class Op { Connect, Read, Write, FullWrite, WholeWrite };
 
 // What happens to the link at reply byte `at`: the cable is cut (silence from there
 // on), one line error, or the USB adapter is pulled out (I/O errors, hang-up).
@@ -52,10 +54,11 @@ const char* FaultName(FaultKind kind) {
 }
 
 const char* OpName(Op op) {
-    return op == Op::Connect ? "connect"
-           : op == Op::Read  ? "read"
-           : op == Op::Write ? "write"
-                             : "fullWrite";
+    return op == Op::Connect     ? "connect"
+           : op == Op::Read      ? "read"
+           : op == Op::Write     ? "write"
+           : op == Op::FullWrite ? "fullWrite"
+                                 : "wholeWrite";
 }
 
 int ModelIndex(const std::string& name) {
@@ -82,6 +85,7 @@ struct Outcome {
     std::vector<uint8_t> eeprom;  // the whole EEPROM after the run
     uint16_t eepromStart = 0;
     size_t replyBytes = 0;  // reply bytes the board was asked for
+    bool massErased = false;  // the board ran an MC9S12 mass erase
 };
 
 struct Figures {
@@ -91,10 +95,12 @@ struct Figures {
 class Sweep {
   public:
     Sweep(std::string model, Op op, fs::path dir) : model_(std::move(model)), op_(op), dir_(dir) {
-        s12_ = IsS12Model(ModelTable()[size_t(ModelIndex(model_))]);
+        const ModelRecord& row = ModelTable()[size_t(ModelIndex(model_))];
+        s12_ = IsS12Model(row);
+        writeCount_ = op == Op::WholeWrite ? row.eepromSize : kWriteCount;
         // An HC12 image one byte short of the window leaves its last cell empty: the
         // write keeps the target's byte there, read from the target first.
-        imageSize_ = s12_ ? kWriteCount : kWriteCount - 1;
+        imageSize_ = s12_ ? writeCount_ : writeCount_ - 1;
         std::vector<uint8_t> image(imageSize_);
         for (uint32_t i = 0; i < imageSize_; ++i)
             image[i] = ImageByte(i);
@@ -117,7 +123,7 @@ class Sweep {
         options.modelIndex = ModelIndex(model_);
         options.quartzIndex = 0;  // Auto: the detection is part of every connect
         if (op != Op::Connect)
-            options.count = op == Op::Read ? kReadCount : kWriteCount;
+            options.count = op == Op::Read ? kReadCount : writeCount_;
         options.fullWrite = op == Op::FullWrite;
         options.answer = Answer::Yes;
 
@@ -158,6 +164,8 @@ class Sweep {
                 o.eeprom.push_back(board.Peek(uint16_t(o.eepromStart + i)));
             for (const auto& f : board.FrameLog())
                 o.replyBytes += f.bytes[0] == 'C' ? 1 : f.bytes[0] == 'L' ? 2 : 0;
+            for (const auto& c : board.CommandLog())
+                o.massErased |= s12_ && c.command == 0x41;
         }
         return o;
     }
@@ -169,6 +177,9 @@ class Sweep {
         connectReplies_ = connect.replyBytes;
         const Outcome whole = Run(op_, {});
         ASSERT_EQ(whole.status, 0) << whole.err;
+        if (op_ == Op::WholeWrite) {
+            ASSERT_TRUE(whole.massErased) << "the whole EEPROM changes: one mass erase is quicker";
+        }
         Judge(whole, {});
         totalReplies_ = whole.replyBytes;
         ASSERT_GE(totalReplies_, connectReplies_);
@@ -221,7 +232,8 @@ class Sweep {
             ++figures_.wrongImages;
             ADD_FAILURE() << "output file: " << trace;
         }
-        if ((op_ == Op::Write || op_ == Op::FullWrite) && !EepromRight(o)) {
+        if ((op_ == Op::Write || op_ == Op::FullWrite || op_ == Op::WholeWrite) &&
+            !EepromRight(o)) {
             ++figures_.lostData;
             ADD_FAILURE() << "EEPROM: " << trace;
         }
@@ -258,12 +270,12 @@ class Sweep {
         std::smatch m;
         if (std::regex_search(o.err, m, std::regex("Zapisano  ([0-9]+)")))
             written = uint32_t(std::stoul(m[1]));
-        if (o.status == kExitOk && written != kWriteCount)
+        if (o.status == kExitOk && written != writeCount_)
             return false;
         for (uint32_t i = 0; i < o.eeprom.size(); ++i) {
             const uint8_t now = o.eeprom[i];
             const uint32_t word = i & ~1u;
-            if (i >= kWriteCount) {
+            if (i >= writeCount_) {
                 // Outside the window: untouched (the MC9S12 preparation erases the
                 // whole EEPROM).
                 if (now != Original(i) && !(s12_ && now == 0xFF))
@@ -294,6 +306,7 @@ class Sweep {
     Op op_;
     fs::path dir_;
     bool s12_ = false;
+    uint32_t writeCount_ = 0;
     uint32_t imageSize_ = 0;
     size_t connectReplies_ = 0;
     size_t totalReplies_ = 0;
@@ -349,7 +362,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SweepCase{"HC912D60x", Op::Connect}, SweepCase{"HC912D60x", Op::Read},
                       SweepCase{"HC912D60x", Op::Write}, SweepCase{"HC912D60x", Op::FullWrite},
                       SweepCase{"MC9S12DT128", Op::Connect}, SweepCase{"MC9S12DT128", Op::Read},
-                      SweepCase{"MC9S12DT128", Op::Write}, SweepCase{"MC9S12DT128", Op::FullWrite}),
+                      SweepCase{"MC9S12DT128", Op::Write}, SweepCase{"MC9S12DT128", Op::FullWrite},
+                      SweepCase{"MC9S12DT128", Op::WholeWrite}),
     [](const auto& info) {
         return std::string(OpName(info.param.op)) +
                (IsS12Model(ModelTable()[size_t(ModelIndex(info.param.model))]) ? "McNineS12"

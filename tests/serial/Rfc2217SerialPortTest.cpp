@@ -2,9 +2,14 @@
 // what goes on the wire, what comes back, and a connection that goes away.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Rfc2217.h"
@@ -80,6 +85,11 @@ class FakeServer {
         return got;
     }
     void Send(const Bytes& bytes) { ASSERT_TRUE(conn_.SendAll(bytes.data(), bytes.size(), 1000)); }
+    // Room for a backlog that the client has not taken in yet.
+    void DeepenSendQueue() {
+        const int size = 4 << 20;
+        setsockopt(int(conn_.NativeHandle()), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    }
     void Close(bool reset) {
         if (reset)
             conn_.Abort();
@@ -90,6 +100,73 @@ class FakeServer {
   private:
     TcpSocket listener_;
     TcpSocket conn_;
+};
+
+// A server that, once a client is in, sends `unit` over and over, reading and
+// dropping what the client sends, until `limit` bytes have gone or it is stopped;
+// the connection stays open until then.
+class FloodServer {
+  public:
+    FloodServer(Bytes unit, uint64_t limit) : limit_(limit) {
+        std::string error;
+        listener_ = TcpSocket::Listen("127.0.0.1", 0, &error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+        while (block_.size() < 64 * 1024)
+            block_.insert(block_.end(), unit.begin(), unit.end());
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~FloodServer() { Stop(); }
+    std::string Value() const {
+        return "rfc2217://127.0.0.1:" + std::to_string(listener_.LocalPort());
+    }
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    // Whether the flood was over before the test stopped it.
+    bool RanOut() const { return ranOut_; }
+
+  private:
+    void Run() {
+        TcpSocket conn;
+        while (!stop_ && !conn.Valid()) {
+            TcpSocket::WaitReadable({&listener_}, 10000);
+            conn = listener_.Accept();
+        }
+        // A deep queue, so that the flood runs on while this thread waits its turn.
+        const int sendBuffer = 4 << 20;
+        setsockopt(int(conn.NativeHandle()), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+        size_t at = 0;  // where in the block the stream stands
+        uint8_t drop[4096];
+        while (!stop_ && conn.Valid()) {
+            while (conn.Receive(drop, sizeof drop) > 0) {
+            }
+            if (sent_ >= limit_) {
+                ranOut_ = true;
+                TcpSocket::WaitReadable({&conn}, 10000);
+                continue;
+            }
+            const size_t size = size_t(std::min<uint64_t>(block_.size() - at, limit_ - sent_));
+            const long n = conn.SendSome(block_.data() + at, size);
+            if (n < 0)
+                break;
+            if (n == 0) {
+                pollfd pfd{int(conn.NativeHandle()), POLLOUT, 0};
+                poll(&pfd, 1, 10);
+            }
+            sent_ += uint64_t(n);
+            at = (at + size_t(n)) % block_.size();
+        }
+    }
+
+    TcpSocket listener_;
+    Bytes block_;
+    const uint64_t limit_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ranOut_{false};
+    std::atomic<uint64_t> sent_{0};
 };
 
 std::future<std::unique_ptr<SerialPort>> OpenAsync(const std::string& value) {
@@ -254,6 +331,55 @@ TEST(Rfc2217SerialPort, ALostConnectionIsAnIoErrorUntilTheNextResetConnectsAgain
         rts.get();
         EXPECT_EQ(server.Read(kSettings.size() + 7), Cat({kSettings, rfc2217::Command(5, {11})}));
         EXPECT_EQ(port->ClearErrors().errors, 0u);
+    }
+}
+
+// One look at the line takes in a bounded share of what waits: a backlog of NOPs
+// far beyond that share, then a data byte, is not swallowed whole by one look (a
+// server sending without end would keep that look from ever coming back).
+TEST(Rfc2217SerialPort, OneLookTakesInABoundedShareOfWhatWaits) {
+    FakeServer server;
+    auto port = OpenAnswered(server);
+    ASSERT_NE(port, nullptr);
+    server.DeepenSendQueue();
+    Bytes backlog;
+    for (int i = 0; i < 512 * 1024; ++i)
+        backlog.insert(backlog.end(), {kIac, kNop});
+    backlog.push_back(0x5A);
+    server.Send(backlog);
+    EXPECT_EQ(port->ClearErrors().bytesWaiting, 0u);
+    const LineStatus status = WaitForCount(*port, 1);
+    EXPECT_EQ(status.bytesWaiting, 1u);
+}
+
+// A server that sends commands without end must not hold the client past its own
+// deadlines: the open stops waiting for COM port control, a wait for input ends, and
+// a look at the line comes back, while the flood is still going on.
+TEST(Rfc2217SerialPort, AFloodOfCommandsHoldsNoWaitPastItsDeadline) {
+    struct Case {
+        const char* name;
+        Bytes unit;
+        uint32_t errors;  // what the look at the line finds
+    };
+    const Case cases[] = {
+        {"line-state notices", rfc2217::Command(106, {0x60}), 0},
+        {"NOPs", {kIac, kNop}, 0},
+        {"error notices", rfc2217::Command(106, {0x08}), kCeFrame},
+    };
+    // Far more than the client takes in while it waits (some 100 to 250 MB here),
+    // and what it must not wait for.
+    constexpr uint64_t kFlood = 4ull << 30;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FloodServer server(c.unit, kFlood);
+        std::string error;
+        auto port = OpenRfc2217SerialPort(server.Value(), &error);
+        ASSERT_NE(port, nullptr) << error;
+        EXPECT_FALSE(port->WaitForInput(300));
+        EXPECT_EQ(port->ClearErrors().errors & kCeFrame, c.errors);
+        uint8_t buffer[16];
+        EXPECT_EQ(port->Read(buffer, sizeof buffer), 0u);
+        EXPECT_FALSE(server.RanOut()) << "the client waited for the end of the flood";
     }
 }
 

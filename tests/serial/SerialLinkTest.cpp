@@ -118,6 +118,42 @@ TEST_F(SerialLinkTest, SendFrameWritesTheWholeFrameAndReadsNothing) {
     EXPECT_EQ(port->waitCount, 0);
 }
 
+// The interface takes the frame time to carry out a frame and holds one byte
+// meanwhile: the next frame goes out once no more than its first byte can arrive
+// early (the link counts the wire time itself, whatever the port reports). A reply
+// proves the interface free at once. At a frame time of 0 only the wire sets the pace.
+TEST_F(SerialLinkTest, FramesWaitForTheInterfaceUnlessAReplyProvedItFree) {
+    for (const uint32_t frameTimeUs : {1000u, 0u}) {
+        SCOPED_TRACE(frameTimeUs);
+        VirtualClock localClock;
+        RecordingView localView;
+        auto owned = std::make_unique<ScriptedPort>(localClock);
+        ScriptedPort* port = owned.get();
+        SerialLink local(localClock, localView,
+                         [&](const std::string&) { return std::move(owned); });
+        ASSERT_TRUE(local.OpenPort(0));
+        local.SetConnectionState(kConnected);
+        local.SetFrameTimeUs(frameTimeUs);
+
+        const uint64_t startUs = localClock.NowUs();
+        local.SendFrame(WriteByteFrame(0x00F3, 0x82));
+        local.SendFrame(WriteWordFrame(0x0C00, 0x12, 0x34));
+        ASSERT_EQ(port->writeEndUs.size(), 2u);
+        EXPECT_EQ(port->writeEndUs[1] - startUs,
+                  4 * kByteTimeUs + frameTimeUs - 2 * kByteTimeFloorUs);
+
+        port->onWrite = [&](const Bytes& frame) {
+            if (frame[0] == 0x43)
+                port->ArriveAfterMs(1, {0x5A});
+        };
+        EXPECT_EQ(local.Exchange(1, 0x00F3), 0x5A);
+        const uint64_t repliedUs = localClock.NowUs();
+        local.SendFrame(WriteByteFrame(0x00F3, 0x80));
+        EXPECT_EQ(port->writeEndUs.back(), repliedUs);
+        EXPECT_TRUE(localView.messages.empty());
+    }
+}
+
 TEST_F(SerialLinkTest, BytesArrivingTogetherAreReturnedOnePerCallWithoutWaiting) {
     ScriptedPort* port = Connected();
     port->onWrite = [port](const Bytes&) { port->ArriveAfterMs(2, {0xAA, 0x55}); };

@@ -81,6 +81,41 @@ TEST_F(BoardTest, LatencyHoldsEveryReply) {
     EXPECT_LE(clock.NowUs() - sentUs, 17000u);
 }
 
+// exec=1000: the interface carries a frame out for 1 ms after its last byte and
+// answers then; meanwhile it holds one received byte and loses the next.
+TEST_F(BoardTest, ABusyInterfaceHoldsOneByteAndLosesTheNext) {
+    constexpr uint64_t kByteUs = 261;
+    BoardOptions o = Hc12B();
+    o.execUs = 1000;
+    o.strict = true;
+    Make(o);
+    board->Poke(0x0D00, 0x12);
+    Start(ConfigFor(8));
+    clock.SleepMs(10);
+
+    // The read may start while the write is carried out, as long as only its first
+    // byte arrives before the interface is free.
+    WriteByte(0x3000, 0x5A);
+    clock.SleepUs(1000 - 2 * kByteUs);
+    const uint64_t sentUs = clock.NowUs();
+    Send({'C', 0x0D, 0x00});
+    EXPECT_EQ(Receive(1), Bytes{0x12});
+    EXPECT_GE(clock.NowUs(), sentUs + 3 * kByteUs + 1000 + kByteUs);
+    EXPECT_EQ(board->Peek(0x3000), 0x5A);
+    EXPECT_EQ(board->LostBytes(), 0u);
+
+    // A microsecond earlier its second byte is lost; the frame waits for a byte more,
+    // and the next frame's first byte completes it: the stream is shifted.
+    WriteByte(0x3000, 0x5B);
+    clock.SleepUs(1000 - 2 * kByteUs - 1);
+    Send({'C', 0x0D, 0x00});
+    EXPECT_TRUE(Receive(1).empty());
+    EXPECT_EQ(board->LostBytes(), 1u);
+    const std::vector<std::string> findings = board->Violations();
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].find("byte 0D lost"), 0u) << findings[0];
+}
+
 TEST_F(BoardTest, PurgeDiscardsRepliesAlreadyReceived) {
     Make(Hc12B());
     Start(ConfigFor(8));

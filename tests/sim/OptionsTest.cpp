@@ -14,7 +14,7 @@ TEST(BoardOptionsTest, ParsesEveryOption) {
     const auto o = ParseBoardOptions(
         "virtual:model=MC9S12DT128,quartz=4,fail-after=900,unstable=0x0C10:2,stuck=0x0C20,"
         "eprot=0x85,eclkdiv=0x15,estat=0xC4,greeting=pawx,stray=2,line-error=7:0x0400,no-target,"
-        "unplug=12,latency=16",
+        "unplug=12,latency=16,exec=1500,strict",
         &error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->model, "MC9S12DT128");
@@ -33,6 +33,8 @@ TEST(BoardOptionsTest, ParsesEveryOption) {
     EXPECT_FALSE(o->targetPresent);
     EXPECT_EQ(o->unplugAtReplyByte, 12);
     EXPECT_EQ(o->latencyMs, 16u);
+    EXPECT_EQ(o->execUs, 1500u);
+    EXPECT_TRUE(o->strict);
 
     const auto plain = ParseBoardOptions("virtual", &error);
     ASSERT_TRUE(plain);
@@ -40,6 +42,8 @@ TEST(BoardOptionsTest, ParsesEveryOption) {
     EXPECT_EQ(plain->quartzMhz, 8);
     EXPECT_EQ(plain->greeting, "paww");
     EXPECT_TRUE(plain->targetPresent);
+    EXPECT_EQ(plain->execUs, 0u);
+    EXPECT_FALSE(plain->strict);
     EXPECT_EQ(ParseBoardOptions("model=MC9S12 Uniwersalna,stray=0x12/0", &error)->strayBytes,
               (Bytes{0x12, 0x00}));
 }
@@ -49,7 +53,7 @@ TEST(BoardOptionsTest, RejectsUnknownKeysAndBadValues) {
          {"virtual:colour=red", "virtual:quartz=12", "virtual:model=Model", "virtual:model=HC13",
           "virtual:unstable=0x0C10", "virtual:stuck=0x10000", "virtual:eprot=256",
           "virtual:fail-after=x", "virtual:quartz", "virtual:no-target=1", "virtual:latency=256",
-          "virtual:latency=-1"}) {
+          "virtual:latency=-1", "virtual:exec=1000001", "virtual:exec", "virtual:strict=1"}) {
         std::string error;
         EXPECT_FALSE(ParseBoardOptions(bad, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;

@@ -84,7 +84,7 @@ sim::BoardOptions Board(const std::string& model) {
     sim::BoardOptions o;
     o.model = model;
     o.quartzMhz = 8;
-    o.timePulses = false;  // the real clock behind a network: see BoardOptions
+    o.timedLine = false;  // the real clock behind a network: see BoardOptions
     return o;
 }
 

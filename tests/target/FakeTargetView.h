@@ -30,6 +30,8 @@ class FakeTargetView final : public TargetView {
     std::function<void(int)> onSelectQuartz;
     // Asked between two words of a read or write; empty: never stop.
     std::function<bool()> stopRequested;
+    // Set: the view keeps what the EEPROM held (the changed-only write hands it over).
+    std::function<bool(uint32_t start, const std::vector<uint8_t>& bytes)> keepHeld;
 
     // A page holding `bytes` at `start`, count = bytes.size() unless given.
     void LoadPage(uint32_t start, const std::vector<uint8_t>& bytes,
@@ -164,6 +166,22 @@ class FakeTargetView final : public TargetView {
         count_ = size;
         events.push_back("build:" + std::to_string(size));
     }
+    void InsertEmptyCellInFront() override {
+        if (cells_.back().has_value())
+            cells_.resize(cells_.size() + 16);
+        cells_.insert(cells_.begin(), std::nullopt);
+        cells_.pop_back();
+        auto oneOn = [this](const std::set<uint32_t>& indexes) {
+            std::set<uint32_t> moved;
+            for (uint32_t i : indexes)
+                if (i + 1 < cells_.size())
+                    moved.insert(i + 1);
+            return moved;
+        };
+        red = oneOn(red);
+        selected_ = oneOn(selected_);
+        events.push_back("insert-front");
+    }
     bool CellEmpty(uint32_t index) override {
         return index >= cells_.size() || !cells_[index].has_value();
     }
@@ -200,6 +218,10 @@ class FakeTargetView final : public TargetView {
     bool StopRequested() override {
         ++stopAsks;
         return stopRequested && stopRequested();
+    }
+    bool WantsHeldBytes() override { return bool(keepHeld); }
+    bool KeepHeldBytes(uint32_t start, const std::vector<uint8_t>& bytes) override {
+        return keepHeld(start, bytes);
     }
 
     bool commandsEnabled = false;

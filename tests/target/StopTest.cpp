@@ -85,11 +85,13 @@ INSTANTIATE_TEST_SUITE_P(
     BothFamilies, Stop,
     ::testing::Values(StopCase{"HC912D60x", Op::Read, 3, 6},
                       StopCase{"HC912D60x", Op::FullWrite, 3, 6},
-                      StopCase{"HC912D60x", Op::ChangedWrite, 3, 6},
+                      // the changed-only write asks at each of its 16 readings first
+                      StopCase{"HC912D60x", Op::ChangedWrite, 16 + 3, 6},
+                      StopCase{"HC912D60x", Op::ChangedWrite, 5, 0},
                       StopCase{"MC9S12DT128", Op::Read, 0, 0},
                       StopCase{"MC9S12DT128", Op::FullWrite, 5, 10},
                       // sector by sector: three sectors of four bytes
-                      StopCase{"MC9S12DT128", Op::ChangedWrite, 3, 12}));
+                      StopCase{"MC9S12DT128", Op::ChangedWrite, 16 + 3, 12}));
 
 TEST(ReadWindow, PastFfffIsRefusedBeforeAnythingIsSent) {
     WriteRig rig("HC912D60x");

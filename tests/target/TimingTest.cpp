@@ -76,6 +76,42 @@ TEST(Timing, HcTwelveHighVoltagePulsesLastTenMillisecondsBeforeTheFrameThatEndsT
     EXPECT_EQ(rig.board.Peek(0x0C01), 0x34);
 }
 
+// The changed-only write counts each pulse's 10 ms from the reply to a read of the
+// control register sent after the frame that started it: the interface answers in
+// order, so that reply proves the pulse runs.
+TEST(Timing, HcTwelvePulsesOfTheChangedWriteRunTenMillisecondsFromTheirProof) {
+    sim::BoardOptions options;
+    options.latencyMs = 1;
+    WriteRig rig("HC912D60x", options);
+    rig.board.Poke(0x0C00, 0x12);
+    rig.board.Poke(0x0C01, 0x34);
+    rig.view.LoadPage(0x0C00, {0x56, 0x78});
+    EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+    const auto log = rig.NewRecords();
+    std::vector<std::string> ends;
+    for (size_t i = 0; i + 2 < log.size(); ++i) {
+        const std::string on = FrameText(log[i].bytes);
+        if (on != "z 00F3 B7" && on != "z 00F3 83")
+            continue;
+        SCOPED_TRACE(on);
+        ASSERT_EQ(FrameText(log[i + 1].bytes), "C 00F3");
+        // The reply reaches the PC a millisecond after its wire time; the pulse is
+        // counted from when it left, a byte's time before its wire time was over.
+        EXPECT_EQ(log[i + 2].startUs, log[i + 1].replyUs + 1000 - kByteTimeFloorUs + 10000);
+        ends.push_back(FrameText(log[i + 2].bytes));
+    }
+    EXPECT_EQ(ends, (std::vector<std::string>{"z 00F3 B6", "z 00F3 82"}));
+    // As the board measured them: 10 ms from the proof, and the proof's way back.
+    const auto& pulses = rig.board.CommandLog();
+    ASSERT_EQ(pulses.size(), 2u);
+    for (const auto& p : pulses) {
+        EXPECT_GE(p.doneUs - p.startUs, 10000u);
+        EXPECT_LE(p.doneUs - p.startUs, 15000u);
+    }
+    EXPECT_EQ(rig.board.Peek(0x0C00), 0x56);
+    EXPECT_EQ(rig.board.Peek(0x0C01), 0x78);
+}
+
 TEST(Timing, McNineS12PausesAroundEachCommand) {
     WriteRig rig("MC9S12DT128");
     const std::string s = FormatHex4(rig.start());

@@ -54,20 +54,19 @@ TEST(WriteChanged, HcTwelveReadsEveryWordOnceAndWritesOnlyTheChangedOne) {
     rig.view.LoadPage(0x0C00, image);
     EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
 
+    // Every word read first; then the changed one erased and programmed, each pulse
+    // after the read of the control register that proves it runs.
     Frames expected = {"U 02",      "C 0012",    "z 0012 01", "z 00F0 FC",
                        "z 00F1 00", "z 00EE 01", "z 00EF 18"};
-    for (uint16_t a = 0x0C00; a < 0x0C10; a += 2) {
+    for (uint16_t a = 0x0C00; a < 0x0C10; a += 2)
         expected.push_back("L " + FormatHex4(a));
-        if (a != 0x0C04)
-            continue;
-        for (const char* f :
-             {"z 00F3 B6", "s 0C04 FF FF", "z 00F3 B7", "z 00F3 B6", "z 00F3 80", "z 00F3 82"})
-            expected.push_back(f);
-        for (const std::string& f :
-             {WordFrame(0x0C04, image[4], 0x77), std::string("z 00F3 83"), std::string("z 00F3 82"),
-              std::string("z 00F3 80"), std::string("L 0C04")})
-            expected.push_back(f);
-    }
+    for (const std::string& f :
+         {std::string("z 00F3 B6"), std::string("s 0C04 FF FF"), std::string("z 00F3 B7"),
+          std::string("C 00F3"), std::string("z 00F3 B6"), std::string("z 00F3 80"),
+          std::string("z 00F3 82"), WordFrame(0x0C04, image[4], 0x77), std::string("z 00F3 83"),
+          std::string("C 00F3"), std::string("z 00F3 82"), std::string("z 00F3 80"),
+          std::string("L 0C04")})
+        expected.push_back(f);
     EXPECT_EQ(rig.NewFrames(), expected);
     EXPECT_EQ(FromBoard(rig.board, 0x0C00, 16), image);
     EXPECT_EQ(rig.view.Status(0), "Zapisano  16  bajtów.");
@@ -89,9 +88,15 @@ TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
     const Frames frames = WithoutRepeatedPolls(rig.NewFrames());
     EXPECT_EQ(std::count(frames.begin(), frames.end(), "z 0116 41"), 0) << "no bulk erase";
     const std::string s4 = FormatHex4(s + 4), s6 = FormatHex4(s + 6);
-    const Frames sector = {"L " + s4,
-                           "L " + s6,
-                           "s " + s4 + " FF FF",
+    // Every word read first, before anything is written.
+    Frames readings;
+    for (uint16_t a = s; a < s + 16; a += 2)
+        readings.push_back("L " + FormatHex4(a));
+    const auto read = std::search(frames.begin(), frames.end(), readings.begin(), readings.end());
+    ASSERT_NE(read, frames.end()) << ::testing::PrintToString(frames);
+    EXPECT_EQ(std::count_if(frames.begin(), read, [](const std::string& f) { return f[0] == 's'; }),
+              0);
+    const Frames sector = {"s " + s4 + " FF FF",
                            "z 0116 40",
                            "z 0115 80",
                            "C 0115",
@@ -104,8 +109,7 @@ TEST(WriteChanged, McNineS12ErasesAndProgramsOnlyTheChangedSector) {
                            "z 0116 20",
                            "z 0115 80",
                            "C 0115",
-                           "L " + s6,
-                           "L " + FormatHex4(s + 8)};
+                           "L " + s6};
     const auto at = std::search(frames.begin(), frames.end(), sector.begin(), sector.end());
     EXPECT_NE(at, frames.end()) << ::testing::PrintToString(frames);
     // Every other word was only read.
@@ -178,9 +182,10 @@ TEST(WriteChanged, AStuckByteIsReportedAsInTheFullWrite) {
 TEST(WriteChanged, ALostLinkAfterFailedBytesShowsOneBox) {
     sim::BoardOptions options;
     options.stuckAddress = 0x0C01;
-    // Replies: the connect's presence read, the 0x0012 read, the first word's reading
-    // and its five read-backs, the second word's reading; its read-back never comes.
-    options.silentAfterReplyBytes = 1 + 1 + 2 + 5 * 2 + 2;
+    // Replies: the connect's presence read, the 0x0012 read, the reading of all 32
+    // words, the first word's five programmings (a pulse's proof and a read-back
+    // each), the second word's proof; its read-back never comes.
+    options.silentAfterReplyBytes = 1 + 1 + 32 * 2 + 5 * (1 + 2) + 1;
     WriteRig rig("HC912D60x", options);
     rig.view.LoadPage(0x0C00, std::vector<uint8_t>(64, 0x00));  // one failure: no question
     EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
@@ -279,6 +284,150 @@ TEST(WriteChanged, ALostLinkAnywhereProgramsNoWordWithUnknownBytes) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace hc12::testing
+
+namespace hc12::testing {
+namespace {
+
+// No erase where the word (HC12) or the whole sector (MC9S12) reads FFFF already.
+TEST(WriteChanged, NothingIsErasedThatIsErasedAlready) {
+    for (const std::string model : {"HC912D60x", "MC9S12DT128"}) {
+        SCOPED_TRACE(model);
+        WriteRig rig(model);
+        const uint16_t s = rig.start();
+        // Word 0 holds data, words 1 to 3 are erased; every word changes.
+        PutOnBoard(rig.board, s, {0x10, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        const std::vector<uint8_t> page = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
+        rig.view.LoadPage(s, page);
+        EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+        EXPECT_EQ(FromBoard(rig.board, s, 8), page);
+        std::vector<std::string> erased;
+        for (const std::string& f : rig.NewFrames())
+            if (f[0] == 's' && f.compare(f.size() - 5, 5, "FF FF") == 0)
+                erased.push_back(f.substr(2, 4));
+        // HC12: only word 0; MC9S12: only the sector of words 0 and 1.
+        EXPECT_EQ(erased, std::vector<std::string>{FormatHex4(s)});
+    }
+}
+
+// The MC9S12 takes one mass erase where most of its EEPROM changes, sectors where
+// little does, and none where all is erased already; the words outside the window
+// hold what they held.
+TEST(WriteChanged, McNineS12ErasesAllAtOnceOnlyWhereThatIsQuicker) {
+    struct Case {
+        const char* name;
+        uint32_t count;         // the window, from the EEPROM's start
+        uint32_t changedEvery;  // one word in this many changes (1: every word)
+        bool erasedBefore;      // the EEPROM held nothing
+        int erase;              // the erase command taken; 0: none
+    };
+    const Case cases[] = {
+        {"all of it changes", 2048, 1, false, 0x41},
+        {"three quarters change", 1536, 1, false, 0x41},
+        {"a word in 32 changes", 2048, 32, false, 0x40},
+        {"written into an erased EEPROM", 2048, 1, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteRig rig("MC9S12DT128");
+        const uint16_t s = rig.start();
+        const uint32_t size = rig.board.EepromSize();
+        std::vector<uint8_t> before = Image(size, 0x05);
+        if (c.erasedBefore)
+            std::fill(before.begin(), before.end(), 0xFF);
+        PutOnBoard(rig.board, s, before);
+        std::vector<uint8_t> page(before.begin(), before.begin() + c.count);
+        for (uint32_t i = 0; i < c.count; i += 2 * c.changedEvery)
+            page[i] = uint8_t(~Image(size, 0x05)[i]);
+        rig.view.LoadPage(s, page);
+        EXPECT_TRUE(rig.programmer.WriteChangedEeprom());
+        std::vector<uint8_t> expected = before;
+        std::copy(page.begin(), page.end(), expected.begin());
+        EXPECT_EQ(FromBoard(rig.board, s, size), expected);
+        std::set<int> erases;
+        for (const auto& command : rig.board.CommandLog())
+            if (command.command != 0x20)
+                erases.insert(command.command);
+        EXPECT_EQ(erases, c.erase ? std::set<int>{c.erase} : std::set<int>{});
+        EXPECT_TRUE(rig.view.messages.empty());
+    }
+}
+
+}  // namespace
+}  // namespace hc12::testing
+
+namespace hc12::testing {
+namespace {
+
+// A No after a mass erase ends the write, and every word the erase took but the
+// write did not get to is programmed back with what it held: none gets the page's
+// bytes after the No. (An EEPROM clock out of its band makes every byte fail.)
+TEST(WriteChanged, ANoAfterAMassEraseProgramsTheRestBackAsItWas) {
+    sim::BoardOptions options;
+    options.eclkdivLocked = 0x8A;  // 8 MHz / 11: far above 200 kHz
+    WriteRig rig("MC9S12DT128", options);
+    const uint16_t s = rig.start();
+    const std::vector<uint8_t> before = Image(2048, 0x05);
+    PutOnBoard(rig.board, s, before);
+    std::vector<uint8_t> page(before);
+    for (uint8_t& b : page)
+        b = uint8_t(~b);
+    rig.view.LoadPage(s, page);
+    rig.view.answers = {MsgAnswer::No};
+    EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+    ASSERT_FALSE(rig.board.CommandLog().empty());
+    EXPECT_EQ(rig.board.CommandLog().front().command, 0x41);
+
+    ASSERT_GE(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(rig.view.messages[0].text, "Nie udało się zapisać 102komórek\nCzy kontynuować?");
+    const std::string status = rig.view.Status(0);
+    ASSERT_EQ(status.rfind("Zapisano  ", 0), 0u) << status;
+    const uint32_t stop = uint32_t(std::stoul(status.substr(10)));
+    EXPECT_GT(stop, 0u);
+    EXPECT_LT(stop, 2048u);
+    EXPECT_EQ(rig.view.Status(1), "Nieudanych zapisów:  " + std::to_string(102 + 2048 - stop - 2));
+
+    int restored = 0;
+    for (const std::string& f : rig.NewFrames()) {
+        if (f[0] != 's' || f.compare(f.size() - 5, 5, "FF FF") == 0)
+            continue;
+        const uint32_t offset = uint32_t(std::stoul(f.substr(2, 4), nullptr, 16)) - s;
+        const std::vector<uint8_t>& wanted = offset <= stop ? page : before;
+        EXPECT_EQ(f, WordFrame(uint16_t(s + offset), wanted[offset], wanted[offset + 1]));
+        restored += offset > stop;
+    }
+    EXPECT_GT(restored, 0);
+}
+
+// A stop asked for after a mass erase ends the write between two sectors, and what
+// the erase took that the write did not get to gets back what it held.
+TEST(WriteChanged, AStopAfterAMassErasePutsBackTheRest) {
+    WriteRig rig("MC9S12DT128");
+    const uint16_t s = rig.start();
+    const std::vector<uint8_t> before = Image(2048, 0x05);
+    PutOnBoard(rig.board, s, before);
+    std::vector<uint8_t> page(before);
+    for (uint8_t& b : page)
+        b = uint8_t(~b);
+    rig.view.LoadPage(s, page);
+    // Asked at each word of the reading pass, once before the erase, then before
+    // each sector: the 11th ask after the reading stops it.
+    const int readingAsks = 2048 / 2;
+    int asks = 0;
+    rig.view.stopRequested = [&] { return ++asks > readingAsks + 10; };
+    EXPECT_FALSE(rig.programmer.WriteChangedEeprom());
+    EXPECT_TRUE(rig.programmer.Stopped());
+    EXPECT_TRUE(rig.view.messages.empty());
+    ASSERT_FALSE(rig.board.CommandLog().empty());
+    EXPECT_EQ(rig.board.CommandLog().front().command, 0x41);
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  36  bajtów.");
+    std::vector<uint8_t> expected(before);
+    std::copy(page.begin(), page.begin() + 36, expected.begin());
+    EXPECT_EQ(FromBoard(rig.board, s, 2048), expected);
 }
 
 }  // namespace

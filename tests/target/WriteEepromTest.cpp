@@ -246,13 +246,47 @@ TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
     EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{15}));
 }
 
-TEST(WriteEeprom, OddCountAndStartBecomeWholeWords) {
-    WriteRig rig("HC912D60x");
-    rig.view.LoadPage(0x0C01, std::vector<uint8_t>(16, 0x00), 9);
-    EXPECT_TRUE(rig.programmer.WriteEeprom());
-    EXPECT_EQ(rig.view.countField, "10");
-    EXPECT_EQ(rig.view.startField, "0C02");
-    EXPECT_EQ(rig.view.Status(0), "Zapisano  10  bajtów.");
+// Whole words, every byte at its own address: an odd window grows outward, the page
+// gains an empty cell in front, and the bytes the widening added keep what the target
+// holds, also where the page has a byte beyond the window.
+TEST(WriteEeprom, AnOddWindowGrowsToWholeWordsAndEveryByteKeepsItsAddress) {
+    struct Case {
+        const char* model;
+        bool changedOnly;
+        bool selectionOnly;  // the cell of 22 selected before the write
+    };
+    for (const Case c : {Case{"HC912D60x", false, false}, Case{"HC912D60x", true, false},
+                         Case{"MC9S12DT128", true, false}, Case{"HC912D60x", false, true},
+                         Case{"HC912D60x", true, true}}) {
+        SCOPED_TRACE(std::string(c.model) + (c.changedOnly ? " changed only" : " full") +
+                     (c.selectionOnly ? ", selection" : ""));
+        WriteRig rig(c.model);
+        const uint16_t base = rig.start();
+        for (uint16_t a = base; a < base + 16; ++a)
+            rig.board.Poke(a, 0xAA);
+        // 11 22 33 44 at base + 1 ..; the 99 after them lies outside the window.
+        rig.view.LoadPage(base + 1, {0x11, 0x22, 0x33, 0x44, 0x99}, 4);
+        rig.view.selectionOnly = c.selectionOnly;
+        if (c.selectionOnly)
+            rig.view.Select(1);
+        EXPECT_TRUE(c.changedOnly ? rig.programmer.WriteChangedEeprom()
+                                  : rig.programmer.WriteEeprom());
+        EXPECT_EQ(rig.view.startField, FormatHex4(base));
+        EXPECT_EQ(rig.view.countField, "6");
+        // A selection-only write counts the bytes of the words it took.
+        EXPECT_EQ(rig.view.Status(0),
+                  c.selectionOnly ? "Zapisano  2  bajty." : "Zapisano  6  bajtów.");
+        EXPECT_EQ(rig.view.Cell(0), std::nullopt);
+        for (uint32_t i = 1; i <= 4; ++i)
+            EXPECT_EQ(rig.view.Cell(i), uint8_t(0x11 * i)) << i;
+        EXPECT_EQ(rig.view.Cell(5), 0x99);
+        const std::vector<uint8_t> expected =
+            c.selectionOnly ? std::vector<uint8_t>{0xAA, 0xAA, 0x22, 0x33, 0xAA, 0xAA, 0xAA}
+                            : std::vector<uint8_t>{0xAA, 0x11, 0x22, 0x33, 0x44, 0xAA, 0xAA};
+        for (uint16_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(rig.board.Peek(uint16_t(base + i)), expected[i]) << FormatHex4(base + i);
+        EXPECT_TRUE(rig.view.messages.empty());
+    }
 }
 
 TEST(WriteEeprom, AnErasedPageIsOnlyErased) {
@@ -269,14 +303,12 @@ TEST(WriteEeprom, AnErasedPageIsOnlyErased) {
 }
 
 TEST(WriteEeprom, WindowPastFfffIsRefusedBeforeAnythingIsSent) {
-    // Whole words past 0xFFFF, also when only the evening takes the window there (a
-    // start of FFFF evens to 0000 in four digits).
+    // Whole words past 0xFFFF, also when only the widening takes the window there.
     struct Case {
         uint32_t start;
         uint32_t count;
     };
-    for (const Case c :
-         {Case{0xFFF0, 32}, Case{0xFFFF, 1}, Case{0xFFFF, 2}, Case{0xFFFE, 3}, Case{0xFFFD, 4}}) {
+    for (const Case c : {Case{0xFFF0, 32}, Case{0xFFFF, 2}, Case{0xFFFE, 3}, Case{0xFFFD, 4}}) {
         SCOPED_TRACE(c.start);
         SCOPED_TRACE(c.count);
         WriteRig rig("HC912D60x");

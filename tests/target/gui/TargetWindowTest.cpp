@@ -13,10 +13,14 @@
 #include <wx/msgdlg.h>
 #include <wx/uiaction.h>
 
+#include "BufferGrid.h"
+#include "BufferNotebook.h"
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
+#include "HexText.h"
 #include "Ids.h"
 #include "SerialLink.h"
+#include "VirtualBoard.h"
 
 namespace hc12::testing {
 namespace {
@@ -112,6 +116,60 @@ TEST_F(TargetWindow, McNineS12CycleWithItsReport) {
     Event(wxEVT_BUTTON, ID_READ_EEPROM);
     for (uint32_t i = 0; i < 2048; ++i)
         ASSERT_EQ(frame->GetCellByte(i), uint8_t(i * 5 + 1)) << i;
+}
+
+// An odd start in the fields: the write widens the window down to whole words, the
+// page gains an empty cell in front so that every typed byte keeps its address, and
+// the byte the widening added keeps what the board holds; with the selection too,
+// which moves with its cells.
+TEST_F(TargetWindow, AnOddStartWritesEveryByteAtItsOwnAddress) {
+    sim::VirtualBoard board(clock, sim::ParseBoardOptions("quartz=8", nullptr).value());
+    board.LoadEepromImage(std::vector<uint8_t>(1024, 0xAA));
+    AppOptions options;
+    options.clock = &clock;
+    options.ports.values[0] = "board";
+    options.openPort = [&](const std::string&, Clock&) { return board.OpenPort(); };
+    frame = CreateMainFrame(std::move(options));
+    ChooseModel("HC912D60x");
+    Event(wxEVT_BUTTON, ID_CONNECT);
+    ASSERT_TRUE(frame->writeButton()->IsEnabled());
+
+    for (const bool selectionOnly : {false, true}) {
+        SCOPED_TRACE(selectionOnly ? "selection" : "whole window");
+        const uint16_t base = selectionOnly ? 0x0C10 : 0x0C00;
+        Event(wxEVT_MENU, ID_NEW_BUFFER);
+        frame->startField()->SetText(FormatHex4(base + 1));
+        frame->countField()->SetText("3");
+        for (uint32_t i = 0; i < 3; ++i)
+            frame->SetCellByte(i, uint8_t(0x11 * (i + 1)));
+        BufferGrid* grid = frame->notebook()->CurrentGrid();
+        if (selectionOnly) {
+            // A click on the cell of 22.
+            frame->Raise();
+            const wxRect r = grid->CellToRect(0, 1);
+            wxUIActionSimulator sim;
+            sim.MouseMove(grid->GetGridWindow()->ClientToScreen(
+                grid->CalcScrolledPosition(r.GetPosition()) + r.GetSize() / 2));
+            Pump();
+            sim.MouseClick();
+            ASSERT_TRUE(PumpUntil([&] { return grid->ByteSelected(1); }));
+        }
+        frame->selectionCheckBox()->SetValue(selectionOnly);
+        Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
+
+        EXPECT_EQ(Utf8(frame->startField()->GetValue()), FormatHex4(base));
+        EXPECT_EQ(Utf8(frame->countField()->GetValue()), "4");
+        EXPECT_TRUE(grid->model().CellEmpty(0));
+        for (uint32_t i = 1; i <= 3; ++i)
+            EXPECT_EQ(frame->GetCellByte(i), uint8_t(0x11 * i)) << i;
+        EXPECT_EQ(grid->model().RowLabel(0), FormatHex4(base));
+        const std::vector<uint8_t> expected =
+            selectionOnly ? std::vector<uint8_t>{0xAA, 0xAA, 0x22, 0x33, 0xAA}
+                          : std::vector<uint8_t>{0xAA, 0x11, 0x22, 0x33, 0xAA};
+        for (uint16_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(board.Peek(uint16_t(base + i)), expected[i]) << FormatHex4(base + i);
+    }
+    EXPECT_TRUE(hook.shown().empty());
 }
 
 TEST_F(TargetWindow, LinkLostDuringAReadLocksTheCommands) {
