@@ -16,9 +16,11 @@
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
 #include "ComboRepick.h"
+#include "FileTexts.h"
 #include "FilteredTextField.h"
 #include "HexText.h"
 #include "Ids.h"
+#include "OperationGuard.h"
 #include "ProgramMessageDialog.h"
 #include "Programmer.h"
 #include "Resources.h"
@@ -57,6 +59,13 @@ constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
 const char* const kNotConnectedText = N_("Brak połączenia.");
 const char* const kConnectingText = N_("Łączenie...");
 const char* const kConnectedText = N_("Połączony.");
+
+// Followed by the largest count the count field takes.
+const char* const kFileTooLongText = N_("Plik jest za duży! Bufor mieści najwyżej %s bajtów.");
+
+const char* const kStopWriteQuestion =
+    N_("Trwa zapis EEPROM! Przerwany zostawi pamięć zapisaną tylko w części.\n"
+       "Przerwać zapis i zamknąć program?");
 
 wxSize AtLeast(wxSize given, const wxSize& best) {
     given.IncTo(best);
@@ -102,6 +111,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(wxID_ANY, MainFrame::OnAnyMenu)
     EVT_NOTEBOOK_PAGE_CHANGED(ID_NOTEBOOK, MainFrame::OnPageChanged)
     EVT_SIZE(MainFrame::OnSize)
+    EVT_CLOSE(MainFrame::OnClose)
     EVT_LEFT_DOWN(MainFrame::OnMouse)
     EVT_LEFT_UP(MainFrame::OnMouse)
     EVT_MIDDLE_DOWN(MainFrame::OnMouse)
@@ -218,6 +228,13 @@ void MainFrame::BuildMenus() {
     SetMenuBar(menuBar);
 }
 
+void MainFrame::AddHelpedTool(int id, const wxString& label, const wxBitmap& bitmap,
+                              const wxString& help) {
+    // The help goes to the tooltip and to status field 3 (a tool without a long
+    // help emptied the field while the pointer was on it).
+    toolBar_->AddTool(id, label, bitmap, wxNullBitmap, wxITEM_NORMAL, help, help);
+}
+
 void MainFrame::BuildToolBar() {
     toolBar_ = new wxToolBar(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                              wxTB_HORIZONTAL | wxTB_FLAT | wxNO_BORDER);
@@ -238,7 +255,7 @@ void MainFrame::BuildToolBar() {
 
     toolBar_->Realize();
     const int emptyWidth = ToolsRightEdge();
-    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8(Tr("Nowy bufor")));
+    AddHelpedTool(ID_NEW_BUFFER, U8("New"), newBmp, U8(Tr("Nowy bufor")));
 #ifdef __WXGTK__
     // GTK reports the bitmap size as the tool size; the button around it is wider,
     // and that is the width the tools take on the bar.
@@ -249,14 +266,14 @@ void MainFrame::BuildToolBar() {
     toolWidth_ = toolBar_->GetToolSize().x;
 #endif
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8(Tr("Czytaj plik")));
+    AddHelpedTool(ID_OPEN_FILE, U8("Open"), openBmp, U8(Tr("Czytaj plik")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8(Tr("Zapisz do pliku")));
+    AddHelpedTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8(Tr("Zapisz do pliku")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8(Tr("Zamknij bufor")));
+    AddHelpedTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8(Tr("Zamknij bufor")));
     toolBar_->AddSeparator();
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
+    AddHelpedTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
     toolBar_->Realize();
 }
 
@@ -384,6 +401,8 @@ void MainFrame::BuildRightColumn() {
     notebook_->SetCompareCombo(compareCombo_);
     // Every choice compares, the entry already shown included.
     SendSelectionOnRepick(compareCombo_);
+    // Page names can be long (a compare result's): the box keeps the column's width.
+    ListLongEntriesWhole(compareCombo_);
     picture_ = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
     pictureBitmap_ = chipBmp;
 
@@ -391,7 +410,9 @@ void MainFrame::BuildRightColumn() {
     // column moves left (the notebook gives up the width).
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
-    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    // Measured once, with the first page's short name in it.
+    compareComboSize_ = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const wxSize comboSize = compareComboSize_;
     columnWidth_ = std::max({buttonSize.x, checkSize.x + 3, CompareBoxWidth(comboSize) + 3, 92,
                              readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
@@ -416,7 +437,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int columnWidth = columnWidth_;
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
-    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const wxSize comboSize = compareComboSize_;
 
     connectButton_->Move(columnX, 20);
     const int connectH = connectButton_->GetSize().y;
@@ -459,6 +480,67 @@ void MainFrame::OnQuit(wxCommandEvent&) {
 
 void MainFrame::OnAbout(wxCommandEvent&) {
     ShowMessage(Message{Tr("Wersja 3.0"), Tr("Informacja:"), MsgButtons::Ok, MsgIcon::Information});
+}
+
+void MainFrame::RunOperation(Operation kind, const std::function<void()>& body) {
+    const Operation outer = operation_;
+    {
+        const OperationGuard guard(*this);
+        operation_ = kind;
+        stopRequested_ = false;
+        body();
+        operation_ = outer;
+        stopRequested_ = false;
+    }
+    if (outer == Operation::None && (closeRequested_ || closeAsked_)) {
+        // Asked for during the operation (a write that ended before its question
+        // goes too: the user wanted the window closed).
+        closeRequested_ = closeAsked_ = false;
+        Close(true);
+    }
+}
+
+void MainFrame::OnClose(wxCloseEvent& event) {
+    if (operation_ == Operation::None) {
+        event.Skip();  // the window goes
+        return;
+    }
+    // Not while an operation is using the window: it stops first where it can (a
+    // read at the next word; a write once the user agreed, between two words),
+    // and the window goes when it has ended.
+    if (event.CanVeto())
+        event.Veto();
+    if (closeRequested_)
+        return;
+    if (operation_ == Operation::Write) {
+        closeAsked_ = true;  // asked between two words, outside any event handling
+    } else {
+        stopRequested_ = true;
+        closeRequested_ = true;
+    }
+}
+
+bool MainFrame::CountFitsField(uint64_t count) {
+    uint64_t limit = 1;
+    for (int i = 0; i < countField_->maxLength(); ++i)
+        limit *= 10;
+    if (count < limit)
+        return true;
+    ShowMessage(Message{Format(Tr(kFileTooLongText), limit - 1), Tr(kErrorCaption), MsgButtons::Ok,
+                        MsgIcon::Error});
+    return false;
+}
+
+bool MainFrame::StopRequested() {
+    if (closeAsked_) {
+        closeAsked_ = false;
+        if (ShowMessage(Message{Tr(kStopWriteQuestion), Tr(kWarningCaption), MsgButtons::YesNo,
+                                MsgIcon::Question}) == MsgAnswer::Yes) {
+            stopRequested_ = true;
+            closeRequested_ = true;
+        }
+    }
+    return stopRequested_;
 }
 
 void MainFrame::OnAnyMenu(wxCommandEvent&) {
@@ -603,7 +685,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     const int answer = dialog.ShowModal();
     if (message.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
-    return answer == wxID_NO ? MsgAnswer::No : MsgAnswer::Yes;
+    // Only Yes goes on: a question dismissed any other way was not agreed to.
+    return answer == wxID_YES ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
 void MainFrame::SetStatusText(int field, const std::string& text) {

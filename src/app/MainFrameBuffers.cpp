@@ -18,7 +18,6 @@
 #include "ImageFile.h"
 #include "InputFile.h"
 #include "MainFrame.h"
-#include "OperationGuard.h"
 #include "ReplacingFile.h"
 
 namespace hc12 {
@@ -181,6 +180,8 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
+    if (!CountFitsField(length))
+        return;
     for (const std::string& question : LoadQuestions(length, grid->count())) {
         const MsgAnswer answer = ShowMessage(
             Message{question, Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question});
@@ -259,8 +260,10 @@ void MainFrame::OnFill(wxCommandEvent&) {
 }
 
 void MainFrame::OnCompareWith(wxCommandEvent& event) {
-    const OperationGuard guard(*this);
-    const int chosen = event.GetSelection();
+    RunOperation(Operation::Other, [this, &event] { CompareWith(event.GetSelection()); });
+}
+
+void MainFrame::CompareWith(int chosen) {
     BufferGrid* gridA = notebook_->CurrentGrid();
     if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount())
         return;

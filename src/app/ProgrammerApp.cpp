@@ -34,6 +34,18 @@ bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std:
     return true;
 }
 
+void LogToolkitAssertion(const wxString& file, int line, const wxString& func, const wxString& cond,
+                         const wxString& msg) {
+    std::fprintf(stderr, "hc12prog: wxWidgets assertion failed: %s(%d) in %s(): %s%s%s\n",
+                 file.utf8_str().data(), line, func.utf8_str().data(), cond.utf8_str().data(),
+                 msg.empty() ? "" : ": ", msg.utf8_str().data());
+    std::fflush(stderr);
+}
+
+void LogToolkitAssertions() {
+    wxSetAssertHandler(LogToolkitAssertion);
+}
+
 bool TakeLanguageOption(std::vector<std::string>& args, std::string* language, std::string* error) {
     std::vector<std::string> rest;
     bool seen = false;

@@ -31,5 +31,6 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    hc12::LogToolkitAssertions();
     return wxEntry(argc, argv);
 }

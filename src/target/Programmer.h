@@ -160,9 +160,22 @@ class Programmer {
     // Evens the window and sends the setup frames; nothing when the window is
     // refused (its message is shown).
     std::optional<WriteWindow> OpenWrite();
-    // Brings the window's first page into view and starts the gauge at the bytes
-    // to write; returns whether only the selection is written.
-    bool StartWriteGauge(uint32_t count);
+    // Which words a write takes: every word, or with "Zaznaczenie" ticked only the
+    // words holding a selected cell, as the selection stood when the write started.
+    struct WriteSelection {
+        bool only = false;
+        std::vector<bool> cells;  // selected bytes of the window (only)
+        bool Selected(uint32_t index) const { return index < cells.size() && cells[index]; }
+        bool TakesWord(uint32_t offset) const {
+            return !only || Selected(offset) || Selected(offset + 1);
+        }
+        // Bytes of the words taken between the offsets `from` and `to` (even).
+        uint32_t Bytes(uint32_t from, uint32_t to) const;
+    };
+    // Takes the selection, brings the window's first page into view (moving the
+    // page clears a grid's selection, so it is taken first) and starts the gauge
+    // at the bytes to write.
+    WriteSelection StartWriteGauge(uint32_t count);
     // After the word at `offset`: the gauge, the grid and the offset in field 1.
     void ShowWordWritten(uint32_t offset, bool selectionOnly);
     // At a tenth and a twentieth of the window failed, asks whether to go on;

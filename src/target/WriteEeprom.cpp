@@ -60,23 +60,40 @@ std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     return window;
 }
 
-bool Programmer::StartWriteGauge(uint32_t count) {
+uint32_t Programmer::WriteSelection::Bytes(uint32_t from, uint32_t to) const {
+    if (to <= from)
+        return 0;
+    if (!only)
+        return to - from;
+    uint32_t bytes = 0;
+    for (uint32_t offset = from; offset < to; offset += 2)
+        if (TakesWord(offset))
+            bytes += 2;
+    return bytes;
+}
+
+Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
+    WriteSelection selection;
+    selection.only = view_.SelectionOnly();
+    uint32_t steps = count;
+    if (selection.only) {
+        selection.cells.resize(count);
+        steps = 0;
+        for (uint32_t i = 0; i < count; ++i)
+            if (view_.CellSelected(i)) {
+                selection.cells[i] = true;
+                ++steps;
+            }
+    }
+
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
     view_.MovePageDown();
     Pause(20);
     Flush();
 
-    const bool selectionOnly = view_.SelectionOnly();
-    uint32_t steps = count;
-    if (selectionOnly) {
-        steps = 0;
-        for (uint32_t i = 0; i < count; ++i)
-            if (view_.CellSelected(i))
-                ++steps;
-    }
     view_.Progress(int32_t(steps));
-    return selectionOnly;
+    return selection;
 }
 
 void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
@@ -138,14 +155,14 @@ bool Programmer::WriteEeprom() {
         return false;
     }
 
-    const bool selectionOnly = StartWriteGauge(count);
+    const WriteSelection selection = StartWriteGauge(count);
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
     bool linkLost = false;
     bool stoppedAfterWord = false;  // the word at offset was processed before the stop
     for (; offset < count; offset += 2) {
-        if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
+        if (!selection.TakesWord(offset))
             continue;
         if (StopHere())
             break;
@@ -165,7 +182,7 @@ bool Programmer::WriteEeprom() {
             stoppedAfterWord = true;
             break;
         }
-        ShowWordWritten(offset, selectionOnly);
+        ShowWordWritten(offset, selection.only);
     }
 
     const uint32_t n = offset < count ? offset : count;
@@ -173,10 +190,12 @@ bool Programmer::WriteEeprom() {
     // question was attempted, and its failed bytes are already counted: counting
     // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
-    // Words left alone at the user's request are not failures.
+    // Words left alone at the user's request are not failures, nor are the words
+    // a selection-only write does not take.
     if (failedCount > 0 && !stopped_)
-        failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, std::nullopt) && !stopped_;
+        failedCount += selection.Bytes(attempted, count);
+    // What was written: a selection-only write counts the words it took.
+    return FinishWrite(selection.Bytes(0, n), failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
 // Erase, program and verify the word at `offset`, reprogramming it up to four more

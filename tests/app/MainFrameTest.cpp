@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include <wx/menu.h>
 #include <wx/statbmp.h>
 #include <wx/statusbr.h>
@@ -515,6 +519,35 @@ TEST_F(MainFramePortTest, EachPortItemOpensItsOwnPort) {
             EXPECT_TRUE(hook.shown().empty());
         }
     }
+}
+
+// The program's own handling of a toolkit assertion: a line on standard error, and
+// the call that tripped it returns (no Stop/Continue box for a user).
+TEST(ToolkitAssertionTest, ProgramLogsItAndGoesOn) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    std::fflush(stderr);
+    const int savedStderr = dup(fileno(stderr));
+    dup2(fileno(log), fileno(stderr));
+    const wxAssertHandler_t testHandler = wxSetAssertHandler(LogToolkitAssertion);
+    bool wentOn = false;
+    wxFAIL_MSG("probe of the program's handler");
+    wentOn = true;
+    wxSetAssertHandler(testHandler);
+    std::fflush(stderr);
+    dup2(savedStderr, fileno(stderr));
+    close(savedStderr);
+
+    std::rewind(log);
+    std::string text;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, log))
+        text += buffer;
+    std::fclose(log);
+    EXPECT_TRUE(wentOn);
+    EXPECT_NE(text.find("hc12prog: wxWidgets assertion failed: "), std::string::npos) << text;
+    EXPECT_NE(text.find("MainFrameTest.cpp("), std::string::npos) << text;
+    EXPECT_NE(text.find("probe of the program's handler"), std::string::npos) << text;
 }
 
 TEST(PortOptionsTest, TheLanguageIsTakenOutOfTheArguments) {
