@@ -72,6 +72,16 @@ if(TARGET hc12prog)
           COMPONENT ${HC12_COMPONENT})
 endif()
 
+# --- catalogs ------------------------------------------------------------------
+
+# The languages of po/, compiled by po/CMakeLists.txt: share/locale/<language>/
+# LC_MESSAGES/hc12prog.mo, where the programs look (beside ../share/locale of their
+# own folder) before the copies built into them.
+if(HC12_LOCALE_OUT AND (TARGET hc12prog OR TARGET hc12prog-cli))
+  install(DIRECTORY ${HC12_LOCALE_OUT}/ DESTINATION ${CMAKE_INSTALL_LOCALEDIR}
+          COMPONENT ${HC12_COMPONENT} FILES_MATCHING PATTERN "*.mo")
+endif()
+
 # --- documentation -----------------------------------------------------------
 
 # The README (tour of the window, the virtual board, ports) beside the programs.
@@ -100,9 +110,11 @@ if(TARGET hc12prog)
 endif()
 if(TARGET hc12prog-cli)
   hc12_install_man(hc12prog-cli.1.in hc12prog-cli 1 .)
+  hc12_install_man(hc12prog-cli.pl.1.in hc12prog-cli 1 pl)
 endif()
 if(TARGET hc12prog-board)
   hc12_install_man(hc12prog-board.1.in hc12prog-board 1 .)
+  hc12_install_man(hc12prog-board.pl.1.in hc12prog-board 1 pl)
 endif()
 
 # --- Debian package -----------------------------------------------------------
@@ -140,7 +152,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 serial port. Buffers are shown as grids of hexadecimal bytes; they can be
 edited, filled, compared, loaded from and saved to raw binary images, and
 every written word is read back and verified. A virtual board allows trying
-the program without hardware. The user interface is in Polish.
+the program without hardware. The user interface is in Polish and in
+English, following the desktop's language.
 
 Serial devices belong to the group dialout: add users who program boards
 to it.")

@@ -3,7 +3,8 @@
 #   1. `cmake --install` into a temporary prefix puts the programs, the desktop
 #      entry, the AppStream metainfo, the hicolor icons and the manual pages there;
 #   2. desktop-file-validate and appstreamcli validate --no-net accept them;
-#   3. the installed command-line program runs from the prefix;
+#   3. the installed command-line program runs from the prefix, and speaks English
+#      from the installed catalog where the locale asks for it (Polish otherwise);
 #   4. cpack -G DEB builds the package, whose contents and dependencies are listed;
 #   5. (as root, or with passwordless sudo) apt-get installs the package, the
 #      window program starts from /usr/bin through the desktop entry's command
@@ -21,7 +22,7 @@ fail() { echo "check-install: FAIL: $*" >&2; exit 1; }
 note() { echo "check-install: [${SECONDS}s] $*"; }
 
 [ -f "$build/CMakeCache.txt" ] || fail "$build is not a configured build directory"
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack; do
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack msgfmt msgunfmt; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh installs it)"
 done
 
@@ -59,7 +60,15 @@ cmake --install "$build" --prefix "$prefix" --component hc12prog >"$work/install
 
 has() { [[ " ${programs[*]} " == *" $1 "* ]]; }
 expected=()
-for p in "${programs[@]}"; do expected+=("bin/$p" "share/man/man1/$p.1.gz"); done
+for p in "${programs[@]}"; do
+  expected+=("bin/$p" "share/man/man1/$p.1.gz" "share/man/pl/man1/$p.1.gz")
+done
+# The catalogs of po/, one per language beside Polish.
+if has hc12prog || has hc12prog-cli; then
+  for po in po/*.po; do
+    expected+=("share/locale/$(basename "$po" .po)/LC_MESSAGES/hc12prog.mo")
+  done
+fi
 if [ ${#programs[@]} -gt 0 ] && [ -f README.md ]; then expected+=(share/doc/hc12prog/README.md); fi
 sizes=(16 32 48 64 128 256)
 if has hc12prog; then
@@ -68,7 +77,6 @@ if has hc12prog; then
     "share/applications/$app_id.desktop"
     "share/metainfo/$app_id.metainfo.xml"
     share/icons/hicolor/scalable/apps/hc12prog.svg
-    share/man/pl/man1/hc12prog.1.gz
   )
   for s in "${sizes[@]}"; do expected+=("share/icons/hicolor/${s}x${s}/apps/hc12prog.png"); done
 fi
@@ -111,7 +119,11 @@ if has hc12prog; then
 fi
 desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
 grep -qx 'Categories=Development;Electronics;' "$desktop" || fail "desktop entry categories"
+grep -q '^Name=' "$desktop" || fail "desktop entry has no English name"
 grep -q '^Name\[pl\]=' "$desktop" || fail "desktop entry has no Polish name"
+grep -q '^Comment\[pl\]=' "$desktop" || fail "desktop entry has no Polish comment"
+grep -q '<summary xml:lang="pl">' "$metainfo" || fail "metainfo has no Polish summary"
+grep -q '<lang>en</lang>' "$metainfo" || fail "metainfo does not name English among its languages"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
 if has hc12prog; then
   # The metainfo, its desktop entry and the icons together, as software centres read them.
@@ -121,9 +133,27 @@ note "desktop entry and metainfo validate"
 
 # --- 3. the installed command-line program runs from the prefix ------------------
 
+# The first message of a connect without a model, in the language of LANG.
+first_message() {
+  env -u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$1" \
+    "$prefix/bin/hc12prog-cli" --port /nonexistent/tty connect 2>&1 | head -n1 || true
+}
 if has hc12prog-cli; then
   "$prefix/bin/hc12prog-cli" --help >"$work/help.txt" || fail "installed hc12prog-cli --help"
   grep -q 'hc12prog-cli' "$work/help.txt" || fail "installed hc12prog-cli --help prints no usage"
+  [ "$(first_message pl_PL.UTF-8)" = "Ostrzeżenie: Wybierz model mikrokontrolera!" ] \
+    || fail "the installed hc12prog-cli does not speak Polish: $(first_message pl_PL.UTF-8)"
+  [ "$(first_message en_US.UTF-8)" = "Warning: Choose the microcontroller model!" ] \
+    || fail "the installed hc12prog-cli does not speak English: $(first_message en_US.UTF-8)"
+  # The installed catalog is the one read: a changed copy in its place shows.
+  catalog="$prefix/share/locale/en/LC_MESSAGES/hc12prog.mo"
+  msgunfmt "$catalog" | sed 's/^msgstr "Warning"$/msgstr "Warning (installed)"/' \
+    | msgfmt -o "$work/changed.mo" - || fail "msgunfmt/msgfmt of $catalog"
+  cp "$catalog" "$work/original.mo" && cp "$work/changed.mo" "$catalog"
+  [ "$(first_message en_US.UTF-8)" = "Warning (installed): Choose the microcontroller model!" ] \
+    || fail "the installed catalog is not the one read: $(first_message en_US.UTF-8)"
+  cp "$work/original.mo" "$catalog"
+  note "the installed hc12prog-cli speaks Polish and, from its installed catalog, English"
 fi
 
 if has hc12prog-board; then
@@ -177,6 +207,10 @@ else
 
   if has hc12prog-cli; then
     hc12prog-cli --help >/dev/null || fail "hc12prog-cli from the package does not run"
+    english=$(env -u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=en_GB.UTF-8 \
+      hc12prog-cli --port /nonexistent/tty connect 2>&1 | head -n1 || true)  # status 2: no model
+    [ "$english" = "Warning: Choose the microcontroller model!" ] \
+      || fail "hc12prog-cli from the package does not speak English: $english"
   fi
   if has hc12prog-board; then
     hc12prog-board --help >/dev/null || fail "hc12prog-board from the package does not run"

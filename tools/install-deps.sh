@@ -3,12 +3,13 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
-  libwxgtk3.2-dev libgtk-3-dev
+  libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev
   libgtest-dev googletest
   xvfb xauth adwaita-icon-theme openbox
   g++-mingw-w64-x86-64 wine64 nsis icoutils
   desktop-file-utils appstream dpkg-dev file x11-utils man-db util-linux
   srecord binutils
+  gettext
   ser2net
 )
 missing=()

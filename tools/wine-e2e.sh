@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # The Windows command-line program under Wine: the Win32 serial port through a COM
 # port that Wine maps to hc12prog-board's pseudo-terminal (connect, read and a
-# 64-byte write on both families, the board's dump compared), and the virtual board
-# on the virtual clock.
+# 64-byte write on both families, the board's dump compared), the virtual board
+# on the virtual clock, and the English the .exe carries (a catalog beside it first).
 #
-#   tools/wine-e2e.sh BOARD EXE      (BOARD: hc12prog-board, EXE: hc12prog-cli.exe)
+#   tools/wine-e2e.sh BOARD EXE [CATALOG]
+#     BOARD: hc12prog-board, EXE: hc12prog-cli.exe, CATALOG: the English hc12prog.mo
+#     of the build (to put a changed copy beside the .exe)
 #
 # Exits 77 (skipped) when Wine or the Windows build is missing, unless
 # HC12_REQUIRE_WINE=1 (tools/test.sh), where that is a failure.
 set -uo pipefail
 board=$1
 exe=$2
+catalog=${3:-}
 
 source "$(dirname "$0")/wine-lib.sh"
 wine_find
@@ -87,6 +90,45 @@ for model in HC912D60x MC9S12DT128; do
   echo "   $model: write and read"
 done
 
+echo "== languages"
+lines() { tr -d '\r' <"$work/err.txt"; }  # the Windows console ends lines in CRLF
+# English from the catalog built into the .exe, by --lang, HC12_LANG or LANG (Wine
+# hands the environment to the program); Polish stays Polish.
+connect=(--port virtual:model=MC9S12DT128 --virtual-clock --model MC9S12DT128 connect)
+english="Parameters: RAM: 8 KB  Start: 0x4000 EEPROM: 2 KB  Start: 0x2000"
+for choice in "--lang en" "HC12_LANG=en" "LANG=en_US.UTF-8"; do
+  args=()
+  vars=(-u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=pl_PL.UTF-8)
+  case "$choice" in --*) args=($choice) ;; *) vars+=("$choice") ;; esac
+  env "${vars[@]}" "$wine" "$exe" "${args[@]}" "${connect[@]}" </dev/null >"$work/out.txt" 2>"$work/err.txt" \
+    || { cat "$work/err.txt"; fail "$choice: connect"; }
+  lines | grep -qx "$english" && lines | grep -qx "Connected." \
+    || { cat "$work/err.txt"; fail "$choice: not English"; }
+  echo "   $choice: English"
+done
+env -u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=pl_PL.UTF-8 "$wine" "$exe" "${connect[@]}" \
+  </dev/null >"$work/out.txt" 2>"$work/err.txt" || { cat "$work/err.txt"; fail "Polish connect"; }
+grep -q "^Parametry: RAM: 8 KB  Początek: 0x4000" "$work/err.txt" || { cat "$work/err.txt"; fail "not Polish"; }
+# A failure in English keeps its exit status.
+"$wine" "$exe" --lang en --port virtual:no-target --virtual-clock --model HC912D60x --quartz 8 connect \
+  </dev/null >"$work/out.txt" 2>"$work/err.txt"
+status=$?
+[ "$status" = 3 ] && lines | grep -qx "Error: Could not connect to the processor" \
+  || { cat "$work/err.txt"; fail "English failure: status $status"; }
+# A catalog next to the .exe goes before the built-in one.
+if [ -n "$catalog" ]; then
+  mkdir -p "$work/app/locale/en/LC_MESSAGES"
+  cp "$exe" "$work/app/"
+  msgunfmt "$catalog" \
+    | sed 's/^msgstr "Connected\."$/msgstr "Connected (catalog beside the program)."/' \
+    | msgfmt -o "$work/app/locale/en/LC_MESSAGES/hc12prog.mo" - \
+    || fail "a changed copy of $catalog could not be made"
+  "$wine" "$work/app/$(basename "$exe")" --lang en "${connect[@]}" </dev/null >"$work/out.txt" 2>"$work/err.txt" \
+    || { cat "$work/err.txt"; fail "the .exe with a catalog beside it"; }
+  lines | grep -qx "Connected (catalog beside the program)." \
+    || { cat "$work/err.txt"; fail "the catalog beside the .exe was not read"; }
+  echo "   a catalog beside the .exe: read"
+fi
 echo "== a production run: two virtual boards, a serial number ledger, the unit log, backups"
 mkdir -p "$work/backups"
 random_bytes 64 "$work/p.bin"

@@ -87,14 +87,18 @@ class ByteCellRenderer : public wxGridCellStringRenderer {
 
 }  // namespace
 
-wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid) EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
+// clang-format off
+wxBEGIN_EVENT_TABLE(BufferGrid, wxGrid)
+    EVT_GRID_RANGE_SELECTED(BufferGrid::OnRangeSelect)
     EVT_GRID_CELL_LEFT_CLICK(BufferGrid::OnCellLeftClick)
-        EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange) wxEND_EVENT_TABLE()
+    EVT_GRID_CELL_CHANGED(BufferGrid::OnCellChange)
+    EVT_GRID_EDITOR_HIDDEN(BufferGrid::OnEditorHidden)
+wxEND_EVENT_TABLE()
 
-            BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos,
-                                   const wxSize& size, long style, const wxString& name,
-                                   uint32_t bytes)
+BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                       long style, const wxString& name, uint32_t bytes)
     : wxGrid(parent, id, pos, size, style, name) {
+    // clang-format on
     SetWindowStyle(wxSTATIC_BORDER);
     SetRowLabelSize(42);
     SetColLabelSize(20);
@@ -258,6 +262,26 @@ void BufferGrid::OnCellChange(wxGridEvent& event) {
     const int row = event.GetRow();
     RefreshChanged();
     RefreshBlock(row, 0, row, PageModel::kColumns - 1);
+}
+
+void BufferGrid::OnEditorHidden(wxGridEvent& event) {
+    event.Skip();
+    // The grid keeps the editor's text field on its window, hidden, for the next
+    // edit. GTK moves every child of a window that scrolls, hidden ones too, and
+    // complains (Gtk-CRITICAL) about each hidden one: every scroll after an edit,
+    // the write's page moves among them, did. The field goes once the edit is over
+    // (not here: the field's own key handling may still be running).
+    const int row = event.GetRow();
+    const int col = event.GetCol();
+    CallAfter([this, row, col] {
+        if (IsCellEditControlEnabled() || row < 0 || row >= GetNumberRows() || col < 0 ||
+            col >= GetNumberCols())
+            return;
+        wxGridCellEditor* editor = GetCellEditor(row, col);
+        if (editor->IsCreated())
+            editor->Destroy();
+        editor->DecRef();
+    });
 }
 
 }  // namespace hc12

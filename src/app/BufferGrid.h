@@ -54,6 +54,7 @@ class BufferGrid : public wxGrid {
     void OnRangeSelect(wxGridRangeSelectEvent& event);
     void OnCellLeftClick(wxGridEvent& event);
     void OnCellChange(wxGridEvent& event);
+    void OnEditorHidden(wxGridEvent& event);
 
   private:
     void SelectMirrored(int top, int left, int bottom, int right);

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include <wx/msgdlg.h>
 #include <wx/panel.h>
 
 #include "BufferGrid.h"
 #include "FileTexts.h"
 #include "FilteredTextField.h"
 #include "HexText.h"
+#include "ProgramMessageDialog.h"
 
 namespace hc12 {
 namespace {
@@ -62,8 +62,10 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
         start = currentGrid_->start();
     }
     if (GetPageCount() >= size_t(kMaxPages)) {
-        wxMessageBox(FromUtf8(kTooManyPagesText), FromUtf8(kWarningCaption),
-                     wxOK | wxICON_EXCLAMATION);
+        // The program's own box: GTK's shows no icon.
+        ProgramMessageDialog(FromUtf8(Tr(kTooManyPagesText)), FromUtf8(Tr(kWarningCaption)),
+                             wxOK | wxICON_EXCLAMATION)
+            .ShowModal();
         return wxString();
     }
     currentGrid_ = nullptr;

@@ -69,8 +69,22 @@ void SendSelectionOnRepick(wxComboBox* combo) {
         delete watch;
     });
 }
+
+void ListLongEntriesWhole(wxComboBox* combo) {
+    GtkWidget* widget = combo->GetHandle();
+    if (widget == nullptr || !GTK_IS_COMBO_BOX(widget))
+        return;
+    // A text cut short needs less room than the longest entry, so the box asks
+    // for none beyond the size it is given.
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
+    for (GList* cell = cells; cell != nullptr; cell = cell->next)
+        if (GTK_IS_CELL_RENDERER_TEXT(cell->data))
+            g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+    g_list_free(cells);
+}
 #else
 void SendSelectionOnRepick(wxComboBox*) {}
+void ListLongEntriesWhole(wxComboBox*) {}
 #endif
 
 }  // namespace hc12

@@ -16,15 +16,18 @@
 #include "BufferGrid.h"
 #include "BufferNotebook.h"
 #include "ComboRepick.h"
+#include "FileTexts.h"
 #include "FilteredTextField.h"
 #include "HexText.h"
 #include "Ids.h"
+#include "OperationGuard.h"
 #include "ProgramMessageDialog.h"
 #include "Programmer.h"
 #include "Resources.h"
 #include "SerialLink.h"
 #include "Speaker.h"
 #include "StatusFields.h"
+#include "Translate.h"
 
 namespace hc12 {
 namespace {
@@ -52,9 +55,17 @@ constexpr long kComboStyle = wxCB_READONLY;
 constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
 #endif
 
-const char* const kNotConnectedText = "Brak połączenia.";
-const char* const kConnectingText = "Łączenie...";
-const char* const kConnectedText = "Połączony.";
+// Shown through Tr.
+const char* const kNotConnectedText = N_("Brak połączenia.");
+const char* const kConnectingText = N_("Łączenie...");
+const char* const kConnectedText = N_("Połączony.");
+
+// Followed by the largest count the count field takes.
+const char* const kFileTooLongText = N_("Plik jest za duży! Bufor mieści najwyżej %s bajtów.");
+
+const char* const kStopWriteQuestion =
+    N_("Trwa zapis EEPROM! Przerwany zostawi pamięć zapisaną tylko w części.\n"
+       "Przerwać zapis i zamknąć program?");
 
 wxSize AtLeast(wxSize given, const wxSize& best) {
     given.IncTo(best);
@@ -100,6 +111,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(wxID_ANY, MainFrame::OnAnyMenu)
     EVT_NOTEBOOK_PAGE_CHANGED(ID_NOTEBOOK, MainFrame::OnPageChanged)
     EVT_SIZE(MainFrame::OnSize)
+    EVT_CLOSE(MainFrame::OnClose)
     EVT_LEFT_DOWN(MainFrame::OnMouse)
     EVT_LEFT_UP(MainFrame::OnMouse)
     EVT_MIDDLE_DOWN(MainFrame::OnMouse)
@@ -189,19 +201,20 @@ void MainFrame::BuildWindow() {
 
 void MainFrame::BuildMenus() {
     auto* fileMenu = new wxMenu;
-    fileMenu->Append(ID_NEW_BUFFER, U8("&Nowy bufor"), wxEmptyString);
-    fileMenu->Append(ID_OPEN_FILE, U8("&Czytaj plik"), wxEmptyString);
-    fileMenu->Append(ID_SAVE_FILE, U8("&Zapisz do pliku"), wxEmptyString);
-    fileMenu->Append(ID_CLOSE_BUFFER, U8("&Zamknij bufor"), wxEmptyString);
+    fileMenu->Append(ID_NEW_BUFFER, U8(Tr("&Nowy bufor")), wxEmptyString);
+    fileMenu->Append(ID_OPEN_FILE, U8(Tr("&Czytaj plik")), wxEmptyString);
+    fileMenu->Append(ID_SAVE_FILE, U8(Tr("&Zapisz do pliku")), wxEmptyString);
+    fileMenu->Append(ID_CLOSE_BUFFER, U8(Tr("&Zamknij bufor")), wxEmptyString);
     fileMenu->AppendSeparator();
     fileMenu->Append(ID_EXIT, U8("E&xit"), wxEmptyString);
 
     connectionMenu_ = new wxMenu;
-    connectionMenu_->Append(ID_CONNECT, U8("&Polacz z MCU"), wxEmptyString);
-    connectionMenu_->Append(ID_READ_EEPROM, U8("&Czytaj EEPROM"), wxEmptyString);
-    connectionMenu_->Append(ID_WRITE_EEPROM, U8("&Wczytaj EEPROM"), wxEmptyString);
+    connectionMenu_->Append(ID_CONNECT, U8(Tr("&Polacz z MCU")), wxEmptyString);
+    connectionMenu_->Append(ID_READ_EEPROM, U8(Tr("&Czytaj EEPROM")), wxEmptyString);
+    // Translators: "Wczytaj" (load) names the write of the EEPROM here, as it always has.
+    connectionMenu_->Append(ID_WRITE_EEPROM, U8(Tr("&Wczytaj EEPROM")), wxEmptyString);
     // Off at start: a write is the full write unless asked otherwise in this run.
-    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8("&Zapisuj tylko zmienione słowa"),
+    connectionMenu_->AppendCheckItem(ID_CHANGED_ONLY, U8(Tr("&Zapisuj tylko zmienione słowa")),
                                      wxEmptyString);
     connectionMenu_->AppendSeparator();
     connectionMenu_->AppendRadioItem(ID_COM1, U8("COM 1"), wxEmptyString);
@@ -210,9 +223,16 @@ void MainFrame::BuildMenus() {
     connectionMenu_->AppendRadioItem(ID_COM4, U8("COM 4"), wxEmptyString);
 
     auto* menuBar = new wxMenuBar;
-    menuBar->Append(fileMenu, U8("&Plik"));
-    menuBar->Append(connectionMenu_, U8("&Połączenie"));
+    menuBar->Append(fileMenu, U8(Tr("&Plik")));
+    menuBar->Append(connectionMenu_, U8(Tr("&Połączenie")));
     SetMenuBar(menuBar);
+}
+
+void MainFrame::AddHelpedTool(int id, const wxString& label, const wxBitmap& bitmap,
+                              const wxString& help) {
+    // The help goes to the tooltip and to status field 3 (a tool without a long
+    // help emptied the field while the pointer was on it).
+    toolBar_->AddTool(id, label, bitmap, wxNullBitmap, wxITEM_NORMAL, help, help);
 }
 
 void MainFrame::BuildToolBar() {
@@ -235,7 +255,7 @@ void MainFrame::BuildToolBar() {
 
     toolBar_->Realize();
     const int emptyWidth = ToolsRightEdge();
-    toolBar_->AddTool(ID_NEW_BUFFER, U8("New"), newBmp, U8("Nowy bufor"));
+    AddHelpedTool(ID_NEW_BUFFER, U8("New"), newBmp, U8(Tr("Nowy bufor")));
 #ifdef __WXGTK__
     // GTK reports the bitmap size as the tool size; the button around it is wider,
     // and that is the width the tools take on the bar.
@@ -246,14 +266,14 @@ void MainFrame::BuildToolBar() {
     toolWidth_ = toolBar_->GetToolSize().x;
 #endif
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_OPEN_FILE, U8("Open"), openBmp, U8("Czytaj plik"));
+    AddHelpedTool(ID_OPEN_FILE, U8("Open"), openBmp, U8(Tr("Czytaj plik")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8("Zapisz do pliku"));
+    AddHelpedTool(ID_SAVE_FILE, U8("Save"), saveBmp, U8(Tr("Zapisz do pliku")));
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8("Zamknij bufor"));
+    AddHelpedTool(ID_CLOSE_BUFFER, U8("Close"), closeBmp, U8(Tr("Zamknij bufor")));
     toolBar_->AddSeparator();
     toolBar_->AddSeparator();
-    toolBar_->AddTool(ID_ABOUT, U8("Help"), helpBmp, U8("O porgramie"));
+    AddHelpedTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
     toolBar_->Realize();
 }
 
@@ -301,11 +321,11 @@ void MainFrame::PlaceToolbarControls() {
                                   quartzItems, kComboStyle);
     quartzCombo_->SetValue(U8("Auto"));
 
-    startLabel_ = new wxStaticText(strip, 0, U8("Poczatek") + U8(":"));
+    startLabel_ = new wxStaticText(strip, 0, U8(Tr("Poczatek")) + U8(":"));
     hexSuffix_ = new wxStaticText(strip, 0, U8("H"));
-    countLabel_ = new wxStaticText(strip, 0, U8("Ile") + U8(":"));
-    fillButton_ = new wxButton(strip, ID_FILL, U8("Wypełnij"), wxDefaultPosition, wxSize(50, 20),
-                               wxBU_EXACTFIT);
+    countLabel_ = new wxStaticText(strip, 0, U8(Tr("Ile")) + U8(":"));
+    fillButton_ = new wxButton(strip, ID_FILL, U8(Tr("Wypełnij")), wxDefaultPosition,
+                               wxSize(50, 20), wxBU_EXACTFIT);
 
     std::array<wxWindow*, kToolbarSlotCount> slots{};
     slots[kFillValueSlot] = fillValueField_;
@@ -355,9 +375,11 @@ void MainFrame::PlaceToolbarControls() {
 }
 
 void MainFrame::BuildRightColumn() {
-    const wxBitmap connectBmp = LoadResourceBitmap("connect");
-    const wxBitmap readBmp = LoadResourceBitmap("read");
-    const wxBitmap writeBmp = LoadResourceBitmap("write");
+    // Translators: the labels drawn on the three large buttons (connect, read, write),
+    // in capitals; about eight letters fit.
+    const wxBitmap connectBmp = ButtonFace("connect", N_("POLACZ"));
+    const wxBitmap readBmp = ButtonFace("read", N_("CZYTAJ"));
+    const wxBitmap writeBmp = ButtonFace("write", N_("ZAPISZ"));
     const wxBitmap chipBmp = LoadResourceBitmap("HC12BMP");
 
     connectButton_ = new wxBitmapButton(panel_, ID_CONNECT, connectBmp, wxPoint(kColumnX, 20),
@@ -367,10 +389,10 @@ void MainFrame::BuildRightColumn() {
                                      wxDefaultSize, wxBU_AUTODRAW);
     writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
                                       wxDefaultSize, wxBU_AUTODRAW);
-    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8("Zaznaczenie"));
+    selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8(Tr("Zaznaczenie")));
     readWriteBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
-    compareBox_ = new wxStaticBox(panel_, 0, U8("Porównaj z") + U8(":"));
+    compareBox_ = new wxStaticBox(panel_, 0, U8(Tr("Porównaj z")) + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
                                    wxSize(87, 16), 0, nullptr, kComboStyle);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
@@ -379,6 +401,8 @@ void MainFrame::BuildRightColumn() {
     notebook_->SetCompareCombo(compareCombo_);
     // Every choice compares, the entry already shown included.
     SendSelectionOnRepick(compareCombo_);
+    // Page names can be long (a compare result's): the box keeps the column's width.
+    ListLongEntriesWhole(compareCombo_);
     picture_ = new wxStaticBitmap(panel_, wxID_ANY, chipBmp, wxDefaultPosition);
     pictureBitmap_ = chipBmp;
 
@@ -386,13 +410,22 @@ void MainFrame::BuildRightColumn() {
     // column moves left (the notebook gives up the width).
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
-    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
-    columnWidth_ =
-        std::max({buttonSize.x, checkSize.x + 3, comboSize.x + 4, 92, readButton_->GetSize().x});
+    // Measured once, with the first page's short name in it.
+    compareComboSize_ = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const wxSize comboSize = compareComboSize_;
+    columnWidth_ = std::max({buttonSize.x, checkSize.x + 3, CompareBoxWidth(comboSize) + 3, 92,
+                             readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
     columnX_ = std::min(kColumnX, clientWidth - columnWidth_ - 4);
     notebook_->SetSize(std::min(kNotebookWidth, columnX_ - 5), kNotebookHeight);
     LayOutRightColumn(false);
+}
+
+int MainFrame::CompareBoxWidth(const wxSize& comboSize) const {
+    // Room for the combo box, and for the box's label with the border's ends beside it
+    // (the English label is longer than the box was drawn for).
+    const int label = compareBox_->GetTextExtent(compareBox_->GetLabel()).x + 16;
+    return std::max({90, comboSize.x + 4, label});
 }
 
 int MainFrame::LayOutRightColumn(bool compact) {
@@ -404,7 +437,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int columnWidth = columnWidth_;
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
-    const wxSize comboSize = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    const wxSize comboSize = compareComboSize_;
 
     connectButton_->Move(columnX, 20);
     const int connectH = connectButton_->GetSize().y;
@@ -430,7 +463,7 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + 6;
     const int compareY = compact ? compareMin : std::max(check.GetBottom() + 1 + 30, compareMin);
     const int comboOffset = std::max(17, labelTop + 1);
-    compareBox_->SetSize(check.x, compareY, std::max(90, comboSize.x + 4),
+    compareBox_->SetSize(check.x, compareY, CompareBoxWidth(comboSize),
                          std::max(40, comboOffset + comboSize.y + otherBorder + 4));
     compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
@@ -446,7 +479,68 @@ void MainFrame::OnQuit(wxCommandEvent&) {
 }
 
 void MainFrame::OnAbout(wxCommandEvent&) {
-    ShowMessage(Message{"Wersja 3.0", "Informacja:", MsgButtons::Ok, MsgIcon::Information});
+    ShowMessage(Message{Tr("Wersja 3.0"), Tr("Informacja:"), MsgButtons::Ok, MsgIcon::Information});
+}
+
+void MainFrame::RunOperation(Operation kind, const std::function<void()>& body) {
+    const Operation outer = operation_;
+    {
+        const OperationGuard guard(*this);
+        operation_ = kind;
+        stopRequested_ = false;
+        body();
+        operation_ = outer;
+        stopRequested_ = false;
+    }
+    if (outer == Operation::None && (closeRequested_ || closeAsked_)) {
+        // Asked for during the operation (a write that ended before its question
+        // goes too: the user wanted the window closed).
+        closeRequested_ = closeAsked_ = false;
+        Close(true);
+    }
+}
+
+void MainFrame::OnClose(wxCloseEvent& event) {
+    if (operation_ == Operation::None) {
+        event.Skip();  // the window goes
+        return;
+    }
+    // Not while an operation is using the window: it stops first where it can (a
+    // read at the next word; a write once the user agreed, between two words),
+    // and the window goes when it has ended.
+    if (event.CanVeto())
+        event.Veto();
+    if (closeRequested_)
+        return;
+    if (operation_ == Operation::Write) {
+        closeAsked_ = true;  // asked between two words, outside any event handling
+    } else {
+        stopRequested_ = true;
+        closeRequested_ = true;
+    }
+}
+
+bool MainFrame::CountFitsField(uint64_t count) {
+    uint64_t limit = 1;
+    for (int i = 0; i < countField_->maxLength(); ++i)
+        limit *= 10;
+    if (count < limit)
+        return true;
+    ShowMessage(Message{Format(Tr(kFileTooLongText), limit - 1), Tr(kErrorCaption), MsgButtons::Ok,
+                        MsgIcon::Error});
+    return false;
+}
+
+bool MainFrame::StopRequested() {
+    if (closeAsked_) {
+        closeAsked_ = false;
+        if (ShowMessage(Message{Tr(kStopWriteQuestion), Tr(kWarningCaption), MsgButtons::YesNo,
+                                MsgIcon::Question}) == MsgAnswer::Yes) {
+            stopRequested_ = true;
+            closeRequested_ = true;
+        }
+    }
+    return stopRequested_;
 }
 
 void MainFrame::OnAnyMenu(wxCommandEvent&) {
@@ -534,7 +628,7 @@ void MainFrame::OnModelSelected(wxCommandEvent& event) {
 // --- control states ---
 
 void MainFrame::ShowNotConnected() {
-    wxFrame::SetStatusText(U8(kNotConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kNotConnectedText)), 3);
     readButton_->Disable();
     writeButton_->Disable();
     connectionMenu_->Enable(ID_WRITE_EEPROM, false);
@@ -544,11 +638,11 @@ void MainFrame::ShowNotConnected() {
 
 void MainFrame::ShowConnecting() {
     link_->SetConnectionState(kConnected);
-    wxFrame::SetStatusText(U8(kConnectingText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectingText)), 3);
 }
 
 void MainFrame::ShowConnected(bool s12Target) {
-    wxFrame::SetStatusText(U8(kConnectedText), 3);
+    wxFrame::SetStatusText(U8(Tr(kConnectedText)), 3);
     readButton_->Enable();
     writeButton_->Enable();
     SetDefaultItem(readButton_);
@@ -570,7 +664,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     long style = message.buttons == MsgButtons::YesNo ? wxYES_NO : wxOK;
     switch (message.icon) {
         case MsgIcon::None:
-            style |= wxICON_NONE;
+            // No icon flag at all: the generic box takes wxICON_NONE for an icon to
+            // look up, and fails a toolkit assertion in front of the user.
             break;
         case MsgIcon::Information:
             style |= wxICON_INFORMATION;
@@ -590,7 +685,8 @@ MsgAnswer MainFrame::ShowMessage(const Message& message) {
     const int answer = dialog.ShowModal();
     if (message.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
-    return answer == wxID_NO ? MsgAnswer::No : MsgAnswer::Yes;
+    // Only Yes goes on: a question dismissed any other way was not agreed to.
+    return answer == wxID_YES ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
 void MainFrame::SetStatusText(int field, const std::string& text) {

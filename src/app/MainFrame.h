@@ -100,6 +100,8 @@ class MainFrame : public wxFrame, public TargetView {
     void MovePageUp() override;
     void MovePageDown() override;
     void RepaintGrid() override;
+    // The close box during a read or write (asked first during a write).
+    bool StopRequested() override;
 
     // --- accessors for tests and the other handlers ---
     BufferNotebook* notebook() const { return notebook_; }
@@ -116,6 +118,9 @@ class MainFrame : public wxFrame, public TargetView {
     FilteredTextField* startField() const { return startField_; }
     FilteredTextField* countField() const { return countField_; }
     FilteredTextField* fillValueField() const { return fillValueField_; }
+    wxStaticText* startLabel() const { return startLabel_; }
+    wxStaticText* countLabel() const { return countLabel_; }
+    wxStaticBox* compareBox() const { return compareBox_; }
     wxGauge* gauge() const { return gauge_; }
     wxStaticBitmap* picture() const { return picture_; }
     const ProgressCounter& progressCounter() const { return progress_; }
@@ -134,6 +139,7 @@ class MainFrame : public wxFrame, public TargetView {
     void BuildWindow();
     void BuildMenus();
     void BuildToolBar();
+    void AddHelpedTool(int id, const wxString& label, const wxBitmap& bitmap, const wxString& help);
     void PlaceToolbarControls();
     void BuildRightColumn();
     int ToolsRightEdge() const;
@@ -148,6 +154,22 @@ class MainFrame : public wxFrame, public TargetView {
     void ProcessCommand(int id);
     // The text-changed handling of the address fields.
     void OnAddressFieldChanged(FilteredTextField& field);
+    // Whether the count field can show `count` as the page's count; says why not
+    // when it cannot (the field would keep other digits: another count).
+    bool CountFitsField(uint64_t count);
+    // Compares the current page with page `chosen` (the compare box's choice).
+    void CompareWith(int chosen);
+
+    // A command that works for a while (on the target, or on the pages): input is
+    // held off meanwhile (OperationGuard), and the close box ends it early where it
+    // can be stopped, then closes the window.
+    enum class Operation { None, Other, Read, Write };
+    void RunOperation(Operation kind, const std::function<void()>& body);
+    void OnClose(wxCloseEvent& event);
+    Operation operation_ = Operation::None;
+    bool stopRequested_ = false;   // the read or write stops at the next word
+    bool closeAsked_ = false;      // a write: whether to stop is yet to be asked
+    bool closeRequested_ = false;  // the window goes once the operation has ended
 
     AppOptions options_;
     std::unique_ptr<Clock> ownClock_;
@@ -185,8 +207,10 @@ class MainFrame : public wxFrame, public TargetView {
     wxStaticBox* compareBox_ = nullptr;
     int columnX_ = 0;
     int columnWidth_ = 0;
+    wxSize compareComboSize_;  // whatever the names in its list
     // Places the right-hand column; returns the bottom of the compare box.
     int LayOutRightColumn(bool compact);
+    int CompareBoxWidth(const wxSize& comboSize) const;
     wxBitmap pictureBitmap_;
     // Repaints during long operations are limited to a screen's pace.
     wxLongLong lastRepaintMs_ = 0;

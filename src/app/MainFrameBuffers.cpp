@@ -18,7 +18,6 @@
 #include "ImageFile.h"
 #include "InputFile.h"
 #include "MainFrame.h"
-#include "OperationGuard.h"
 #include "ReplacingFile.h"
 
 namespace hc12 {
@@ -32,8 +31,9 @@ std::string Utf8(const wxString& s) {
     return s.utf8_string();
 }
 
+// `text` is translated here.
 Message ErrorBox(const char* text, MsgIcon icon) {
-    return Message{text, kErrorCaption, MsgButtons::Ok, icon};
+    return Message{Tr(text), Tr(kErrorCaption), MsgButtons::Ok, icon};
 }
 
 // The chosen path of a file dialog that was closed with OK, else empty, and the
@@ -98,8 +98,8 @@ void LoadAddressedFile(MainFrame& frame, const wxString& path, ImageFormat forma
             frame.ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
             return;
         case ImageReadResult::BadRecord:
-            frame.ShowMessage(Message{ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok,
-                                      MsgIcon::Error});
+            frame.ShowMessage(Message{ImageErrorText(recordError), Tr(kErrorCaption),
+                                      MsgButtons::Ok, MsgIcon::Error});
             return;
     }
     BufferGrid* grid = frame.notebook()->CurrentGrid();
@@ -107,12 +107,12 @@ void LoadAddressedFile(MainFrame& frame, const wxString& path, ImageFormat forma
     if (!FitsWindow(image, grid->start(), count)) {
         uint32_t start = 0;
         if (!WindowFor(image, &start, &count)) {
-            frame.ShowMessage(
-                Message{NoWindowFitsText(image), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            frame.ShowMessage(Message{NoWindowFitsText(image), Tr(kErrorCaption), MsgButtons::Ok,
+                                      MsgIcon::Error});
             return;
         }
         if (frame.ShowMessage(Message{MoveWindowQuestion(image, grid->start(), grid->count()),
-                                      kWarningCaption, MsgButtons::YesNo, MsgIcon::Question}) ==
+                                      Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question}) ==
             MsgAnswer::No)
             return;
         // The fields carry the new window into the page.
@@ -153,8 +153,8 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
     wxString path;
     ImageFormat format = ImageFormat::Raw;
     {
-        wxFileDialog dialog(this, FromUtf8(kChooseFileText), wxString(), wxString(),
-                            FromUtf8(kImageFileTypes), wxFD_OPEN);
+        wxFileDialog dialog(this, FromUtf8(Tr(kChooseFileText)), wxString(), wxString(),
+                            FromUtf8(ImageFileTypes().c_str()), wxFD_OPEN);
         path = ChosenPath(dialog, &format);
     }
     if (path.empty())
@@ -180,9 +180,11 @@ void MainFrame::OnOpenFile(wxCommandEvent&) {
         ShowMessage(ErrorBox(kCannotOpenText, MsgIcon::Error));
         return;
     }
+    if (!CountFitsField(length))
+        return;
     for (const std::string& question : LoadQuestions(length, grid->count())) {
-        const MsgAnswer answer =
-            ShowMessage(Message{question, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question});
+        const MsgAnswer answer = ShowMessage(
+            Message{question, Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question});
         if (answer == MsgAnswer::No)
             return;
     }
@@ -208,8 +210,8 @@ void MainFrame::OnSaveFile(wxCommandEvent&) {
     ImageFormat format = ImageFormat::Raw;
     {
         // The file selector's dialog: no parent, asks before overwriting.
-        wxFileDialog dialog(nullptr, FromUtf8(kChooseFileText), wxString(), wxString(),
-                            FromUtf8(kImageFileTypes), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        wxFileDialog dialog(nullptr, FromUtf8(Tr(kChooseFileText)), wxString(), wxString(),
+                            FromUtf8(ImageFileTypes().c_str()), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         path = ChosenPath(dialog, &format);
     }
     if (path.empty())
@@ -258,8 +260,10 @@ void MainFrame::OnFill(wxCommandEvent&) {
 }
 
 void MainFrame::OnCompareWith(wxCommandEvent& event) {
-    const OperationGuard guard(*this);
-    const int chosen = event.GetSelection();
+    RunOperation(Operation::Other, [this, &event] { CompareWith(event.GetSelection()); });
+}
+
+void MainFrame::CompareWith(int chosen) {
     BufferGrid* gridA = notebook_->CurrentGrid();
     if (!gridA || chosen < 0 || size_t(chosen) >= notebook_->GetPageCount())
         return;
@@ -293,12 +297,12 @@ void MainFrame::OnCompareWith(wxCommandEvent& event) {
 
     if (differences > 0) {
         const std::string summary = CompareSummary(differences);
-        ShowMessage(Message{summary, kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        ShowMessage(Message{summary, Tr(kDifferencesCaption), MsgButtons::Ok, MsgIcon::None});
         SetStatusText(1, summary);
     } else {
         notebook_->CloseCurrentPage();
-        ShowMessage(
-            Message{kIdenticalBuffersText, kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        ShowMessage(Message{Tr(kIdenticalBuffersText), Tr(kDifferencesCaption), MsgButtons::Ok,
+                            MsgIcon::None});
     }
 }
 

@@ -5,7 +5,6 @@
 #include "Ids.h"
 #include "LatencyTimer.h"
 #include "MainFrame.h"
-#include "OperationGuard.h"
 #include "Programmer.h"
 #include "SerialLink.h"
 #include "TargetTexts.h"
@@ -20,21 +19,20 @@ void MainFrame::OnOpenPort(wxCommandEvent& event) {
 }
 
 void MainFrame::OnConnect(wxCommandEvent&) {
-    const OperationGuard guard(*this);
-    programmer_->Connect();
+    RunOperation(Operation::Other, [this] { programmer_->Connect(); });
 }
 
 void MainFrame::OnReadEeprom(wxCommandEvent&) {
-    const OperationGuard guard(*this);
-    programmer_->ReadEeprom();
+    RunOperation(Operation::Read, [this] { programmer_->ReadEeprom(); });
 }
 
 void MainFrame::OnWriteEeprom(wxCommandEvent&) {
-    const OperationGuard guard(*this);
-    if (connectionMenu_->IsChecked(ID_CHANGED_ONLY))
-        programmer_->WriteChangedEeprom();
-    else
-        programmer_->WriteEeprom();
+    RunOperation(Operation::Write, [this] {
+        if (connectionMenu_->IsChecked(ID_CHANGED_ONLY))
+            programmer_->WriteChangedEeprom();
+        else
+            programmer_->WriteEeprom();
+    });
 }
 
 void MainFrame::OnQuartzSelected(wxCommandEvent&) {
@@ -87,7 +85,7 @@ void MainFrame::NoteSlowAdapter(const std::string& portValue) {
         return;
     // Once a run: the status bar is no place for a reminder at every connect.
     slowAdapterNoted_ = true;
-    SetStatusText(1, texts::kSlowAdapter + std::to_string(latency->ms) + " ms");
+    SetStatusText(1, Format(Tr(texts::kSlowAdapter), latency->ms));
 }
 
 void MainFrame::HintCurrentModel() {

@@ -20,6 +20,15 @@ OperationGuard::OperationGuard(wxFrame& frame) {
             window->Disable();
             disabled_.push_back(window);
         }
+    toolBar_ = frame.GetToolBar();
+    if (toolBar_ != nullptr)
+        for (size_t pos = 0; pos < toolBar_->GetToolsCount(); ++pos) {
+            const wxToolBarToolBase* tool = toolBar_->GetToolByPos(int(pos));
+            if (tool->IsButton() && tool->IsEnabled()) {
+                disabledTools_.push_back(tool->GetId());
+                toolBar_->EnableTool(tool->GetId(), false);
+            }
+        }
 }
 
 OperationGuard::~OperationGuard() {
@@ -27,6 +36,8 @@ OperationGuard::~OperationGuard() {
     // nothing can take it.
     if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
         loop->YieldFor(wxEVT_CATEGORY_USER_INPUT);
+    for (int id : disabledTools_)
+        toolBar_->EnableTool(id, true);
     for (wxWindow* window : disabled_)
         window->Enable();
 }

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include <wx/frame.h>
+#include <wx/toolbar.h>
 #include <wx/utils.h>
 
 namespace hc12 {
 
 class OperationGuard {
   public:
-    // Disables the frame's menu bar, toolbar and the windows inside it.
+    // Disables the frame's menu bar, toolbar (and its tools) and the windows inside it.
     explicit OperationGuard(wxFrame& frame);
     // Hands the input that arrived meanwhile to the still disabled controls (which
     // ignore it), then enables them again.
@@ -26,6 +27,10 @@ class OperationGuard {
   private:
     wxBusyCursor busy_;
     std::vector<wxWindow*> disabled_;
+    // The toolbar's tools, each disabled on its own: a disabled toolbar still
+    // draws its tools as usable.
+    wxToolBar* toolBar_ = nullptr;
+    std::vector<int> disabledTools_;
 };
 
 }  // namespace hc12

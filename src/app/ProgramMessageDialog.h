@@ -11,6 +11,9 @@ namespace hc12 {
 
 class ProgramMessageDialog : public wxGenericMessageDialog {
   public:
+    // `style`: the buttons and at most one icon; wxICON_NONE (or no icon flag)
+    // shows no icon. A Yes/No question dismissed with Escape or the title bar's
+    // close box answers No.
     ProgramMessageDialog(const wxString& text, const wxString& caption, long style);
 
   protected:

@@ -5,6 +5,8 @@
 
 #include "FrameTime.h"
 
+#include "Language.h"
+
 namespace hc12 {
 
 bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std::string* error) {
@@ -29,6 +31,46 @@ bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std:
         if (!ports.ApplyAssignment(assignment, error))
             return false;
     }
+    return true;
+}
+
+void LogToolkitAssertion(const wxString& file, int line, const wxString& func, const wxString& cond,
+                         const wxString& msg) {
+    std::fprintf(stderr, "hc12prog: wxWidgets assertion failed: %s(%d) in %s(): %s%s%s\n",
+                 file.utf8_str().data(), line, func.utf8_str().data(), cond.utf8_str().data(),
+                 msg.empty() ? "" : ": ", msg.utf8_str().data());
+    std::fflush(stderr);
+}
+
+void LogToolkitAssertions() {
+    wxSetAssertHandler(LogToolkitAssertion);
+}
+
+bool TakeLanguageOption(std::vector<std::string>& args, std::string* language, std::string* error) {
+    std::vector<std::string> rest;
+    bool seen = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        if (args[i] == "--lang") {
+            if (i + 1 >= args.size()) {
+                *error = "--lang needs pl or en";
+                return false;
+            }
+            value = args[++i];
+        } else if (args[i].rfind("--lang=", 0) == 0) {
+            value = args[i].substr(7);
+        } else {
+            rest.push_back(args[i]);
+            continue;
+        }
+        if (seen || value.empty()) {
+            *error = seen ? "--lang given twice" : "--lang needs pl or en";
+            return false;
+        }
+        seen = true;
+        *language = value;
+    }
+    args = std::move(rest);
     return true;
 }
 
@@ -71,13 +113,19 @@ bool ProgrammerApp::OnInit() {
         args.push_back(wxString(argv[i]).utf8_string());
     }
     AppOptions options;
-    std::string error;
-    if (!ParseAppOptions(args, options, &error)) {
+    std::string error, language, warning;
+    // The language first: every text of the window is made in it.
+    if (!TakeLanguageOption(args, &language, &error) ||
+        !SetUpLanguage(language, &error, &warning) ||
+        !ParseAppOptions(args, options, &error)) {
         std::fprintf(stderr,
-                     "hc12prog: %s\nusage: hc12prog [--port COMn=VALUE]... [--frame-time US]\n",
+                     "hc12prog: %s\nusage: hc12prog [--lang pl|en] [--port COMn=VALUE]... "
+                     "[--frame-time US]\n",
                      error.c_str());
         return false;
     }
+    if (!warning.empty())
+        std::fprintf(stderr, "hc12prog: %s\n", warning.c_str());
     frame_ = new MainFrame(wxString::FromUTF8("Motorola HC9(S)12 ver.3.0  by Harnvale"),
                            wxDefaultPosition, wxDefaultSize, std::move(options));
     frame_->Show(true);

@@ -14,6 +14,16 @@ namespace hc12 {
 // order. Returns false with an error text for an argument it does not know.
 bool ParsePortOptions(const std::vector<std::string>& args, PortMap& ports, std::string* error);
 
+// A toolkit assertion in the program: one line on standard error, and the program
+// goes on. Its own Stop/Continue box would let a click end the program and take
+// every unsaved buffer with it.
+void LogToolkitAssertion(const wxString& file, int line, const wxString& func, const wxString& cond,
+                         const wxString& msg);
+// Makes LogToolkitAssertion the toolkit's assertion handler.
+void LogToolkitAssertions();
+// Takes "--lang L" (or "--lang=L") out of the arguments into `language`. False with an
+// error text for a --lang without its value, or given twice.
+bool TakeLanguageOption(std::vector<std::string>& args, std::string* language, std::string* error);
 // The whole command line: the port pairs as above, and the interface's frame time
 // from HC12_FRAME_TIME_US and then "--frame-time US". False with an error text.
 bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& options, std::string* error);

@@ -12,4 +12,9 @@ namespace hc12 {
 wxBitmap LoadResourceBitmap(const wxString& name);
 wxIcon LoadResourceIcon(const wxString& name);
 
+// The face of a large button ("connect", "read", "write") with its label in the
+// language in use: `label` is the program's own, as drawn on the face; a translation
+// is written over it.
+wxBitmap ButtonFace(const wxString& name, const char* label);
+
 }  // namespace hc12

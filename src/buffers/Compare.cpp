@@ -44,20 +44,15 @@ int32_t ComparePages(const PageModel& a, const PageModel& b, PageModel& result,
     return differences;
 }
 
-std::string DifferenceNoun(int32_t d) {
-    if (d == 1)
-        return "różnica";
-    if (d >= 2 && d <= 4)
-        return "różnice";
-    return "różnic";
-}
-
 std::string CompareSummary(int32_t d) {
-    return "Razem:  " + std::to_string(d) + "  " + DifferenceNoun(d) + ".";
+    // A count is never negative; the cast only keeps the number's form for the rule.
+    const uint64_t n = uint64_t(d < 0 ? 0 : d);
+    return Format(
+        TrN(N_("Razem:  %s  różnica.", "Razem:  %s  różnice.", "Razem:  %s  różnic.", 4), n), d);
 }
 
 std::string CompareResultName(const std::string& nameA, const std::string& nameB) {
-    return "\"" + nameA + "\" i \"" + nameB + "\"";
+    return Format(Tr("\"%s\" i \"%s\""), nameA, nameB);
 }
 
 }  // namespace hc12

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "PageModel.h"
+#include "Translate.h"
 
 namespace hc12 {
 
@@ -18,14 +19,14 @@ uint32_t CompareLength(const PageModel& a, const PageModel& b);
 int32_t ComparePages(const PageModel& a, const PageModel& b, PageModel& result,
                      const std::function<void()>& step = {});
 
-// "różnica" for 1, "różnice" for 2..4, "różnic" otherwise.
-std::string DifferenceNoun(int32_t differences);
-// "Razem:  <n>  <noun>."
+// "Razem:  <n>  różnica." ("różnice" for 2..4, "różnic" otherwise), in the language
+// in use.
 std::string CompareSummary(int32_t differences);
 // Name of a result page: "A" i "B" with the quotes.
 std::string CompareResultName(const std::string& nameA, const std::string& nameB);
 
-inline constexpr const char* kIdenticalBuffersText = "Bufory są identyczne!";
-inline constexpr const char* kDifferencesCaption = "Różnice";
+// Shown through Tr.
+inline constexpr const char* kIdenticalBuffersText = N_("Bufory są identyczne!");
+inline constexpr const char* kDifferencesCaption = N_("Różnice");
 
 }  // namespace hc12

@@ -4,15 +4,7 @@
 
 namespace hc12 {
 
-std::string ByteNoun(uint32_t length) {
-    if (length == 1)
-        return "bajt";
-    if (length == 2 || length == 3)
-        return "bajty";
-    return "bajtów";
-}
-
-std::string LoadedSizeText(uint32_t length) {
+std::string LoadedStatusText(uint32_t length) {
     const float v = length < 1024 ? float(length) : float(length) / 1024.0f;
     char buf[64];
     // to_chars ignores the locale: the point is always ".".
@@ -28,22 +20,27 @@ std::string LoadedSizeText(uint32_t length) {
             t.resize(point + 3);
     }
     if (length >= 1024)
-        return t + "  KB";
-    return t + "  " + ByteNoun(length) + ".";
-}
-
-std::string LoadedStatusText(uint32_t length) {
-    return "Wczytano " + LoadedSizeText(length);
+        return Format(Tr("Wczytano %s  KB"), t);
+    return Format(
+        TrN(N_("Wczytano %s  bajt.", "Wczytano %s  bajty.", "Wczytano %s  bajtów.", 3), length), t);
 }
 
 std::vector<std::string> LoadQuestions(uint64_t length, uint32_t pageCount) {
     std::vector<std::string> out;
     if (length > pageCount) {
-        out.emplace_back(kLargerThanPageText);
+        out.emplace_back(Tr(kLargerThanPageText));
         if (length >= kLargeFileLength)
-            out.emplace_back(kVeryLargeText);
+            out.emplace_back(Tr(kVeryLargeText));
     }
     return out;
+}
+
+std::string ImageFileTypes() {
+    return std::string(Tr("Obraz binarny (*.*)")) + "|*|" +
+           Tr("S-rekordy Motoroli (*.s19;*.s28;*.s37;*.srec;*.mot)") +
+           "|*.s19;*.s28;*.s37;*.srec;*.mot;*.S19;*.S28;*.S37;*.SREC;*.MOT|"
+           "Intel HEX (*.hex;*.ihx)|*.hex;*.ihx;*.HEX;*.IHX|" +
+           Tr("Wszystkie pliki (*.*)") + "|*";
 }
 
 ImageFormat FormatForFileType(int typeIndex, std::string_view fileName) {
@@ -71,14 +68,16 @@ std::string Range(uint32_t first, uint32_t last) {
 }  // namespace
 
 std::string MoveWindowQuestion(const AddressedImage& image, uint32_t start, uint32_t count) {
-    const std::string window = count == 0 ? "(puste)" : Range(start, start + count - 1);
-    return "Adresy w pliku " + Range(image.first(), image.last()) +
-           " nie mieszczą się w oknie bufora " + window + ".\nCzy przesunąć okno na zakres pliku?";
+    const std::string window = count == 0 ? Tr("(puste)") : Range(start, start + count - 1);
+    // The file's range and the window's, each as "(0D01 - 0D03)".
+    return Format(Tr("Adresy w pliku %s nie mieszczą się w oknie bufora %s.\nCzy przesunąć okno na "
+                     "zakres pliku?"),
+                  Range(image.first(), image.last()), window);
 }
 
 std::string NoWindowFitsText(const AddressedImage& image) {
-    return "Adresy w pliku " + Range(image.first(), image.last()) +
-           " nie mieszczą się w żadnym oknie bufora!";
+    return Format(Tr("Adresy w pliku %s nie mieszczą się w żadnym oknie bufora!"),
+                  Range(image.first(), image.last()));
 }
 
 }  // namespace hc12

@@ -8,40 +8,34 @@
 
 #include "AddressedImage.h"
 #include "ImageFormat.h"
+#include "Translate.h"
 
 namespace hc12 {
 
-// The size part of the load report: "512  bajtów.", "1.5  KB", ...
-std::string LoadedSizeText(uint32_t length);
-// Status field 0 after a load: "Wczytano " + LoadedSizeText.
+// Status field 0 after a load: "Wczytano 512  bajtów.", "Wczytano 1.5  KB", ...
 std::string LoadedStatusText(uint32_t length);
-// "bajt" for 1, "bajty" for 2 and 3, "bajtów" otherwise.
-std::string ByteNoun(uint32_t length);
 
 // Longest file a page takes (the length is a signed 32-bit number).
 inline constexpr uint64_t kMaxFileLength = 0x7FFFFFFF;
 inline constexpr uint32_t kLargeFileLength = 65536;
 
-// The questions asked before a load, in order; empty when none is asked.
+// The questions asked before a load, in order (in the language in use); empty when
+// none is asked.
 std::vector<std::string> LoadQuestions(uint64_t length, uint32_t pageCount);
 
-inline constexpr const char* kChooseFileText = "Wybierz plik.";
-inline constexpr const char* kCannotOpenText = "Nie moge otworzyc pliku";
-inline constexpr const char* kCannotSaveText = "Nie moge zapisac pliku";
-inline constexpr const char* kErrorCaption = "Błąd";
-inline constexpr const char* kWarningCaption = "Ostrzeżenie";
+// Shown through Tr.
+inline constexpr const char* kChooseFileText = N_("Wybierz plik.");
+inline constexpr const char* kCannotOpenText = N_("Nie moge otworzyc pliku");
+inline constexpr const char* kCannotSaveText = N_("Nie moge zapisac pliku");
+inline constexpr const char* kErrorCaption = N_("Błąd");
+inline constexpr const char* kWarningCaption = N_("Ostrzeżenie");
 inline constexpr const char* kLargerThanPageText =
-    "Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?";
+    N_("Plik jest większy niż wczytywana pamięć! .\nCzy otworzyć mimo to?");
 inline constexpr const char* kVeryLargeText =
-    "Plik jest bardzo duży i wczytywanie moze zajac duzo czasu.Czy kontynuować?";
+    N_("Plik jest bardzo duży i wczytywanie moze zajac duzo czasu.Czy kontynuować?");
 // The file dialogs' type list: raw images first (the default), then S-records,
-// Intel HEX, and every file (the extension decides).
-inline constexpr const char* kImageFileTypes =
-    "Obraz binarny (*.*)|*|"
-    "S-rekordy Motoroli (*.s19;*.s28;*.s37;*.srec;*.mot)|"
-    "*.s19;*.s28;*.s37;*.srec;*.mot;*.S19;*.S28;*.S37;*.SREC;*.MOT|"
-    "Intel HEX (*.hex;*.ihx)|*.hex;*.ihx;*.HEX;*.IHX|"
-    "Wszystkie pliki (*.*)|*";
+// Intel HEX, and every file (the extension decides); in the language in use.
+std::string ImageFileTypes();
 // The format of the type chosen in that list, or of the file's name for "all files".
 ImageFormat FormatForFileType(int typeIndex, std::string_view fileName);
 
@@ -50,6 +44,6 @@ std::string MoveWindowQuestion(const AddressedImage& image, uint32_t start, uint
 // ... and when no window can hold them.
 std::string NoWindowFitsText(const AddressedImage& image);
 
-inline constexpr const char* kTooManyPagesText = "Osiągnięto maksimum zakładek!";
+inline constexpr const char* kTooManyPagesText = N_("Osiągnięto maksimum zakładek!");
 
 }  // namespace hc12

@@ -99,7 +99,15 @@ char32_t FirstCodePoint(std::string_view s) {
 std::string CharacterText(uint8_t byte) {
     if (byte < 0x20 || byte == 0x7F || byte == 0xFF)
         return ".";
+    if (NoCharacterInCodePage(byte))
+        return ".";
     return Utf8FromCodePoint(CodePointForByte(byte));
+}
+
+bool NoCharacterInCodePage(uint8_t byte) {
+    // They map to control characters, which a font draws as a box with their code.
+    const char32_t c = CodePointForByte(byte);
+    return c >= 0x80 && c < 0xA0;
 }
 
 bool IsHexDigit(char c) {

@@ -11,9 +11,13 @@ namespace hc12 {
 std::string FormatHex2(uint32_t value);
 std::string FormatHex4(uint32_t value);
 
-// The character cell of a byte: "." for control bytes, 0x7F and 0xFF, otherwise the
+// The character cell of a byte: "." for control bytes, 0x7F, 0xFF and the bytes
+// the code page leaves unassigned (0x81, 0x83, 0x88, 0x90, 0x98), otherwise the
 // byte's character in the Central European code page (1250), as UTF-8.
 std::string CharacterText(uint8_t byte);
+
+// Bytes 0x81, 0x83, 0x88, 0x90 and 0x98: code page 1250 has no character for them.
+bool NoCharacterInCodePage(uint8_t byte);
 
 // Code page 1250 in both directions. Characters the code page lacks give '?'.
 char32_t CodePointForByte(uint8_t byte);

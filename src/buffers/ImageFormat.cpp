@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "Translate.h"
+
 namespace hc12 {
 
 namespace {
@@ -53,34 +55,35 @@ std::string ImageErrorText(const ImageError& error) {
     std::string what;
     switch (error.fault) {
         case ImageFault::NotARecord:
-            what = "to nie jest rekord tego formatu";
+            what = Tr("to nie jest rekord tego formatu");
             break;
         case ImageFault::BadDigit:
-            what = "niedozwolony znak w rekordzie";
+            what = Tr("niedozwolony znak w rekordzie");
             break;
         case ImageFault::BadLength:
-            what = "długość rekordu się nie zgadza";
+            what = Tr("długość rekordu się nie zgadza");
             break;
         case ImageFault::BadChecksum:
-            what = "zła suma kontrolna";
+            what = Tr("zła suma kontrolna");
             break;
         case ImageFault::UnknownType:
-            what = "nieznany typ rekordu";
+            what = Tr("nieznany typ rekordu");
             break;
         case ImageFault::BadCount:
-            what = "liczba rekordów danych się nie zgadza";
+            what = Tr("liczba rekordów danych się nie zgadza");
             break;
         case ImageFault::Conflict:
-            what = "adres " + FormatAddress(error.address) + " ma już inną wartość";
+            what = Format(Tr("adres %s ma już inną wartość"), FormatAddress(error.address));
             break;
         case ImageFault::AfterEnd:
-            what = "rekord po rekordzie końcowym";
+            what = Tr("rekord po rekordzie końcowym");
             break;
         case ImageFault::NoEnd:
-            what = "brak rekordu końcowego";
+            what = Tr("brak rekordu końcowego");
             break;
     }
-    return "Niepoprawny plik, linia " + std::to_string(error.line) + ": " + what;
+    // The line's number, then what is wrong with it.
+    return Format(Tr("Niepoprawny plik, linia %s: %s"), error.line, what);
 }
 
 }  // namespace hc12

@@ -178,7 +178,7 @@ void PageModel::EditCell(uint32_t row, int col, std::string_view typed) {
     SetHexText(index, t);
     // The dot rule looks at the whole value typed; the character is its low byte.
     std::string ch;
-    if (v < 0x20 || v == 0x7F || v == 0xFF) {
+    if (v < 0x20 || v == 0x7F || v == 0xFF || NoCharacterInCodePage(uint8_t(v))) {
         ch = ".";
     } else {
         const char32_t cp = CodePointForByte(uint8_t(v));

@@ -179,7 +179,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (!ParseProductionOption(name, v, &options.production, &error))
                 return Fail(error);
         } else if (name == "--port" || name == "--model" || name == "--quartz" ||
-                   name == "--start" || name == "--count" || name == "--format") {
+                   name == "--start" || name == "--count" || name == "--format" ||
+                   name == "--lang") {
             const auto v = value();
             if (!v)
                 return Fail(name + " needs a value");
@@ -205,6 +206,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 if (!q)
                     return Fail("--quartz takes auto, 16, 8 or 4, not \"" + *v + "\"");
                 options.quartzIndex = *q;
+            } else if (name == "--lang") {
+                // Whether the program speaks it is known once the catalogs are looked up.
+                if (!options.language.empty())
+                    return Fail("--lang given twice");
+                if (v->empty())
+                    return Fail("--lang needs a value");
+                options.language = *v;
             } else if (name == "--format") {
                 if (options.format)
                     return Fail("--format given twice");
@@ -275,7 +283,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     return "usage: hc12prog-cli [--port PORT] [--model NAME] [--quartz auto|16|8|4]\n"
            "                    [--start HEX] [--count DEC] [--format raw|srec|ihex]\n"
-           "                    [--frame-time US] [--yes|--no] COMMAND [FILE]\n"
+           "                    [--frame-time US] [--yes|--no] [--lang pl|en] COMMAND [FILE]\n"
            "       production runs add: [--port PORT]... [--model NAME]...\n"
            "                    [--serial ADDR:BYTES[:be|le|bcd|ascii] --serial-file FILE]\n"
            "                    [--log FILE] [--backup DIR] [--keep ADDR:LEN]... [--json]\n"
@@ -293,7 +301,7 @@ std::string HelpText() {
            "Commands\n"
            "  connect      reset the interface, detect or set the quartz, check that the\n"
            "               target answers (MC9S12 targets report their memory map,\n"
-           "               \"Parametry\"), then exit\n"
+           "               \"Parameters\", in Polish \"Parametry\"), then exit\n"
            "  read FILE    read the EEPROM over the address window into FILE; FILE is\n"
            "               replaced only after the whole image was written, and not at\n"
            "               all when the read fails\n"
@@ -301,10 +309,10 @@ std::string HelpText() {
            "               is read first, and only the words that differ from the image\n"
            "               are erased (MC9S12: their 4-byte sector, or the whole EEPROM\n"
            "               with the rest of it put back, where that is quicker),\n"
-           "               programmed and verified, at the chip's pace; \"Bez zmian: N\"\n"
-           "               counts the words left as they were. Bytes the file does not\n"
-           "               give (beyond the end of a raw image, gaps of the other\n"
-           "               formats) keep the target's own bytes\n"
+           "               programmed and verified, at the chip's pace; \"Unchanged: N\"\n"
+           "               (\"Bez zmian: N\") counts the words left as they were.\n"
+           "               Bytes the file does not give (beyond the end of a raw image,\n"
+           "               gaps of the other formats) keep the target's own bytes\n"
            "  write --full FILE\n"
            "               the window's write: the whole EEPROM bulk-erased (MC9S12) or\n"
            "               every word erased (HC12), then every word programmed and\n"
@@ -358,12 +366,17 @@ std::string HelpText() {
            "  --virtual-clock    for tests: run the link and the virtual board on a\n"
            "                     simulated clock, so pauses cost no real time; only with\n"
            "                     a virtual port\n"
+           "  --lang L           the language of the messages: pl or en (or another with\n"
+           "                     a catalog); without it HC12_LANG, else the locale\n"
+           "                     (LANGUAGE, LC_ALL, LC_MESSAGES, LANG): Polish for Polish\n"
+           "                     and for C/POSIX, English for any other language\n"
            "  -h, --help         this text\n"
            "\n" +
            ProductionHelpText() +
            "\n"
            "Messages of the programmer go to standard error as \"caption: text\", in the\n"
-           "program's Polish. A progress bar is drawn when standard error is a terminal.\n"
+           "language chosen (see --lang). A progress bar is drawn when standard error is\n"
+           "a terminal.\n"
            "\n"
            "Exit status\n"
            "  0  success\n"

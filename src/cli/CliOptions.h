@@ -41,6 +41,8 @@ struct CliOptions {
     bool virtualClock = false;
     // write: every word erased and programmed, instead of only the changed ones.
     bool fullWrite = false;
+    // --lang: the language of the messages; empty: HC12_LANG, else the environment.
+    std::string language;
     // --frame-time: how long the interface may take to carry out a frame, in
     // microseconds; without it HC12_FRAME_TIME_US, else 1000.
     std::optional<uint32_t> frameTimeUs;

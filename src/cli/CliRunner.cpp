@@ -9,6 +9,7 @@
 #include "FrameTime.h"
 #include "HexText.h"
 #include "ImageFile.h"
+#include "Language.h"
 #include "LatencyTimer.h"
 #include "ModelTable.h"
 #include "PortFactory.h"
@@ -27,7 +28,7 @@ namespace {
 // The window's questions before it loads an image larger than the page.
 bool AcceptImage(TerminalView& view, size_t size, uint32_t count) {
     for (const std::string& text : LoadQuestions(size, count)) {
-        if (view.ShowMessage({text, kWarningCaption, MsgButtons::YesNo, MsgIcon::Question}) ==
+        if (view.ShowMessage({text, Tr(kWarningCaption), MsgButtons::YesNo, MsgIcon::Question}) ==
             MsgAnswer::No)
             return false;
     }
@@ -157,7 +158,8 @@ int Session::Prepare() {
         std::filesystem::path target;
         std::string error;
         if (!ResolveSaveTarget(options_.file, &target, &error)) {
-            view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            view_.ShowMessage(
+                {Tr(kCannotSaveText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
@@ -206,7 +208,8 @@ int Session::ReadImage() {
     bool empty = false;
     if (format_ == ImageFormat::Raw) {
         if (!ReadRawImage(options_.file, &image_, &error)) {
-            view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+            view_.ShowMessage(
+                {Tr(kCannotOpenText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
             view_.Note("hc12prog-cli: " + options_.file + ": " + error);
             return kExitUsage;
         }
@@ -217,12 +220,13 @@ int Session::ReadImage() {
             case ImageReadResult::Ok:
                 break;
             case ImageReadResult::Unreadable:
-                view_.ShowMessage({kCannotOpenText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                view_.ShowMessage(
+                    {Tr(kCannotOpenText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
                 view_.Note("hc12prog-cli: " + options_.file + ": " + error);
                 return kExitUsage;
             case ImageReadResult::BadRecord:
-                view_.ShowMessage(
-                    {ImageErrorText(recordError), kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+                view_.ShowMessage({ImageErrorText(recordError), Tr(kErrorCaption), MsgButtons::Ok,
+                                   MsgIcon::Error});
                 return kExitUsage;
         }
         empty = addressed_.empty();
@@ -310,7 +314,7 @@ int Session::Read() {
     }
     std::string error;
     if (!SaveRawImage(options_.file, bytes, &error)) {
-        view_.ShowMessage({kCannotSaveText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+        view_.ShowMessage({Tr(kCannotSaveText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
         view_.Note("hc12prog-cli: " + options_.file + ": " + error);
         return kExitUsage;
     }
@@ -395,8 +399,8 @@ int Session::Verify() {
     }
     out_ << std::flush;
     view_.ShowMessage(
-        {differences == 0 ? std::string(kIdenticalBuffersText) : CompareSummary(differences),
-         kDifferencesCaption, MsgButtons::Ok, MsgIcon::None});
+        {differences == 0 ? std::string(Tr(kIdenticalBuffersText)) : CompareSummary(differences),
+         Tr(kDifferencesCaption), MsgButtons::Ok, MsgIcon::None});
     return differences == 0 ? kExitOk : kExitFailed;
 }
 
@@ -441,6 +445,13 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, const Termi
         out << HelpText() << std::flush;
         return kExitOk;
     }
+    std::string error, warning;
+    if (!SetUpLanguage(parsed.options->language, &error, &warning)) {
+        *io.err << "hc12prog-cli: " << error << '\n' << UsageText() << std::flush;
+        return kExitUsage;
+    }
+    if (!warning.empty())
+        *io.err << "hc12prog-cli: " << warning << '\n' << std::flush;
     if (parsed.options->command == Command::Serials)
         return ListSerials(parsed.options->file, out, io);
     if (parsed.options->production.Any())

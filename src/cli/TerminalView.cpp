@@ -7,6 +7,7 @@
 
 #include "HexText.h"
 #include "ModelTable.h"
+#include "Translate.h"
 
 namespace hc12::cli {
 
@@ -14,14 +15,27 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
-const char* const kNotConnected = "Brak połączenia.";
-const char* const kConnecting = "Łączenie...";
-const char* const kConnected = "Połączony.";
+// Shown through Tr.
+const char* const kNotConnected = N_("Brak połączenia.");
+const char* const kConnecting = N_("Łączenie...");
+const char* const kConnected = N_("Połączony.");
+
+// The words that answer a question, separated by "|".
+bool IsAnswer(const std::string& reply, std::string_view words) {
+    size_t start = 0;
+    while (start <= words.size()) {
+        const size_t end = std::min(words.find('|', start), words.size());
+        if (words.substr(start, end - start) == reply)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 }  // namespace
 
 TerminalView::TerminalView(TerminalIo io, Answer answer) : io_(io), answer_(answer) {
-    status_[3] = kNotConnected;
+    status_[3] = Tr(kNotConnected);
 }
 
 void TerminalView::PrintLine(const std::string& line) {
@@ -61,7 +75,7 @@ MsgAnswer TerminalView::ShowMessage(const Message& message) {
 MsgAnswer TerminalView::AskOnTerminal() {
     for (;;) {
         ClearBar();
-        *io_.err << "[t]ak/[n]ie? " << std::flush;
+        *io_.err << Tr("[t]ak/[n]ie? ") << std::flush;
         std::string reply;
         if (!std::getline(*io_.in, reply)) {
             *io_.err << '\n';
@@ -71,12 +85,14 @@ MsgAnswer TerminalView::AskOnTerminal() {
         }
         for (auto& c : reply)
             c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (reply == "t" || reply == "tak" || reply == "y" || reply == "yes") {
+        // Translators: the answers taken as Yes, then as No, in lower case; each
+        // translation lists its own language's words.
+        if (IsAnswer(reply, Tr("t|tak|y|yes"))) {
             if (gauge_)
                 DrawBar();
             return MsgAnswer::Yes;
         }
-        if (reply == "n" || reply == "nie" || reply == "no") {
+        if (IsAnswer(reply, Tr("n|nie|no"))) {
             if (gauge_)
                 DrawBar();
             return MsgAnswer::No;
@@ -85,17 +101,17 @@ MsgAnswer TerminalView::AskOnTerminal() {
 }
 
 void TerminalView::ShowNotConnected() {
-    status_[3] = kNotConnected;
+    status_[3] = Tr(kNotConnected);
     shownConnected_ = false;
 }
 
 void TerminalView::ShowConnecting() {
-    status_[3] = kConnecting;
+    status_[3] = Tr(kConnecting);
     connectAttempted_ = true;
 }
 
 void TerminalView::ShowConnected(bool) {
-    status_[3] = kConnected;
+    status_[3] = Tr(kConnected);
     shownConnected_ = true;
 }
 

@@ -5,14 +5,17 @@
 #include <cstring>
 #include <utility>
 
+#include "Translate.h"
+
 namespace hc12 {
 
 namespace {
 
 const char* const kPortNames[kPortCount] = {"COM1", "COM2", "COM3", "COM4"};
 
-const char kPortErrorText[] = "Niewłaściwa nazwa portu lub port jest aktywny.";
-const char kErrorCaption[] = "Błąd";
+// Shown through Tr.
+const char* const kPortErrorText = N_("Niewłaściwa nazwa portu lub port jest aktywny.");
+const char* const kErrorCaption = N_("Błąd");
 
 // Line errors that get a message box, in the order the boxes are shown. Any other
 // error bit (overrun, break) loses the link without a box.
@@ -21,11 +24,11 @@ struct LineErrorText {
     const char* text;
 };
 const LineErrorText kLineErrorTexts[] = {
-    {kCeFrame, "Wykryto błędy w ramce"},
-    {kCeIoe, "Wykryto błędy I/O"},
-    {kCeRxOver, "Bufor wejścia przepełniony. Nasąpi utrata części danych"},
-    {kCeRxParity, "Wykryto błąd parzystości"},
-    {kCeTxFull, "Bufor wyjścia przepełniony. Dane nie mogą zostać wysłane"},
+    {kCeFrame, N_("Wykryto błędy w ramce")},
+    {kCeIoe, N_("Wykryto błędy I/O")},
+    {kCeRxOver, N_("Bufor wejścia przepełniony. Nasąpi utrata części danych")},
+    {kCeRxParity, N_("Wykryto błąd parzystości")},
+    {kCeTxFull, N_("Bufor wyjścia przepełniony. Dane nie mogą zostać wysłane")},
 };
 
 }  // namespace
@@ -77,7 +80,8 @@ void SerialLink::ApplySettingsToCurrent() {
 }
 
 void SerialLink::ShowPortError() {
-    view_.ShowMessage(Message{kPortErrorText, kErrorCaption, MsgButtons::Ok, MsgIcon::Error});
+    view_.ShowMessage(
+        Message{Tr(kPortErrorText), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Error});
 }
 
 void SerialLink::CloseAll() {
@@ -196,7 +200,7 @@ void SerialLink::ShowLineErrors(uint32_t errors) {
     for (const auto& entry : kLineErrorTexts) {
         if ((errors & entry.bit) != 0) {
             view_.ShowMessage(
-                Message{entry.text, kErrorCaption, MsgButtons::Ok, MsgIcon::Exclamation});
+                Message{Tr(entry.text), Tr(kErrorCaption), MsgButtons::Ok, MsgIcon::Exclamation});
         }
     }
 }

@@ -17,8 +17,8 @@ constexpr uint16_t kMemSize = 0x001C;  // RAM and EEPROM sizes
 
 void Programmer::Connect() {
     if (IsPlaceholderModel(currentModel_)) {
-        view_.ShowMessage(
-            {texts::kChooseModel, texts::kCaptionWarning, MsgButtons::Ok, MsgIcon::Exclamation});
+        view_.ShowMessage({Tr(texts::kChooseModel), Tr(texts::kCaptionWarning), MsgButtons::Ok,
+                           MsgIcon::Exclamation});
         return;
     }
 
@@ -36,7 +36,7 @@ void Programmer::Connect() {
 
     Flush();
     if (!ResetInterface()) {
-        Error(texts::kNoInterface);
+        Error(Tr(texts::kNoInterface));
         return;
     }
     ReadByte(kPresenceRegister);
@@ -45,13 +45,13 @@ void Programmer::Connect() {
         const Detection detection = DetectQuartz();
         if (detection == Detection::NoInterface) {
             link_.LinkLost();
-            Error(texts::kNoInterface);
+            Error(Tr(texts::kNoInterface));
             return;
         }
         if (detection != Detection::Found) {
             // The link works, but no clock gave the right reply (or some gave none).
-            view_.ShowMessage(
-                {texts::kNoQuartz, texts::kCaptionWarning, MsgButtons::Ok, MsgIcon::Exclamation});
+            view_.ShowMessage({Tr(texts::kNoQuartz), Tr(texts::kCaptionWarning), MsgButtons::Ok,
+                               MsgIcon::Exclamation});
             // Every reply at a wrong clock is garbage, so no clock means no
             // connection. The combo box goes back to "Auto" so that the next connect
             // detects again instead of going on at the last clock tried.
@@ -60,7 +60,7 @@ void Programmer::Connect() {
             Flush();
             link_.LinkLost();
             if (detection == Detection::NoTarget)
-                Error(texts::kNoProcessor);
+                Error(Tr(texts::kNoProcessor));
             return;
         }
     }
@@ -78,7 +78,7 @@ void Programmer::Connect() {
         view_.ShowConnected(s12Target_);
     } else {
         link_.LinkLost();
-        Error(texts::kNoProcessor);
+        Error(Tr(texts::kNoProcessor));
     }
 }
 
@@ -149,11 +149,7 @@ void Programmer::ReadS12MemoryMap() {
         return;
 
     const int ramKb = (ramSize & 0x07) * 2 + 2;
-    std::string report = texts::kReportRam + std::to_string(ramKb) + texts::kReportKb;
-    report += texts::kReportStart + targetfmt::Hex2(ramStart & 0xF8) + "00 ";
-
     const int eepromKb = ((eepromSize >> 4) & 0x03) * 2;
-    report += texts::kReportEeprom + std::to_string(eepromKb) + texts::kReportKb;
     view_.SetCountField(std::to_string(eepromKb * 1024));
 
     const uint16_t eepromStart = uint16_t((eepromMap & 0xF8) * 256);
@@ -161,9 +157,11 @@ void Programmer::ReadS12MemoryMap() {
     s12EepromStart_ = eepromStart;
     s12EepromSize_ = uint32_t(eepromKb) * 1024;
     view_.SetStartField(targetfmt::Hex4(eepromStart));
-    report += texts::kReportStart + targetfmt::Hex2(eepromStart >> 8) + "00";
 
-    view_.ShowMessage({report, texts::kCaptionParameters, MsgButtons::Ok, MsgIcon::None});
+    const std::string report =
+        Format(Tr(texts::kMemoryMap), ramKb, targetfmt::Hex2(ramStart & 0xF8), eepromKb,
+               targetfmt::Hex2(eepromStart >> 8));
+    view_.ShowMessage({report, Tr(texts::kCaptionParameters), MsgButtons::Ok, MsgIcon::None});
 }
 
 }  // namespace hc12

@@ -13,7 +13,7 @@ bool Programmer::ResetInterface() {
     // A wrong greeting puts back into field 3 what field 0 showed when the reset
     // began, as the program always has.
     const std::string kept = view_.GetStatusText(0);
-    view_.SetStatusText(3, texts::kStatusReset);
+    view_.SetStatusText(3, Tr(texts::kStatusReset));
     link_.LinkLost();
     // The reset starts the conversation afresh, whatever happened to the link before.
     StartExchanges();
@@ -32,7 +32,7 @@ bool Programmer::ResetInterface() {
         }
     }
 
-    view_.SetStatusText(3, texts::kStatusConnected);
+    view_.SetStatusText(3, Tr(texts::kStatusConnected));
     link_.SetConnectionState(kConnected);
     SendFrame(RunFrame());
     Pause(10);

@@ -76,7 +76,7 @@ void Programmer::SendConfigure() {
 }
 
 void Programmer::Error(const std::string& text) {
-    view_.ShowMessage({text, texts::kCaptionError, MsgButtons::Ok, MsgIcon::Error});
+    view_.ShowMessage({text, Tr(texts::kCaptionError), MsgButtons::Ok, MsgIcon::Error});
 }
 
 bool Programmer::StopHere() {

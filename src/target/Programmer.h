@@ -152,10 +152,11 @@ class Programmer {
     // The page's byte to write at `offset`; none where the target's own byte stays:
     // an empty cell, or the byte that widening to whole words added at the end.
     std::optional<uint8_t> PageByte(uint32_t offset);
+    struct WriteSelection;
     // The target's own bytes where the page has none, in the words the write
     // processes, read before anything is erased; indexed by offset, and only those
     // bytes are read. False when the link was lost or a stop came first.
-    bool ReadHeldBytes(uint32_t start, uint32_t count, bool selectionOnly,
+    bool ReadHeldBytes(uint32_t start, uint32_t count, const WriteSelection& selection,
                        std::vector<uint8_t>* held);
     // `held`: the target's bytes read before the erase (MC9S12); without them an
     // empty cell's byte is read just before the word is erased (HC12).
@@ -170,9 +171,25 @@ class Programmer {
     // Evens the window and sends the setup frames; nothing when the window is
     // refused (its message is shown).
     std::optional<WriteWindow> OpenWrite();
-    // Brings the window's first page into view and starts the gauge at the bytes
-    // to write; returns whether only the selection is written.
-    bool StartWriteGauge(uint32_t count);
+    // Which words a write takes: every word, or with "Zaznaczenie" ticked only the
+    // words holding a selected cell, as the selection stood when the write started.
+    struct WriteSelection {
+        bool only = false;
+        std::vector<bool> cells;  // selected bytes of the window (only)
+        bool Selected(uint32_t index) const { return index < cells.size() && cells[index]; }
+        bool TakesWord(uint32_t offset) const {
+            return !only || Selected(offset) || Selected(offset + 1);
+        }
+        // Bytes of the words taken between the offsets `from` and `to` (even).
+        uint32_t Bytes(uint32_t from, uint32_t to) const;
+    };
+    // The selection as it stands now, before anything moves the page.
+    WriteSelection TakeSelection(uint32_t count);
+    // Takes the selection, brings the window's first page into view (moving the
+    // page clears a grid's selection, so it is taken first) and starts the gauge
+    // at the bytes to write.
+    WriteSelection StartWriteGauge(uint32_t count);
+    void StartWriteGauge(const WriteSelection& selection, uint32_t count);
     // After the word at `offset`: the gauge, the grid and the offset in field 1.
     void ShowWordWritten(uint32_t offset, bool selectionOnly);
     // At a tenth and a twentieth of the window failed, asks whether to go on;

@@ -6,18 +6,6 @@
 
 namespace hc12 {
 
-namespace {
-
-const char* ReadUnit(uint32_t n) {
-    if (n == 1)
-        return texts::kUnitOne;
-    if (n >= 2 && n <= 4)
-        return texts::kUnitFew;
-    return texts::kUnitMany;
-}
-
-}  // namespace
-
 bool Programmer::ReadEeprom() {
     stopped_ = false;
     // Past FFFF the reads would wrap into the registers at 0000 and file their bytes
@@ -99,10 +87,10 @@ bool Programmer::ReadEeprom() {
     Flush();
     view_.Progress(-1);
     const uint32_t n = offset < count ? offset : count;
-    view_.SetStatusText(0, texts::kReadPrefix + std::to_string(n) + ReadUnit(n));
+    view_.SetStatusText(0, Format(TrN(texts::kReadStatus, n), n));
 
     if (aborted) {
-        Error(texts::kLinkLostDuring);
+        Error(Tr(texts::kLinkLostDuring));
         return false;
     }
     return !stopped_;

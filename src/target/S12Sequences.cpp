@@ -67,12 +67,12 @@ bool Programmer::PrepareS12Module() {
     if (!Alive())
         return false;
     if ((r & 0x80) == 0) {
-        Error(texts::kAllProtected);
+        Error(Tr(texts::kAllProtected));
         return false;
     }
     if ((r & 0x08) == 0) {
         const int p = r & 0x07;
-        Error(texts::kLastBytes + std::to_string(64 * p + 1) + texts::kProtectedTail);
+        Error(Format(TrN(texts::kProtectedTail, 64 * p + 1), 64 * p + 1));
         return false;
     }
 
@@ -83,7 +83,7 @@ bool Programmer::PrepareS12Module() {
     if (!Alive())
         return false;
     if ((r & 0x80) == 0) {
-        Error(texts::kNoEclkdiv);
+        Error(Tr(texts::kNoEclkdiv));
         return false;
     }
 
@@ -92,7 +92,7 @@ bool Programmer::PrepareS12Module() {
     if (!Alive())
         return false;
     if (r != 0xC1) {
-        Error(texts::kEstatBeforeErase);
+        Error(Tr(texts::kEstatBeforeErase));
         return false;
     }
     return true;
@@ -126,7 +126,7 @@ bool Programmer::BulkEraseS12() {
     if (!Alive())
         return false;
     if ((r & kEstatCheckMask) != kEstatIdle) {
-        Error(texts::kEstatAfterErase + targetfmt::Hex2(r));
+        Error(Format(Tr(texts::kEstatAfterErase), targetfmt::Hex2(r)));
         return false;
     }
     return true;
@@ -134,7 +134,7 @@ bool Programmer::BulkEraseS12() {
 
 // One command on the word at `address`: the word into the command buffer, the
 // command, CBEIF to launch it, then the wait for CCIF and the status check. A status
-// that is not idle shows `failText` with the status value and stops.
+// that is not idle shows `failText` with the status value for its %s, and stops.
 Programmer::StepEnd Programmer::RunS12Command(uint16_t address, uint8_t hi, uint8_t lo,
                                               uint8_t command, const char* failText) {
     WriteWord(address, hi, lo);
@@ -149,7 +149,7 @@ Programmer::StepEnd Programmer::RunS12Command(uint16_t address, uint8_t hi, uint
     if (!Alive())
         return StepEnd::LinkLost;
     if ((r & kEstatCheckMask) != kEstatIdle) {
-        Error(failText + targetfmt::Hex2(r));
+        Error(Format(Tr(failText), targetfmt::Hex2(r)));
         return StepEnd::Stopped;
     }
     Wait(PaceStep::CommandDone);

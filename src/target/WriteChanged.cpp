@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ChangedWritePlan.h"
@@ -31,8 +32,8 @@ constexpr size_t kReadsInFlight = 16;
 
 class Programmer::ChangedWriter {
   public:
-    ChangedWriter(Programmer& p, uint32_t start, uint32_t count, bool selectionOnly)
-        : p_(p), start_(start), count_(count), selectionOnly_(selectionOnly) {}
+    ChangedWriter(Programmer& p, uint32_t start, uint32_t count, WriteSelection selection)
+        : p_(p), start_(start), count_(count), selection_(std::move(selection)) {}
 
     bool Run();
 
@@ -59,7 +60,7 @@ class Programmer::ChangedWriter {
 
     Programmer& p_;
     const uint32_t start_, count_;
-    const bool selectionOnly_;
+    const WriteSelection selection_;
     std::vector<UnitPlan> units_;
     uint64_t roundTripUs_ = 0;  // one word read, from request to reply
 
@@ -85,18 +86,17 @@ bool Programmer::WriteChangedEeprom() {
     // A refusal has shown its message; a lost link has not.
     if (!Alive() || !(s12Target_ ? PrepareS12Module() : PrepareHc12()) || !Alive()) {
         if (!Alive())
-            Error(texts::kLinkLostDuring);
+            Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 
-    const bool selectionOnly = StartWriteGauge(window->count);
-    return ChangedWriter(*this, window->start, window->count, selectionOnly).Run();
+    WriteSelection selection = StartWriteGauge(window->count);
+    return ChangedWriter(*this, window->start, window->count, std::move(selection)).Run();
 }
 
 bool Programmer::ChangedWriter::Run() {
     units_ = PlanUnits(start_, count_, p_.s12Target_ ? kS12SectorSize : 2, [&](uint32_t offset) {
-        return !selectionOnly_ || p_.view_.CellSelected(offset) ||
-               p_.view_.CellSelected(offset + 1);
+        return selection_.TakesWord(offset);
     });
 
     std::vector<WordPlan*> toRead;
@@ -143,10 +143,12 @@ bool Programmer::ChangedWriter::Run() {
     // As in the full write, a No reports the bytes before the word it came at.
     const uint32_t attempted = std::min(done_, count_);
     const uint32_t n = answeredNo_ ? stopOffset_ : attempted;
-    // Bytes not attempted count as failed, unless the user stopped the write.
+    // Bytes not attempted count as failed, unless the user stopped the write; the
+    // words a selection-only write does not take are neither.
     if (failedCount_ > 0 && !p_.stopped_)
-        failedCount_ += count_ - attempted;
-    return p_.FinishWrite(n, failedCount_, linkLost_, unchanged_) && p_.Alive() && !p_.stopped_;
+        failedCount_ += selection_.Bytes(attempted, count_);
+    return p_.FinishWrite(selection_.Bytes(0, n), failedCount_, linkLost_, unchanged_) &&
+           p_.Alive() && !p_.stopped_;
 }
 
 size_t Programmer::ChangedWriter::ReadWords(const std::vector<WordPlan*>& words) {
@@ -246,7 +248,7 @@ void Programmer::ChangedWriter::WriteUnitByUnit(size_t unitsRead) {
             for (const WordPlan& word : unit.words) {
                 if (word.inPage) {
                     ++unchanged_;
-                    p_.ShowWordWritten(word.offset, selectionOnly_);
+                    p_.ShowWordWritten(word.offset, selection_.only);
                 }
             }
             continue;
@@ -290,7 +292,7 @@ Programmer::StepEnd Programmer::ChangedWriter::WriteUnit(const UnitPlan& unit) {
             AskAfterFailures(word);
         }
         if (word.inPage)
-            p_.ShowWordWritten(word.offset, selectionOnly_);
+            p_.ShowWordWritten(word.offset, selection_.only);
     }
     return StepEnd::Done;
 }
@@ -397,7 +399,7 @@ void Programmer::ChangedWriter::WriteAfterMassErase(uint32_t eepromStart, uint32
             AskAfterFailures(*word);
         }
         if (word->inPage)
-            p_.ShowWordWritten(word->offset, selectionOnly_);
+            p_.ShowWordWritten(word->offset, selection_.only);
         // The word a No came at was attempted, as in the full write.
         if (InWindow(word->address) && !halted)
             done_ = word->address - start_ + 2;

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "FileTexts.h"
 #include "Programmer.h"
 #include "TargetTexts.h"
 
@@ -32,14 +31,14 @@ std::optional<uint8_t> Programmer::PageByte(uint32_t offset) {
 
 bool Programmer::WidenWindowInAddressSpace(const char* refusal, bool keepCells) {
     if (WindowLeavesAddressSpace()) {
-        Error(refusal);
+        Error(Tr(refusal));
         return false;
     }
     WidenToWholeWords(keepCells);
     // Whatever the address fields made of the widened window, it must still lie
     // within the address space.
     if (WindowLeavesAddressSpace()) {
-        Error(refusal);
+        Error(Tr(refusal));
         return false;
     }
     return true;
@@ -62,23 +61,47 @@ std::optional<Programmer::WriteWindow> Programmer::OpenWrite() {
     return window;
 }
 
-bool Programmer::StartWriteGauge(uint32_t count) {
+uint32_t Programmer::WriteSelection::Bytes(uint32_t from, uint32_t to) const {
+    if (to <= from)
+        return 0;
+    if (!only)
+        return to - from;
+    uint32_t bytes = 0;
+    for (uint32_t offset = from; offset < to; offset += 2)
+        if (TakesWord(offset))
+            bytes += 2;
+    return bytes;
+}
+
+Programmer::WriteSelection Programmer::TakeSelection(uint32_t count) {
+    WriteSelection selection;
+    selection.only = view_.SelectionOnly();
+    if (selection.only) {
+        selection.cells.resize(count);
+        for (uint32_t i = 0; i < count; ++i)
+            selection.cells[i] = view_.CellSelected(i);
+    }
+    return selection;
+}
+
+Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
+    WriteSelection selection = TakeSelection(count);
+    StartWriteGauge(selection, count);
+    return selection;
+}
+
+void Programmer::StartWriteGauge(const WriteSelection& selection, uint32_t count) {
+    uint32_t steps = count;
+    if (selection.only)
+        steps = uint32_t(std::count(selection.cells.begin(), selection.cells.end(), true));
+
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
     view_.MovePageDown();
     Pause(20);
     Flush();
 
-    const bool selectionOnly = view_.SelectionOnly();
-    uint32_t steps = count;
-    if (selectionOnly) {
-        steps = 0;
-        for (uint32_t i = 0; i < count; ++i)
-            if (view_.CellSelected(i))
-                ++steps;
-    }
     view_.Progress(int32_t(steps));
-    return selectionOnly;
 }
 
 void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
@@ -95,9 +118,8 @@ void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
 bool Programmer::StopAfterFailures(uint32_t failedCount, uint32_t count) {
     if (failedCount == 0 || (failedCount != count / 10 && failedCount != count / 20))
         return false;
-    const std::string question = texts::kWriteFailed + std::to_string(failedCount) +
-                                 texts::kCells + "\n" + texts::kContinue;
-    return view_.ShowMessage({question, texts::kCaptionError, MsgButtons::YesNo,
+    const std::string question = Format(TrN(texts::kWriteFailedQuestion, failedCount), failedCount);
+    return view_.ShowMessage({question, Tr(texts::kCaptionError), MsgButtons::YesNo,
                               MsgIcon::Error}) == MsgAnswer::No;
 }
 
@@ -105,22 +127,21 @@ bool Programmer::FinishWrite(uint32_t written, uint32_t failedCount, bool linkLo
                              std::optional<uint32_t> unchanged) {
     lastWrite_ = WriteFigures{written, unchanged.value_or(0), failedCount};
     if (linkLost)
-        Error(texts::kLinkLostDuring);
-    view_.SetStatusText(0, texts::kWritePrefix + std::to_string(written) + "  " +
-                               ByteNoun(written) + ".");
+        Error(Tr(texts::kLinkLostDuring));
+    view_.SetStatusText(0, Format(TrN(texts::kWriteStatus, written), written));
     view_.Progress(-1);
     Flush();
 
     // The failure count, when there is one, follows in the same field: the command
     // line shows both, the window keeps the count in view (both do not fit there).
     if (unchanged)
-        view_.SetStatusText(1, texts::kUnchangedWords + std::to_string(*unchanged));
+        view_.SetStatusText(1, Format(Tr(texts::kUnchangedWords), *unchanged));
     if (failedCount == 0)
         return !linkLost;
-    view_.SetStatusText(1, texts::kFailedWrites + std::to_string(failedCount));
+    view_.SetStatusText(1, Format(Tr(texts::kFailedWrites), failedCount));
     // After a lost link its message was the end of it: one box, not two.
     if (!linkLost)
-        Error(texts::kWriteFailed + std::to_string(failedCount) + texts::kCells);
+        Error(Format(TrN(texts::kWriteFailed, failedCount), failedCount));
     return false;
 }
 
@@ -137,11 +158,13 @@ bool Programmer::WriteEeprom() {
 
     // The MC9S12 bulk erase takes the whole EEPROM: the bytes the page leaves to the
     // target are read before it, or they would be read back erased.
+    // The selection is taken before anything moves the page (which clears it).
+    const WriteSelection selection = TakeSelection(count);
     std::vector<uint8_t> held;
     bool prepared = false;
     if (s12Target_) {
         prepared = PrepareS12Module();
-        if (prepared && !ReadHeldBytes(start, count, view_.SelectionOnly(), &held)) {
+        if (prepared && !ReadHeldBytes(start, count, selection, &held)) {
             // Nothing erased yet: a lost link or a stop.
             FinishWrite(0, 0, !Alive(), std::nullopt);
             return false;
@@ -153,18 +176,18 @@ bool Programmer::WriteEeprom() {
     if (!prepared) {
         // A refusal has shown its message; a lost link has not.
         if (!Alive())
-            Error(texts::kLinkLostDuring);
+            Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 
-    const bool selectionOnly = StartWriteGauge(count);
+    StartWriteGauge(selection, count);
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
     bool linkLost = false;
     bool stoppedAfterWord = false;  // the word at offset was processed before the stop
     for (; offset < count; offset += 2) {
-        if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
+        if (!selection.TakesWord(offset))
             continue;
         if (StopHere())
             break;
@@ -185,7 +208,7 @@ bool Programmer::WriteEeprom() {
             stoppedAfterWord = true;
             break;
         }
-        ShowWordWritten(offset, selectionOnly);
+        ShowWordWritten(offset, selection.only);
     }
 
     const uint32_t n = offset < count ? offset : count;
@@ -193,17 +216,19 @@ bool Programmer::WriteEeprom() {
     // question was attempted, and its failed bytes are already counted: counting
     // them again would report more failed cells than the window holds.
     const uint32_t attempted = stoppedAfterWord ? std::min(count, offset + 2) : n;
-    // Words left alone at the user's request are not failures.
+    // Words left alone at the user's request are not failures, nor are the words
+    // a selection-only write does not take.
     if (failedCount > 0 && !stopped_)
-        failedCount += count - attempted;
-    return FinishWrite(n, failedCount, linkLost, std::nullopt) && !stopped_;
+        failedCount += selection.Bytes(attempted, count);
+    // What was written: a selection-only write counts the words it took.
+    return FinishWrite(selection.Bytes(0, n), failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
-bool Programmer::ReadHeldBytes(uint32_t start, uint32_t count, bool selectionOnly,
+bool Programmer::ReadHeldBytes(uint32_t start, uint32_t count, const WriteSelection& selection,
                                std::vector<uint8_t>* held) {
     held->assign(count, 0xFF);
     for (uint32_t offset = 0; offset < count; offset += 2) {
-        if (selectionOnly && !view_.CellSelected(offset) && !view_.CellSelected(offset + 1))
+        if (!selection.TakesWord(offset))
             continue;
         const bool hiHeld = !PageByte(offset);
         const bool loHeld = !PageByte(offset + 1);

@@ -1,6 +1,7 @@
 // Support for tests that drive the real windows under a display (Xvfb in CI).
 //
-// - RunGuiTests(): the test main. Initialises wx with an active event loop; listing
+// - RunGuiTests(): the test main. Initialises wx with an active event loop; a toolkit
+//   assertion or a complaint of GTK fails the test that caused it. Listing
 //   the tests (--gtest_list_tests) needs no display.
 // - DialogHook: intercepts every modal dialog (message boxes, file dialogs), records
 //   what it showed and answers from a queue; a dialog without a queued answer fails
@@ -14,7 +15,11 @@
 #include <string>
 #include <vector>
 
+#include <wx/combobox.h>
+#include <wx/grid.h>
 #include <wx/testing.h>
+#include <wx/toolbar.h>
+#include <wx/uiaction.h>
 
 #include "MainFrame.h"
 
@@ -30,6 +35,7 @@ struct ShownDialog {
     std::string caption;   // message caption, or the dialog's title
     long style = 0;        // wxMessageDialog style bits, or wxFileDialog style bits
     std::string wildcard;  // file dialogs only
+    int result = wxID_NONE;  // how a box shown for real ended (its return code)
 };
 
 class DialogHook : public wxTestingModalHook {
@@ -39,9 +45,13 @@ class DialogHook : public wxTestingModalHook {
 
     // Queue the answers of the next message boxes: wxID_OK, wxID_YES, wxID_NO.
     void AnswerMessage(int id);
-    // Let the next message box really show; `inspect` looks at it before it is
-    // closed with OK.
+    // Let the next message box really show; `inspect` looks at it once it is on
+    // the screen, then it is closed with OK.
     void ShowMessage(std::function<void(wxDialog*)> inspect);
+    // Let the next message box really show; `act` runs once it is on the screen
+    // and closes it as a user does (a click, a key); the test fails when the box
+    // does not close. shown() keeps how it ended.
+    void ShowMessageAndClose(std::function<void(wxDialog*)> act);
     // Queue the answer of the next file dialog: the chosen path (or a cancel), and
     // the file type chosen in its list (-1: left as the dialog had it).
     void AnswerFile(const std::string& path, int id = wxID_OK, int fileType = -1);
@@ -64,6 +74,7 @@ class DialogHook : public wxTestingModalHook {
         std::string path;
         std::function<void(wxDialog*)> inspect;
         int fileType = -1;
+        bool inspectCloses = false;
     };
     std::deque<Answer> answers_;
     std::vector<ShownDialog> shown_;
@@ -76,6 +87,32 @@ MainFrame* CreateMainFrame(AppOptions options = {});
 bool IsMapped(wxWindow* window);
 // Destroys a frame and runs the pending deletions.
 void DestroyFrame(wxWindow* frame);
+// Where a toolbar tool is on the screen (the toolkit does not say).
+wxRect ToolScreenRect(wxToolBar* toolBar, int id);
+// Whether the toolkit draws the tool as usable (sensitive), not only whether the
+// toolbar would send its command.
+bool ToolDrawnEnabled(wxToolBar* toolBar, int id);
+
+// Real input: a click in the middle of a window (or at `offset` in it), keys typed.
+void ClickOn(wxUIActionSimulator& sim, wxWindow* window, wxPoint offset = wxDefaultPosition);
+void TypeKeys(wxUIActionSimulator& sim, const std::string& keys);
+// Gives `input` to a box shown for real, again while the box stays up (on a loaded
+// display the first can go astray while the box settles on the screen).
+void InputUntilClosed(wxDialog* box, const std::function<void()>& input);
+// A click on the button `id` of a box shown for real, until the box closes.
+void ClickButtonOf(wxUIActionSimulator& sim, wxDialog* box, int id);
+// Where a grid cell's middle is on the screen (as scrolled now).
+wxPoint CellScreenCentre(wxGrid* grid, int row, int col);
+// Opens menu `menuIndex` of the frame's menu bar with a click on the first menu
+// and the arrow keys, and picks the item `itemId` in it with the keys, as a user
+// does; false when the keys did not get there.
+bool PickMenuItemByKeys(wxUIActionSimulator& sim, wxFrame* frame, int menuIndex, int itemId);
+
+// Opens the combo box's list with a click and picks entry `index` with the keys,
+// as a user does; false when the list did not open or close.
+bool ChooseInCombo(wxUIActionSimulator& sim, wxComboBox* combo, int index);
+bool ComboPopupShown(wxComboBox* combo);
+
 // Processes pending events of every kind a few times over.
 void Pump();
 // Pumps until `done` holds, for at most `rounds` rounds (short waits between them);
@@ -83,5 +120,13 @@ void Pump();
 bool PumpUntil(const std::function<bool()>& done, int rounds = 200);
 
 std::string Utf8(const wxString& text);
+
+// With HC12_SCREENSHOTS=FOLDER, a picture of the whole screen as FOLDER/NAME.png
+// (ImageMagick's import), for a person to look at; otherwise nothing.
+void Screenshot(const std::string& name);
+
+// Whether every text control in `window` (and below) has the room its text needs.
+// The names of those that do not go into `clipped`.
+bool TextsFit(wxWindow* window, std::vector<std::string>* clipped);
 
 }  // namespace hc12::testing

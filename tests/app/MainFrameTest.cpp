@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include <wx/menu.h>
 #include <wx/statbmp.h>
 #include <wx/statusbr.h>
@@ -15,10 +19,12 @@
 #include "FilteredTextField.h"
 #include "GuiTestSupport.h"
 #include "Ids.h"
+#include "Language.h"
 #include "Programmer.h"
 #include "ProgrammerApp.h"
 #include "Resources.h"
 #include "SerialLink.h"
+#include "Translate.h"
 
 namespace hc12::testing {
 namespace {
@@ -49,6 +55,27 @@ class MainFrameTest : public ::testing::Test {
     DialogHook hook;  // before the frame: every box of the frame's life is caught
     MainFrame* frame = nullptr;
 };
+
+// The layout in each language: their texts differ in length, and the fields, the
+// toolbar and the boxes are sized for the texts of the language in use.
+class MainFrameLayout : public MainFrameTest, public ::testing::WithParamInterface<std::string> {
+  protected:
+    void SetUp() override {
+        language_ = std::make_unique<ScopedCatalog>(
+            GetParam() == kOwnLanguage ? nullptr : FindCatalog(GetParam(), {}));
+        MainFrameTest::SetUp();
+    }
+    void TearDown() override {
+        MainFrameTest::TearDown();
+        language_.reset();
+    }
+    bool English() const { return GetParam() == "en"; }
+
+  private:
+    std::unique_ptr<ScopedCatalog> language_;
+};
+INSTANTIATE_TEST_SUITE_P(Languages, MainFrameLayout, ::testing::Values("pl", "en"),
+                         [](const auto& info) { return info.param; });
 
 TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_EQ(Utf8(frame->GetTitle()), "Motorola HC9(S)12 ver.3.0  by Harnvale");
@@ -83,11 +110,11 @@ TEST_F(MainFrameTest, StartsNotConnectedWithItsInitialTexts) {
     EXPECT_TRUE(frame->GetIcon().IsOk());
 }
 
-TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
+TEST_P(MainFrameLayout, EveryStatusTextFitsItsField) {
     // The longest texts each field gets: read and write of a seven-digit window,
     // the largest load, the failed-write count, the compare summary, the words a
     // write left alone, a slow adapter, the states.
-    const std::pair<int, std::string> texts[] = {
+    const std::vector<std::pair<int, std::string>> polish = {
         {0, "Przeczytano  9999999  bajtów."},
         {0, "Zapisano  9999999  bajtów."},
         {0, LoadedStatusText(0x7FFFFFFF)},
@@ -102,9 +129,24 @@ TEST_F(MainFrameTest, EveryStatusTextFitsItsField) {
         {3, "Połączony."},
         {3, "Zapisz do pliku"},
     };
+    const std::vector<std::pair<int, std::string>> english = {
+        {0, "Read 9999999 bytes."},
+        {0, "Wrote 9999999 bytes."},
+        {0, LoadedStatusText(0x7FFFFFFF)},
+        {0, LoadedStatusText(1000)},
+        {1, "Failed writes: 9999999"},
+        {1, CompareSummary(2147483647)},
+        {1, CompareSummary(1)},
+        {1, "Unchanged: 9999999"},
+        {1, "USB latency: 255 ms"},
+        {3, "Not connected."},
+        {3, "Connecting..."},
+        {3, "Connected."},
+        {3, "About the program"},
+    };
     wxStatusBar* bar = frame->GetStatusBar();
     ASSERT_EQ(bar->GetFieldsCount(), 4);
-    for (const auto& [field, text] : texts) {
+    for (const auto& [field, text] : English() ? english : polish) {
         SCOPED_TRACE(text);
         frame->SetStatusText(field, text);
         EXPECT_EQ(frame->GetStatusText(field), text);
@@ -168,7 +210,7 @@ TEST_F(MainFrameTest, MenusAndToolsCarryTheirLabelsAndIdentifiers) {
     EXPECT_EQ(tools->GetToolPos(ID_ABOUT), 9);
 }
 
-TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
+TEST_P(MainFrameLayout, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
     const ToolbarLayoutResult& layout = frame->toolbarLayout();
     EXPECT_EQ(layout.anchorX, 11 * frame->toolWidth() - 180);
     // On the first row each control is at or right of its place from the anchor;
@@ -185,8 +227,9 @@ TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
 
     // What is on the screen: no two controls overlap, all inside the frame's width,
     // none narrower or lower than it needs.
-    wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startField(),
-                            frame->countField(),     frame->modelCombo(), frame->quartzCombo()};
+    wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startLabel(),
+                            frame->startField(),     frame->countLabel(), frame->countField(),
+                            frame->modelCombo(),     frame->quartzCombo()};
     const wxRect frameRect = ScreenRect(frame);
     for (size_t a = 0; a < std::size(controls); ++a) {
         const wxRect ra = ScreenRect(controls[a]);
@@ -203,7 +246,7 @@ TEST_F(MainFrameTest, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
               ScreenRect(frame->mainToolBar()).x + 5 * frame->toolWidth());
 }
 
-TEST_F(MainFrameTest, RightColumnFitsBesideTheNotebook) {
+TEST_P(MainFrameLayout, RightColumnFitsBesideTheNotebook) {
     wxWindow* column[] = {frame->connectButton(), frame->readButton(), frame->writeButton(),
                           frame->selectionCheckBox(), frame->compareCombo()};
     const wxRect notebook = ScreenRect(frame->notebook());
@@ -217,6 +260,10 @@ TEST_F(MainFrameTest, RightColumnFitsBesideTheNotebook) {
             EXPECT_GT(ra.y, ScreenRect(column[a - 1]).GetBottom()) << a;
         }
     }
+    // The compare box's label is not cut by the box's border.
+    wxStaticBox* box = frame->compareBox();
+    EXPECT_GE(box->GetSize().x, box->GetTextExtent(box->GetLabel()).x + 16);
+    EXPECT_LE(ScreenRect(box).GetRight(), panel.GetRight());
 }
 
 TEST_F(MainFrameTest, ResizingKeepsTheWidthAndGivesTheHeightToThePages) {
@@ -325,7 +372,7 @@ TEST_F(MainFrameTest, HelpToolShowsTheAboutBox) {
     EXPECT_TRUE(box.style & wxICON_INFORMATION);
 }
 
-TEST_F(MainFrameTest, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
+TEST_P(MainFrameLayout, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
     int width = 0, captionWidth = 0;
     bool icon = false;
     hook.ShowMessage([&](wxDialog* box) {
@@ -335,7 +382,7 @@ TEST_F(MainFrameTest, AboutBoxIsWideEnoughForItsCaptionAndShowsItsIcon) {
             icon = icon || dynamic_cast<wxStaticBitmap*>(child) != nullptr;
     });
     Command(ID_ABOUT);
-    EXPECT_EQ(hook.LastMessage().caption, "Informacja:");
+    EXPECT_EQ(hook.LastMessage().caption, English() ? "Information" : "Informacja:");
     // The caption, the title bar's buttons and margins.
     EXPECT_GE(width, captionWidth + 100);
     EXPECT_TRUE(icon);
@@ -471,6 +518,54 @@ TEST_F(MainFramePortTest, EachPortItemOpensItsOwnPort) {
         } else {
             EXPECT_TRUE(hook.shown().empty());
         }
+    }
+}
+
+// The program's own handling of a toolkit assertion: a line on standard error, and
+// the call that tripped it returns (no Stop/Continue box for a user).
+TEST(ToolkitAssertionTest, ProgramLogsItAndGoesOn) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    std::fflush(stderr);
+    const int savedStderr = dup(fileno(stderr));
+    dup2(fileno(log), fileno(stderr));
+    const wxAssertHandler_t testHandler = wxSetAssertHandler(LogToolkitAssertion);
+    bool wentOn = false;
+    wxFAIL_MSG("probe of the program's handler");
+    wentOn = true;
+    wxSetAssertHandler(testHandler);
+    std::fflush(stderr);
+    dup2(savedStderr, fileno(stderr));
+    close(savedStderr);
+
+    std::rewind(log);
+    std::string text;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, log))
+        text += buffer;
+    std::fclose(log);
+    EXPECT_TRUE(wentOn);
+    EXPECT_NE(text.find("hc12prog: wxWidgets assertion failed: "), std::string::npos) << text;
+    EXPECT_NE(text.find("MainFrameTest.cpp("), std::string::npos) << text;
+    EXPECT_NE(text.find("probe of the program's handler"), std::string::npos) << text;
+}
+
+TEST(PortOptionsTest, TheLanguageIsTakenOutOfTheArguments) {
+    std::vector<std::string> args = {"--port", "COM2=virtual", "--lang", "en", "--port=COM3=x"};
+    std::string language, error;
+    ASSERT_TRUE(TakeLanguageOption(args, &language, &error)) << error;
+    EXPECT_EQ(language, "en");
+    EXPECT_EQ(args, (std::vector<std::string>{"--port", "COM2=virtual", "--port=COM3=x"}));
+    args = {"--lang=pl"};
+    ASSERT_TRUE(TakeLanguageOption(args, &language, &error)) << error;
+    EXPECT_EQ(language, "pl");
+    EXPECT_TRUE(args.empty());
+
+    const std::vector<std::string> bad[] = {{"--lang"}, {"--lang="}, {"--lang", "en", "--lang=pl"}};
+    for (auto args : bad) {
+        error.clear();
+        EXPECT_FALSE(TakeLanguageOption(args, &language, &error)) << args.back();
+        EXPECT_NE(error.find("--lang"), std::string::npos) << error;
     }
 }
 
@@ -615,6 +710,43 @@ TEST(ResourcesTest, PicturesAreFoundByNameWhateverTheCase) {
     EXPECT_FALSE(LoadResourceBitmap("HC12BMP.bmp").IsOk());
     EXPECT_FALSE(LoadResourceIcon("nothing").IsOk());
     EXPECT_TRUE(LoadResourceIcon("IDI_ICON").IsOk());
+}
+
+// The large buttons carry their label in the language in use: the drawn face as it is
+// in Polish; in English the label strip written anew, the picture above it untouched.
+TEST(ResourcesTest, ButtonFacesCarryTheLabelOfTheLanguage) {
+    const std::pair<const char*, const char*> faces[] = {
+        {"connect", N_("POLACZ")}, {"read", N_("CZYTAJ")}, {"write", N_("ZAPISZ")}};
+    for (const auto& [name, label] : faces) {
+        SCOPED_TRACE(name);
+        const wxImage drawn = LoadResourceBitmap(name).ConvertToImage();
+        wxImage polish, english;
+        {
+            const ScopedCatalog own(nullptr);
+            polish = ButtonFace(name, label).ConvertToImage();
+        }
+        {
+            const ScopedCatalog inEnglish(FindCatalog("en", {}));
+            english = ButtonFace(name, label).ConvertToImage();
+        }
+        ASSERT_EQ(english.GetSize(), drawn.GetSize());
+        int changedAbove = 0, changedStrip = 0, dark = 0;
+        for (int y = 0; y < drawn.GetHeight(); ++y)
+            for (int x = 0; x < drawn.GetWidth(); ++x) {
+                EXPECT_EQ(polish.GetRed(x, y), drawn.GetRed(x, y));
+                const bool changed = english.GetRed(x, y) != drawn.GetRed(x, y) ||
+                                     english.GetGreen(x, y) != drawn.GetGreen(x, y);
+                (y < 27 ? changedAbove : changedStrip) += changed;
+                if (y >= 27 && english.GetRed(x, y) < 0x60) {
+                    ++dark;
+                    // The text stays inside the frame.
+                    EXPECT_TRUE(x >= 1 && x <= 78 && y <= 38) << x << "," << y;
+                }
+            }
+        EXPECT_EQ(changedAbove, 0);
+        EXPECT_GT(changedStrip, 0);
+        EXPECT_GT(dark, 20) << "no label written";
+    }
 }
 
 }  // namespace

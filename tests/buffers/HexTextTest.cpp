@@ -33,6 +33,14 @@ TEST(HexText, CharacterRule) {
         {0xB9, "\xC4\x85"} /* ą */,
         {0xA3, "\xC5\x81"} /* Ł */,
         {0x80, "\xE2\x82\xAC"} /* € */,
+        // No character in the code page.
+        {0x81, "."},
+        {0x83, "."},
+        {0x88, "."},
+        {0x90, "."},
+        {0x98, "."},
+        {0x82, "\xE2\x80\x9A"} /* ‚ */,
+        {0xA0, "\xC2\xA0"} /* no-break space */,
     };
     for (const Case& c : cases)
         EXPECT_EQ(CharacterText(c.byte), c.text) << int(c.byte);

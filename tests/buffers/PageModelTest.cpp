@@ -99,6 +99,8 @@ TEST(PageModel, EditRules) {
         {3, "1234", "1234", "4", 0x34, false},
         {3, "12 ", "00", ".", 0x00, false},
         {3, "17f", "17F", "\x7F", 0x7F, false},  // the dot rule looks at the whole value
+        {3, "81", "81", ".", 0x81, false},       // no character in the code page
+        {3, "198", "198", ".", 0x98, false},
         {20, "A", "41", "A", 0x41, false},
         {20, "", "00", "", 0x00, false},
         {20, "xyz", "78", "xyz", 0x78, false},

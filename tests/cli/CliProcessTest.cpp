@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +78,23 @@ class CliProcess : public ::testing::Test {
         o.err = Slurp(err);
         return o;
     }
+
+    // The program on a pseudo-terminal: script(1) runs it there and passes `typed` to
+    // it. The exit status, and in `out` everything the terminal showed.
+    Outcome OnTerminal(const std::string& args, const std::string& typed,
+                       const std::string& prefix = "") const {
+        const fs::path input = dir_ / "typed.txt", seen = dir_ / "terminal.txt";
+        { std::ofstream(input) << typed; }
+        const std::string command = "script -qec \"" + prefix + " '" HC12PROG_CLI "' " + args +
+                                    "\" /dev/null <'" + input.string() + "' >'" + seen.string() +
+                                    "' 2>&1";
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = Slurp(seen);
+        return o;
+    }
+    static bool HaveScript() { return std::system("command -v script >/dev/null 2>&1") == 0; }
 
     fs::path dir_;
 };
@@ -524,22 +542,16 @@ TEST_F(CliProcess, TheRealClockRunsAShortWriteAndVerify) {
 }
 
 TEST_F(CliProcess, OnATerminalTheBarIsDrawnAndTheQuestionAsked) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0)
+    if (!HaveScript())
         GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
     const fs::path image = File("zeros.bin");
     WriteBytes(image, std::vector<uint8_t>(16, 0x00));
-    const fs::path typed = File("typed.txt"), seen = File("terminal.txt");
-    {
-        std::ofstream(typed) << "maybe\nn\n";  // asked again until the answer is clear
-    }
-    // script(1) runs the program on a pseudo-terminal and passes our input to it.
-    const std::string command = "script -qec \"'" HC12PROG_CLI "' " + std::string(kHc12) +
-                                "--port virtual:stuck=0x0C05 --count 16 write '" + image.string() +
-                                "'\" /dev/null <'" + typed.string() + "' >'" + seen.string() +
-                                "' 2>&1";
-    const int raw = std::system(command.c_str());
-    const std::string terminal = Slurp(seen);
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << terminal;  // answered, not refused
+    const Outcome o =
+        OnTerminal(std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 write '" +
+                       image.string() + "'",
+                   "maybe\nn\n");  // asked again until the answer is clear
+    const std::string& terminal = o.out;
+    EXPECT_EQ(o.status, 1) << terminal;  // answered, not refused
     EXPECT_TRUE(Has(terminal, "\r[#")) << terminal;
     EXPECT_TRUE(Has(terminal, "Czy kontynuować?\r\n")) << terminal;
     const size_t prompt = terminal.find("[t]ak/[n]ie? ");
@@ -580,11 +592,20 @@ TEST_F(CliProcess, OnATerminalAGangKeepsALinePerPort) {
 TEST_F(CliProcess, CtrlCStopsAWriteBetweenTwoWords) {
     const fs::path image = File("image.bin");
     WriteBytes(image, std::vector<uint8_t>(768, 0x00));
-    // The real clock: 384 words take several seconds even at the chip's pace;
-    // SIGINT comes after 1.5 s.
-    const Outcome o =
-        Run("--port virtual --model HC12B --quartz 8 --count 768 write '" + image.string() + "'",
-            "timeout --preserve-status -s INT 1.5");
+    // The real clock: 384 words take several seconds even at the chip's pace. SIGINT
+    // comes half a second after the image is loaded, so a slow start on a busy machine
+    // cannot let it land before the program listens for it.
+    const fs::path err = dir_ / "stderr.txt";
+    const std::string command =
+        "'" HC12PROG_CLI "' --port virtual --model HC12B --quartz 8 --count 768 write '" +
+        image.string() + "' </dev/null >/dev/null 2>'" + err.string() +
+        "' & pid=$!; i=0; until grep -q Wczytano '" + err.string() +
+        "' || [ $i -ge 600 ]; do sleep 0.05; i=$((i+1)); done; sleep 0.5; kill -INT $pid; "
+        "wait $pid";
+    const int raw = std::system(command.c_str());
+    Outcome o;
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.err = Slurp(err);
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_TRUE(Has(o.err, "hc12prog-cli: asked to stop (Ctrl+C): stopping between two words\n"))
         << o.err;
@@ -861,6 +882,191 @@ TEST_F(CliProcess, AddressedImagesGoWhereTheirAddressesSayAndVerifyOnlyTheirByte
     EXPECT_TRUE(Has(o.err, "Błąd: Niepoprawny plik, linia 2: zła suma kontrolna\n")) << o.err;
     EXPECT_FALSE(Has(o.err, "portu")) << o.err;
     EXPECT_EQ(Run("--format elf --model HC12B write x").status, 2);
+}
+
+// --- in English ---
+
+// The language comes from the environment alone: every variable that could choose
+// one is cleared first, then the case's are set.
+constexpr const char* kNoLanguage = "-u HC12_LANG -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG ";
+
+bool Ascii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Each command and each way it fails, in English: the messages whole, the plurals
+// English, no Polish word left, and the exit status the same as in Polish.
+TEST_F(CliProcess, InEnglishEveryCommandAndEveryFailure) {
+    const fs::path image = File("image.bin"), out = File("out.bin"), one = File("one.bin");
+    WriteBytes(one, {0x42});
+    std::vector<uint8_t> half(16, 0xFF);
+    for (size_t i = 0; i < 8; ++i)
+        half[i] = uint8_t(i);
+    const fs::path halfImage = File("half.bin");
+    WriteBytes(halfImage, half);
+    const fs::path zeros = File("zeros.bin");
+    WriteBytes(zeros, std::vector<uint8_t>(16, 0x00));
+    const fs::path large = File("large.bin");
+    WriteBytes(large, std::vector<uint8_t>(32, 0x00));
+    const fs::path bad = File("bad.s19");
+    { std::ofstream(bad, std::ios::binary) << "S00600004844521B\nS1050C100001EE\nS9030000FC\n"; }
+    std::vector<uint8_t> differing(16, 0xFF);
+    differing[3] = 0x00;
+    differing[10] = 0x5A;
+    const fs::path differs = File("differs.bin");
+    WriteBytes(differs, differing);
+    auto q = [](const fs::path& path) { return " '" + path.string() + "'"; };
+
+    struct Case {
+        std::string args;
+        int status;
+        std::string messages;  // standard error holds this, as it stands
+    };
+    const std::string hc12 = std::string(kHc12) + "--port virtual --count 16 ";
+    const Case cases[] = {
+        // The commands.
+        {"--virtual-clock --port virtual --model MC9S12DT128 connect", 0,
+         "Parameters: RAM: 8 KB  Start: 0x4000 EEPROM: 2 KB  Start: 0x2000\n"
+         "hc12prog-cli: quartz 8MHz\nConnected.\n"},
+        {hc12 + "read" + q(out), 0, "Read 16 bytes.\n"},
+        {hc12 + "write" + q(halfImage), 0, "Loaded 16 bytes.\nWrote 16 bytes.\nUnchanged: 4\n"},
+        {hc12 + "--full write" + q(one), 0, "Loaded 1 byte.\nWrote 16 bytes.\n"},
+        {hc12 + "verify" + q(halfImage), 1, "Read 16 bytes.\nDifferences: Total: 8 differences.\n"},
+        {hc12 + "verify" + q(differs), 1, "Differences: Total: 2 differences.\n"},
+        {hc12 + "verify" + q(out), 0, "Differences: The buffers are identical!\n"},
+        // Bad arguments, files, questions: status 2.
+        {"--port /nonexistent/tty connect", 2, "Warning: Choose the microcontroller model!\n"},
+        {"--port /nonexistent/tty --model HC12B write" + q(File("missing.bin")), 2,
+         "Error: Cannot open the file\n"},
+        {hc12 + "read" + q(dir_ / "no" / "dir.bin"), 2, "Error: Cannot save the file\n"},
+        {"--port /nonexistent/tty --model HC12B write" + q(bad), 2,
+         "Error: Invalid file, line 2: bad checksum\n"},
+        {hc12 + "--no write" + q(large), 2,
+         "Warning: The file is larger than the memory it is loaded into!\nOpen it anyway?\n"
+         "hc12prog-cli: answered No (--no)\n"},
+        {std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 write" + q(zeros), 2,
+         "Error: Could not write 1 cell\nContinue?\nhc12prog-cli: this question needs an answer"},
+        // The target refuses, or bytes fail: status 1.
+        {std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 --no write" + q(zeros), 1,
+         "Error: Could not write 1 cell\nContinue?\nhc12prog-cli: answered No (--no)\n"
+         "Wrote 4 bytes.\nUnchanged: 0\nFailed writes: 11\nError: Could not write 11 cells\n"},
+        {std::string(kHc12) +
+             "--port virtual:stuck=0x0C05 --count 16 --yes --full "
+             "write" +
+             q(zeros),
+         1, "Wrote 16 bytes.\nFailed writes: 1\nError: Could not write 1 cell\n"},
+        {"--virtual-clock --port virtual:eprot=0x85 --model MC9S12DT128 --count 16 write" +
+             q(zeros),
+         1, "Error: The last 321 bytes of the EEPROM are protected against writing!\n"},
+        {"--virtual-clock --port virtual:eprot=0x80 --model MC9S12DT128 --count 16 write" +
+             q(zeros),
+         1, "Error: The last 1 byte of the EEPROM is protected against writing!\n"},
+        {"--virtual-clock --port virtual:estat=0xC4 --model MC9S12DT128 --count 16 write" +
+             q(zeros),
+         1, "Error: 1: Errors in the ESTAT register!\n"},
+        {"--virtual-clock --port virtual --model HC812A4 --start FFF0 --count 32 write" + q(zeros),
+         1, "Error: The write range goes past address FFFF!\n"},
+        // No connection: status 3.
+        {"--model HC912D60x --port /nonexistent/tty connect", 3,
+         "Error: Wrong port name, or the port is in use.\n"},
+        {std::string(kHc12) + "--port virtual:greeting=pawx connect", 3,
+         "Error: Could not connect to the interface\n"},
+        {std::string(kHc12) + "--port virtual:no-target connect", 3,
+         "Error: Could not connect to the processor\n"},
+        {"--virtual-clock --port virtual:unstable=0x000F:5 --model MC9S12DT128 connect", 3,
+         "Warning: Cannot detect the quartz! Choose it by hand\n"},
+        {std::string(kHc12) + "--port virtual:fail-after=40 --count 64 read" + q(out), 3,
+         "Error: Lost the connection with the interface!\n"},
+        {std::string(kHc12) + "--port virtual:line-error=40 --count 64 read" + q(out), 3,
+         "Error: Framing errors detected\n"},
+        {std::string(kHc12) + "--port virtual:fail-after=40 --count 64 --no write" + q(zeros), 3,
+         "Error: Lost the connection with the interface!\n"},
+    };
+    for (const char* language : {"HC12_LANG=en", "LANG=en_US.UTF-8"}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(language) + " " + c.args);
+            const Outcome o = Run(c.args, std::string(kNoLanguage) + language);
+            EXPECT_EQ(o.status, c.status) << o.err;
+            EXPECT_TRUE(Has(o.err, c.messages)) << o.err;
+            EXPECT_TRUE(Ascii(o.err)) << o.err;
+        }
+    }
+}
+
+// The language the environment asks for, as gettext reads it, though none of these
+// locales exists on the machine; HC12_LANG over it, --lang over both.
+TEST_F(CliProcess, TheLanguageFollowsTheEnvironmentAndItsOverrides) {
+    const std::string polish = "Ostrzeżenie: Wybierz model mikrokontrolera!\n";
+    const std::string english = "Warning: Choose the microcontroller model!\n";
+    struct Case {
+        const char* environment;
+        const char* option;
+        const std::string& message;
+    };
+    const Case cases[] = {
+        {"", "", polish},
+        {"LANG=en_US.UTF-8", "", english},
+        {"LANG=pl_PL.UTF-8", "", polish},
+        {"LANG=de_DE.UTF-8", "", english},
+        {"LANG=C.UTF-8 LANGUAGE=en", "", polish},
+        {"LANG=POSIX", "", polish},
+        {"LANG=pl_PL.UTF-8 LANGUAGE=en", "", english},
+        {"LANG=en_US.UTF-8 LANGUAGE=fr:pl", "", polish},
+        {"LC_ALL=en_GB.UTF-8 LANG=pl_PL.UTF-8", "", english},
+        {"LC_MESSAGES=pl_PL.UTF-8 LANG=en_US.UTF-8", "", polish},
+        {"HC12_LANG=en LANG=pl_PL.UTF-8", "", english},
+        {"HC12_LANG=pl LANG=en_US.UTF-8", "", polish},
+        {"HC12_LANG=en", "--lang pl ", polish},
+        {"LANG=pl_PL.UTF-8", "--lang=en ", english},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.environment) + " " + c.option);
+        const Outcome o = Run(std::string(c.option) + "--port /nonexistent/tty connect",
+                              std::string(kNoLanguage) + c.environment);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err, c.message);
+    }
+    // A language without a catalog: refused on the command line, left aside from
+    // HC12_LANG with a note.
+    Outcome o = Run("--lang xx --port /nonexistent/tty connect", kNoLanguage);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Has(o.err, "hc12prog-cli: --lang xx: no catalog for this language")) << o.err;
+    EXPECT_TRUE(Has(o.err, "\nusage: ")) << o.err;
+    o = Run("--port /nonexistent/tty connect",
+            std::string(kNoLanguage) + "HC12_LANG=xx LANG=en_US");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err,
+              "hc12prog-cli: HC12_LANG=xx: no catalog for this language, left aside (there "
+              "are: en, pl)\n" +
+                  english);
+}
+
+// On a terminal an English question takes y or n; t (Polish "tak") is no answer there.
+TEST_F(CliProcess, OnATerminalAnEnglishQuestionTakesYOrN) {
+    if (!HaveScript())
+        GTEST_SKIP() << "script(1) is needed for a pseudo-terminal";
+    const fs::path image = File("zeros.bin");
+    WriteBytes(image, std::vector<uint8_t>(16, 0x00));
+    // "t", then every question answered Yes (the write asks at each word while the
+    // count of failed bytes stays at a tenth of the window).
+    std::string typed = "t\n";
+    for (int i = 0; i < 16; ++i)
+        typed += "y\n";
+    const Outcome o =
+        OnTerminal(std::string(kHc12) + "--port virtual:stuck=0x0C05 --count 16 --full write '" +
+                       image.string() + "'",
+                   typed, "HC12_LANG=en");
+    const std::string& terminal = o.out;
+    EXPECT_EQ(o.status, 1) << terminal;
+    EXPECT_TRUE(Has(terminal, "Continue?\r\n")) << terminal;
+    const size_t prompt = terminal.find("[y]es/[n]o? ");
+    ASSERT_NE(prompt, std::string::npos) << terminal;
+    EXPECT_EQ(terminal.find("[y]es/[n]o? ", prompt + 1), prompt + 12)
+        << "asked again at once after \"t\": " << terminal;
+    // Answered Yes: the write went on to the end.
+    EXPECT_TRUE(Has(terminal, "Wrote 16 bytes.")) << terminal;
+    EXPECT_TRUE(Has(terminal, "Failed writes: 1")) << terminal;
 }
 
 }  // namespace

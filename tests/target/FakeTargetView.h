@@ -205,8 +205,15 @@ class FakeTargetView final : public TargetView {
     void ScrollGrid(int verticalPosition) override {
         events.push_back("scroll:" + std::to_string(verticalPosition));
     }
-    void MovePageUp() override { events.push_back("page-up"); }
-    void MovePageDown() override { events.push_back("page-down"); }
+    // As a grid's do, moving the cursor by a page drops the selection.
+    void MovePageUp() override {
+        events.push_back("page-up");
+        selected_.clear();
+    }
+    void MovePageDown() override {
+        events.push_back("page-down");
+        selected_.clear();
+    }
     void RepaintGrid() override { ++repaints; }
     bool StopRequested() override {
         ++stopAsks;

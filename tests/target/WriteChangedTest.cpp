@@ -209,6 +209,8 @@ TEST(WriteChanged, SelectionOnlyLeavesTheOtherWordsUnread) {
               2);  // read, then verified
     EXPECT_EQ(FromBoard(rig.board, 0x0C06, 6),
               (std::vector<uint8_t>{0x00, 0x00, 0x11, 0x11, 0x00, 0x00}));
+    EXPECT_EQ(rig.view.Status(0), "Zapisano  2  bajty.");
+    EXPECT_EQ(rig.view.Status(1), "Bez zmian: 0");
 }
 
 // The link cut at every reply byte of the write (and a line error at each): the

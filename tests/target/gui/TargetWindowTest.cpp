@@ -211,21 +211,9 @@ TEST_F(TargetWindow, ChangedOnlyWriteIsAMenuChoiceOffAtStart) {
 
     auto toggle = [&] {
         const bool before = item->IsChecked();
-        frame->Raise();
-        Pump();
         wxUIActionSimulator sim;
-        const wxRect bar = frame->GetMenuBar()->GetScreenRect();
-        sim.MouseMove(bar.GetPosition() + wxPoint(15, bar.height / 2));
-        Pump();
-        sim.MouseClick();
-        Pump();
-        // Right to "Połączenie", down past "Polacz z MCU", "Czytaj EEPROM" and
-        // "Wczytaj EEPROM" (enabled once connected) to the item, Enter.
-        for (int key : {WXK_RIGHT, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_DOWN, WXK_RETURN}) {
-            sim.Char(key);
-            Pump();
-        }
-        return PumpUntil([&] { return item->IsChecked() != before; });
+        return PickMenuItemByKeys(sim, frame, 1, ID_CHANGED_ONLY) &&
+               PumpUntil([&] { return item->IsChecked() != before; });
     };
     ASSERT_TRUE(toggle());
     Event(wxEVT_BUTTON, ID_WRITE_EEPROM);
