@@ -185,13 +185,6 @@ int Run::CheckEachUnit() {
             if (!outside.empty())
                 return Fail(outside);
         }
-        const ModelRecord& model = ModelTable()[size_t(unit.modelIndex.value_or(0))];
-        if (!production_.keep.empty() && unit.fullWrite && IsS12Model(model) &&
-            production_.backupDir.empty())
-            return Fail(
-                "--keep with --full on an MC9S12: its bulk erase takes the kept bytes "
-                "too; add --backup DIR (they are programmed back from its reading) or "
-                "leave --full out");
     }
     return kExitOk;
 }

@@ -179,12 +179,6 @@ int ProductionUnit::BeforeWrite() {
                 return status;
             if (!SaveBackup(*before_))
                 return kExitUsage;
-            // The bulk erase of an MC9S12 takes every byte: the ones the page leaves
-            // to the unit are programmed back from the backup's reading.
-            if (IsS12Model(programmer_->CurrentModel()))
-                for (uint32_t i = 0; i < page.count(); ++i)
-                    if (page.CellEmpty(i))
-                        page.SetCellByte(i, (*before_)[i]);
         }
         if (!MarkSent())
             return kExitUsage;

@@ -1,13 +1,14 @@
 // RFC 2217 client. The server stands where the PC's serial driver would: we send
-// the line settings, RTS and purges as COM-PORT-OPTION commands and never wait for
-// their acknowledgements (the reset pulse is timed here, and some servers never
-// acknowledge); data goes both ways with 0xFF escaped. Each frame leaves in one
+// the line settings, RTS and purges as COM-PORT-OPTION commands and, past the open,
+// never wait for their acknowledgements (the reset pulse is timed here, and some
+// servers never acknowledge); data goes both ways with 0xFF escaped. Each frame leaves in one
 // send with Nagle off, so a question costs one round trip and no more.
 #include "Rfc2217SerialPort.h"
 
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <thread>
 
 #include "Rfc2217.h"
 #include "TcpSocket.h"
@@ -30,6 +31,13 @@ constexpr size_t kPumpBudget = 64 * 1024;
 constexpr size_t kMaxPendingReplies = 64 * 1024;
 // A send that finds no room for this long belongs to a connection that is stuck.
 constexpr uint32_t kSendTimeoutMs = 2000;
+// Pauses between the connections made again after one was turned away: short at
+// first (the port is usually free again within milliseconds), then longer.
+constexpr uint32_t kFirstRetryPauseMs = 20;
+constexpr uint32_t kMaxRetryPauseMs = 250;
+// What a server said before it closed a connection being opened is shown when it
+// is a short line of text.
+constexpr size_t kMaxServerWords = 120;
 
 bool ParsePort(const std::string& text, uint16_t* port) {
     if (text.empty() || text.size() > 5)
@@ -59,52 +67,29 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     explicit Rfc2217SerialPort(Rfc2217Address address)
         : address_(std::move(address)), negotiation_(FreshNegotiation()) {}
 
+    // A server in front of a serial port may turn a connection away while the port
+    // is still busy with the one before: ser2net, still closing the previous
+    // connection, answers the Telnet negotiation, says "Port already in use" and
+    // closes (or resets, when our requests are still unread). A connection that
+    // ends while it is being opened is therefore made again, after growing pauses,
+    // for a short while. A refused connection (no server) and a connect time-out
+    // are final at once.
     bool Connect(std::string* error) {
-        Drop("");
-        negotiation_ = FreshNegotiation();
-        decoder_ = telnet::Decoder();
-        received_.clear();
-        replies_.clear();
-        pendingErrors_ = 0;
-
-        socket_ = TcpSocket::Connect(address_.host, address_.port, kRfc2217ConnectTimeoutMs, error);
-        if (!socket_.Valid())
-            return false;
-
-        std::vector<uint8_t> out;
-        negotiation_.RequestLocal(telnet::kOptBinary, out);
-        negotiation_.RequestRemote(telnet::kOptBinary, out);
-        negotiation_.RequestLocal(telnet::kOptComPort, out);
-        if (!Send(out)) {
-            if (error != nullptr)
-                *error = LostText();
-            return false;
-        }
-        // The settings mean something only once the server has taken up COM port
-        // control; wait (bounded) for its answer.
         using Steady = std::chrono::steady_clock;
-        const auto deadline =
-            Steady::now() + std::chrono::milliseconds(kRfc2217NegotiationTimeoutMs);
-        while (socket_.Valid() && negotiation_.LocalPending(telnet::kOptComPort)) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Steady::now());
-            if (left.count() <= 0)
-                break;
-            TcpSocket::WaitReadable({&socket_}, uint64_t(left.count()));
-            Pump();
+        const auto giveUp = Steady::now() + std::chrono::milliseconds(kRfc2217TurnedAwayRetryMs);
+        uint32_t pauseMs = kFirstRetryPauseMs;
+        for (;;) {
+            const Attempt attempt = ConnectOnce(error);
+            if (attempt != Attempt::TurnedAway)
+                return attempt == Attempt::Open;
+            if (Steady::now() + std::chrono::milliseconds(pauseMs) >= giveUp) {
+                if (error != nullptr)
+                    *error = LostText();
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            pauseMs = std::min(pauseMs * 2, kMaxRetryPauseMs);
         }
-        if (!socket_.Valid()) {
-            if (error != nullptr)
-                *error = LostText();
-            return false;
-        }
-        SendSettings();
-        if (!socket_.Valid()) {
-            if (error != nullptr)
-                *error = LostText();
-            return false;
-        }
-        return true;
     }
 
     void ApplyLineSettings() override {
@@ -152,18 +137,9 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     }
 
     bool WaitForInput(uint32_t timeoutMs) override {
-        using Steady = std::chrono::steady_clock;
-        const auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
-        Pump();
         // Telnet commands alone wake the wait without giving data: wait on.
-        while (received_.empty() && pendingErrors_ == 0 && socket_.Valid()) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Steady::now());
-            if (left.count() <= 0)
-                break;
-            TcpSocket::WaitReadable({&socket_}, uint64_t(left.count()));
-            Pump();
-        }
+        PumpUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
+                  [&] { return !received_.empty() || pendingErrors_ != 0; });
         return !received_.empty();
     }
 
@@ -174,6 +150,64 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     }
 
   private:
+    enum class Attempt {
+        Open,
+        TurnedAway,   // the connection ended while it was being opened
+        Unreachable,  // refused, timed out, or the name did not resolve
+    };
+
+    // One connection and its negotiation: binary both ways and COM port control
+    // asked for, the line settings sent and, where the server took up COM port
+    // control, its acknowledgement of the baud rate awaited. Only that shows the
+    // connection taken up by the port (ser2net answers the Telnet negotiation of a
+    // connection it turns away, but acknowledges no setting on it). The whole
+    // negotiation is bounded; a server that leaves something unanswered is taken
+    // at its word.
+    Attempt ConnectOnce(std::string* error) {
+        Drop("");
+        negotiation_ = FreshNegotiation();
+        decoder_ = telnet::Decoder();
+        received_.clear();
+        replies_.clear();
+        pendingErrors_ = 0;
+        baudAcknowledged_ = false;
+
+        socket_ = TcpSocket::Connect(address_.host, address_.port, kRfc2217ConnectTimeoutMs, error);
+        if (!socket_.Valid())
+            return Attempt::Unreachable;
+
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(kRfc2217NegotiationTimeoutMs);
+        std::vector<uint8_t> out;
+        negotiation_.RequestLocal(telnet::kOptBinary, out);
+        negotiation_.RequestRemote(telnet::kOptBinary, out);
+        negotiation_.RequestLocal(telnet::kOptComPort, out);
+        if (!Send(out))
+            return Attempt::TurnedAway;
+        // The settings mean something only once the server has taken up COM port
+        // control.
+        PumpUntil(deadline, [&] { return !negotiation_.LocalPending(telnet::kOptComPort); });
+        SendSettings();
+        if (negotiation_.LocalOn(telnet::kOptComPort))
+            PumpUntil(deadline, [&] { return baudAcknowledged_; });
+        return socket_.Valid() ? Attempt::Open : Attempt::TurnedAway;
+    }
+
+    // Takes in what comes until `done` says so, the connection ends or the
+    // deadline passes.
+    template <class Done>
+    void PumpUntil(std::chrono::steady_clock::time_point deadline, Done done) {
+        Pump();
+        while (socket_.Valid() && !done()) {
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            TcpSocket::WaitReadable({&socket_}, uint64_t(left.count()));
+            Pump();
+        }
+    }
+
     // 38400 8N1, no flow control, DTR inactive, and which line-state changes the
     // server reports: the errors only, no modem lines. RTS is left as it is.
     void SendSettings() {
@@ -262,11 +296,32 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
         socket_.Close();
         lostBecause_ = std::move(why);
     }
-    // Why the connection went, for an open that failed.
+    // Why the connection went, for an open that failed, with what the server said.
     std::string LostText() const {
-        if (lostBecause_.empty() || lostBecause_ == "closed")
-            return "the server closed the connection";
-        return "the connection failed: " + lostBecause_;
+        std::string text = lostBecause_.empty() || lostBecause_ == "closed"
+                               ? "the server closed the connection"
+                               : "the connection failed: " + lostBecause_;
+        if (const std::string said = ServerWords(); !said.empty())
+            text += " (the server said \"" + said + "\")";
+        return text;
+    }
+    // What came as data on a connection being opened, when it is a short line of
+    // text (ser2net's "Port already in use"); "" otherwise.
+    std::string ServerWords() const {
+        std::string text;
+        for (const uint8_t c : received_) {
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                if (!text.empty() && text.back() != ' ')
+                    text += ' ';
+                continue;
+            }
+            if (c < 0x21 || c > 0x7E || text.size() >= kMaxServerWords)
+                return "";
+            text += char(c);
+        }
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        return text;
     }
 
     // Whether the connection still stands, as far as can be told without waiting.
@@ -286,10 +341,12 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     void OnSubnegotiation(uint8_t option, const std::vector<uint8_t>& payload) override {
         if (option != telnet::kOptComPort || payload.size() < 2)
             return;
-        // Acknowledgements of our commands and modem-line reports are of no use:
-        // only the line errors count.
+        // Of the acknowledgements only the baud rate's counts, as the sign that the
+        // open went through; modem-line reports are of no use, line errors are.
         if (payload[0] == rfc2217::kNotifyLineState + rfc2217::kServerOffset)
             pendingErrors_ |= rfc2217::LineStateToErrors(payload[1]);
+        if (payload[0] == rfc2217::kSetBaudRate + rfc2217::kServerOffset)
+            baudAcknowledged_ = true;
     }
 
     Rfc2217Address address_;
@@ -299,6 +356,7 @@ class Rfc2217SerialPort final : public SerialPort, private telnet::Decoder::Sink
     std::deque<uint8_t> received_;
     std::vector<uint8_t> replies_;
     uint32_t pendingErrors_ = 0;
+    bool baudAcknowledged_ = false;  // since the last connect
     std::string lostBecause_;
 };
 

@@ -19,9 +19,13 @@ struct Rfc2217Address {
 // Connecting gives up after this long; a host that does not answer must not hang
 // the program.
 inline constexpr uint32_t kRfc2217ConnectTimeoutMs = 3000;
-// How long the open waits for the server to take up COM port control before it
-// goes on regardless (a server that never answers still carries data).
+// How long the open waits for the server to take up COM port control and to
+// acknowledge the line settings before it goes on regardless (a server that never
+// answers still carries data).
 inline constexpr uint32_t kRfc2217NegotiationTimeoutMs = 1000;
+// A connection that the server closes or resets while it is being opened (ser2net
+// still closing the previous connection to the port) is made again for this long.
+inline constexpr uint32_t kRfc2217TurnedAwayRetryMs = 2000;
 
 // Does the value name an RFC 2217 port ("rfc2217://...")? Says nothing of its form.
 bool IsRfc2217Value(const std::string& value);
@@ -30,7 +34,8 @@ bool IsRfc2217Value(const std::string& value);
 std::optional<Rfc2217Address> ParseRfc2217Value(const std::string& value, std::string* error);
 
 // Connects and puts the fixed line settings on the remote port. nullptr when the
-// value is malformed or the server cannot be reached; `error` then says why.
+// value is malformed, the server cannot be reached, or it kept turning the
+// connection away; `error` then says why (with what the server said, if anything).
 // A connection that closes later shows as an I/O line error, and the port connects
 // again at the next reset pulse or when it is chosen again.
 std::unique_ptr<SerialPort> OpenRfc2217SerialPort(const std::string& value, std::string* error);

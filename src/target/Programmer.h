@@ -110,9 +110,11 @@ class Programmer {
     // register), or the link was lost.
     enum class StepEnd { Done, Stopped, LinkLost };
 
-    // Family sequences.
+    // Family sequences. The MC9S12 preparation is its module's checks, then the
+    // full write's bulk erase.
     bool PrepareS12();
     bool PrepareS12Module();
+    bool BulkEraseS12();
     // One command on a word: launched, waited for, its status checked.
     StepEnd RunS12Command(uint16_t address, uint8_t hi, uint8_t lo, uint8_t command,
                           const char* failText);
@@ -150,7 +152,16 @@ class Programmer {
     // The page's byte to write at `offset`; none where the target's own byte stays:
     // an empty cell, or the byte that widening to whole words added at the end.
     std::optional<uint8_t> PageByte(uint32_t offset);
-    WordResult WriteOneWord(uint32_t offset, uint16_t address, uint32_t* failedCount);
+    struct WriteSelection;
+    // The target's own bytes where the page has none, in the words the write
+    // processes, read before anything is erased; indexed by offset, and only those
+    // bytes are read. False when the link was lost or a stop came first.
+    bool ReadHeldBytes(uint32_t start, uint32_t count, const WriteSelection& selection,
+                       std::vector<uint8_t>* held);
+    // `held`: the target's bytes read before the erase (MC9S12); without them an
+    // empty cell's byte is read just before the word is erased (HC12).
+    WordResult WriteOneWord(uint32_t offset, uint16_t address, const std::vector<uint8_t>* held,
+                            uint32_t* failedCount);
 
     // Pieces both writes share, in the order they come.
     struct WriteWindow {
@@ -172,10 +183,13 @@ class Programmer {
         // Bytes of the words taken between the offsets `from` and `to` (even).
         uint32_t Bytes(uint32_t from, uint32_t to) const;
     };
+    // The selection as it stands now, before anything moves the page.
+    WriteSelection TakeSelection(uint32_t count);
     // Takes the selection, brings the window's first page into view (moving the
     // page clears a grid's selection, so it is taken first) and starts the gauge
     // at the bytes to write.
     WriteSelection StartWriteGauge(uint32_t count);
+    void StartWriteGauge(const WriteSelection& selection, uint32_t count);
     // After the word at `offset`: the gauge, the grid and the offset in field 1.
     void ShowWordWritten(uint32_t offset, bool selectionOnly);
     // At a tenth and a twentieth of the window failed, asks whether to go on;

@@ -99,8 +99,10 @@ bool Programmer::PrepareS12Module() {
 }
 
 bool Programmer::PrepareS12() {
-    if (!PrepareS12Module())
-        return false;
+    return PrepareS12Module() && BulkEraseS12();
+}
+
+bool Programmer::BulkEraseS12() {
     uint8_t r = 0;
 
     // Bulk erase, three times over: a dummy word in the EEPROM, the command, start it.

@@ -2,6 +2,7 @@
 // and reprogramming every word.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "Programmer.h"
 #include "TargetTexts.h"
@@ -72,19 +73,27 @@ uint32_t Programmer::WriteSelection::Bytes(uint32_t from, uint32_t to) const {
     return bytes;
 }
 
-Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
+Programmer::WriteSelection Programmer::TakeSelection(uint32_t count) {
     WriteSelection selection;
     selection.only = view_.SelectionOnly();
-    uint32_t steps = count;
     if (selection.only) {
         selection.cells.resize(count);
-        steps = 0;
         for (uint32_t i = 0; i < count; ++i)
-            if (view_.CellSelected(i)) {
-                selection.cells[i] = true;
-                ++steps;
-            }
+            selection.cells[i] = view_.CellSelected(i);
     }
+    return selection;
+}
+
+Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
+    WriteSelection selection = TakeSelection(count);
+    StartWriteGauge(selection, count);
+    return selection;
+}
+
+void Programmer::StartWriteGauge(const WriteSelection& selection, uint32_t count) {
+    uint32_t steps = count;
+    if (selection.only)
+        steps = uint32_t(std::count(selection.cells.begin(), selection.cells.end(), true));
 
     for (int i = 0; i < 5; ++i)
         view_.MovePageUp();
@@ -93,7 +102,6 @@ Programmer::WriteSelection Programmer::StartWriteGauge(uint32_t count) {
     Flush();
 
     view_.Progress(int32_t(steps));
-    return selection;
 }
 
 void Programmer::ShowWordWritten(uint32_t offset, bool selectionOnly) {
@@ -148,14 +156,31 @@ bool Programmer::WriteEeprom() {
     const uint32_t count = window->count;
     const uint32_t start = window->start;
 
-    if (!PrepareEeprom()) {
+    // The MC9S12 bulk erase takes the whole EEPROM: the bytes the page leaves to the
+    // target are read before it, or they would be read back erased.
+    // The selection is taken before anything moves the page (which clears it).
+    const WriteSelection selection = TakeSelection(count);
+    std::vector<uint8_t> held;
+    bool prepared = false;
+    if (s12Target_) {
+        prepared = PrepareS12Module();
+        if (prepared && !ReadHeldBytes(start, count, selection, &held)) {
+            // Nothing erased yet: a lost link or a stop.
+            FinishWrite(0, 0, !Alive(), std::nullopt);
+            return false;
+        }
+        prepared = prepared && BulkEraseS12();
+    } else {
+        prepared = PrepareHc12();
+    }
+    if (!prepared) {
         // A refusal has shown its message; a lost link has not.
         if (!Alive())
             Error(Tr(texts::kLinkLostDuring));
         return false;
     }
 
-    const WriteSelection selection = StartWriteGauge(count);
+    StartWriteGauge(selection, count);
 
     uint32_t failedCount = 0;
     uint32_t offset = 0;
@@ -167,7 +192,8 @@ bool Programmer::WriteEeprom() {
         if (StopHere())
             break;
 
-        const WordResult result = WriteOneWord(offset, uint16_t(start + offset), &failedCount);
+        const WordResult result = WriteOneWord(offset, uint16_t(start + offset),
+                                               s12Target_ ? &held : nullptr, &failedCount);
         if (result == WordResult::ChipFault) {
             // The message is shown; stop at once, but leave no gauge behind.
             view_.Progress(-1);
@@ -198,16 +224,41 @@ bool Programmer::WriteEeprom() {
     return FinishWrite(selection.Bytes(0, n), failedCount, linkLost, std::nullopt) && !stopped_;
 }
 
+bool Programmer::ReadHeldBytes(uint32_t start, uint32_t count, const WriteSelection& selection,
+                               std::vector<uint8_t>* held) {
+    held->assign(count, 0xFF);
+    for (uint32_t offset = 0; offset < count; offset += 2) {
+        if (!selection.TakesWord(offset))
+            continue;
+        const bool hiHeld = !PageByte(offset);
+        const bool loHeld = !PageByte(offset + 1);
+        if (!hiHeld && !loHeld)
+            continue;
+        if (StopHere())
+            return false;
+        if (hiHeld)
+            (*held)[offset] = ReadByte(uint16_t(start + offset));
+        if (loHeld)
+            (*held)[offset + 1] = ReadByte(uint16_t(start + offset + 1));
+        if (!Alive())
+            return false;
+    }
+    return true;
+}
+
 // Erase, program and verify the word at `offset`, reprogramming it up to four more
 // times; bytes that still differ are marked red, selected and counted.
 Programmer::WordResult Programmer::WriteOneWord(uint32_t offset, uint16_t address,
+                                                const std::vector<uint8_t>* held,
                                                 uint32_t* failedCount) {
     // Where the target keeps its own byte, it must be known before the erase,
     // or the word would be programmed with a byte that nobody asked for.
     const std::optional<uint8_t> pageHi = PageByte(offset);
     const std::optional<uint8_t> pageLo = PageByte(offset + 1);
-    const uint8_t hi = pageHi ? *pageHi : ReadByte(address);
-    const uint8_t lo = pageLo ? *pageLo : ReadByte(uint16_t(address + 1));
+    const uint8_t hi = pageHi ? *pageHi : held ? (*held)[offset] : ReadByte(address);
+    const uint8_t lo = pageLo ? *pageLo
+                       : held ? (*held)[offset + 1]
+                              : ReadByte(uint16_t(address + 1));
     if (!Alive())
         return WordResult::LinkLost;
 

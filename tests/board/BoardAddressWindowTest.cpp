@@ -51,12 +51,12 @@ class AddressWindow : public BoardCli {
     static constexpr const char* kCommon = "--model HC912D60x --quartz 8 ";
 
     // The board on its tty with `preload` in its EEPROM.
-    std::unique_ptr<BoardProcess> StartBoard(const Bytes& preload) {
+    std::unique_ptr<BoardProcess> StartBoard(const Bytes& preload,
+                                             const std::string& options = "model=HC912D60x") {
         WriteFile(File("preload.bin"), preload);
         fs::remove(File("dump.bin"));
-        auto board = std::make_unique<BoardProcess>(
-            std::vector<std::string>{"--image", File("preload.bin").string(), "--dump",
-                                     File("dump.bin").string(), "model=HC912D60x"});
+        auto board = std::make_unique<BoardProcess>(std::vector<std::string>{
+            "--image", File("preload.bin").string(), "--dump", File("dump.bin").string(), options});
         EXPECT_EQ(board->path().rfind("/dev/pts/", 0), 0u) << board->path();
         return board;
     }
@@ -110,6 +110,28 @@ TEST_F(AddressWindow, AWriteAtAnOddStartPutsEveryByteAtItsOwnAddress) {
         std::copy(c.bytes.begin(), c.bytes.end(), expected.begin() + (c.start - kEepromStart));
         EXPECT_EQ(Stop(*board), expected);
     }
+}
+
+// An MC9S12's full write bulk-erases its whole EEPROM (2 KiB at 2000 here) before it
+// programs the window; the window's bytes that the S-records do not give still keep
+// what the target held, outside the window the erase stands.
+TEST_F(AddressWindow, AnMcNineS12FullWriteKeepsTheTargetsBytesInTheGapsOfItsImage) {
+    const Bytes preload = Pattern(2048, 0x40);
+    const Bytes first{0x11, 0x22, 0x33, 0x44, 0x55};
+    const Bytes second{0x66, 0x77, 0x88};
+    WriteText(File("fw.s19"), SRecord(0x2003, first) + SRecord(0x2011, second));
+    const auto board = StartBoard(preload, "model=MC9S12DT128,quartz=16");
+    std::string err;
+    EXPECT_EQ(Cli(Port(*board) + "--model MC9S12DT128 --quartz 16 --start 2000 --count 32 " +
+                      "write --full '" + File("fw.s19").string() + "'",
+                  &err),
+              0)
+        << err;
+    Bytes expected(preload.size(), 0xFF);
+    std::copy(preload.begin(), preload.begin() + 32, expected.begin());
+    std::copy(first.begin(), first.end(), expected.begin() + 3);
+    std::copy(second.begin(), second.end(), expected.begin() + 0x11);
+    EXPECT_EQ(Stop(*board), expected);
 }
 
 // The verify compares each byte of the file with the byte read at its address, and

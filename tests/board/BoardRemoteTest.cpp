@@ -8,10 +8,13 @@
 
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "BoardCliTest.h"
 #include "Rfc2217.h"
+#include "Rfc2217SerialPort.h"
 #include "Ser2netProcess.h"
 #include "TcpSocket.h"
 
@@ -127,9 +130,11 @@ TEST_F(BoardServedClients, APurgeTouchesOnlyTheBufferItNames) {
     EXPECT_TRUE(greeted(Gather(client, 3000, greeted)));
 }
 
-// A client that connects and says nothing does not keep the board for ever.
+// A client that connects and says nothing does not keep the board for ever. (The
+// program, turned away, tries again for a while: the limit outlasts that.)
 TEST_F(BoardServedClients, AnIdleClientGivesWayAfterTheIdleLimit) {
-    const std::string value = Start({"--idle-limit", "1"});
+    static_assert(kRfc2217TurnedAwayRetryMs < 3000);
+    const std::string value = Start({"--idle-limit", "4"});
     ASSERT_NE(value, "");
     TcpSocket idle = ConnectTo(value);
     std::string err;
@@ -200,6 +205,37 @@ TEST_F(BehindSer2net, HcTwelveChangedFourKilobyteImage) {
 TEST_F(BehindSer2net, McNineS12ChangedFourKilobyteImage) {
     ChangedImageCycle(kMc9s12Big, {},
                       [&](const std::string& served) { return Ser2net(served, "tcp(nodelay)"); });
+}
+
+// Runs one after another, as a script makes them: each connection comes while
+// ser2net may still be closing the one before, and every other one while the one
+// before is still open (ser2net then says "Port already in use" and closes, or
+// resets). Every open gets through, and the board answers the run after them.
+TEST_F(BehindSer2net, TwentyConnectionsBackToBack) {
+    BoardProcess board({"model=HC912D60x"});
+    const std::string value = Ser2net(board.path(), "tcp(nodelay)");
+    ASSERT_NE(value, "");
+    std::unique_ptr<SerialPort> port;
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        if (i % 2 == 0)
+            port.reset();
+        auto next = std::async(std::launch::async, [&value] {
+            std::string error;
+            auto opened = OpenRfc2217SerialPort(value, &error);
+            EXPECT_NE(opened, nullptr) << error;
+            return opened;
+        });
+        if (port)  // time for the next one to come while this one is open
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        port.reset();
+        port = next.get();
+        ASSERT_NE(port, nullptr);
+        EXPECT_EQ(port->ClearErrors().errors, 0u);
+    }
+    port.reset();
+    std::string err;
+    EXPECT_EQ(Cli("--port '" + value + "' --model HC912D60x --quartz 8 connect", &err), 0) << err;
 }
 
 }  // namespace

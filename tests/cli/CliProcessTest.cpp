@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -147,8 +148,8 @@ TEST_F(CliProcess, NoModelIsRefusedAsInTheWindow) {
     EXPECT_EQ(o.err, "Ostrzeżenie: Wybierz model mikrokontrolera!\n");
 }
 
-// A server on 127.0.0.1 that takes one connection and ends it at once, closed or
-// reset; or, when told so, nothing listening on its port at all.
+// A server on 127.0.0.1 that ends every connection as soon as it is made, closed
+// or reset; or, when told so, nothing listening on its port at all.
 class ShortServer {
   public:
     enum class End { Refuse, Close, Reset };
@@ -162,23 +163,26 @@ class ShortServer {
             return;
         }
         thread_ = std::thread([this, end] {
-            hc12::TcpSocket conn;
-            for (int i = 0; i < 200 && !conn.Valid(); ++i) {
-                hc12::TcpSocket::WaitReadable({&listener_}, 50000);
-                conn = listener_.Accept();
+            while (!stop_) {
+                hc12::TcpSocket::WaitReadable({&listener_}, 20000);
+                hc12::TcpSocket conn = listener_.Accept();
+                if (!conn.Valid())
+                    continue;
+                // What the client asks first has come: the end meets its
+                // negotiation. Read, so that the close is an orderly one (unread
+                // bytes would reset it).
+                hc12::TcpSocket::WaitReadable({&conn}, 2000000);
+                uint8_t asked[256];
+                conn.Receive(asked, sizeof asked);
+                if (end == End::Reset)
+                    conn.Abort();
+                else
+                    conn.Close();
             }
-            // What the client asks first has come: the end meets its negotiation.
-            // Read, so that the close is an orderly one (unread bytes would reset it).
-            hc12::TcpSocket::WaitReadable({&conn}, 2000000);
-            uint8_t asked[256];
-            conn.Receive(asked, sizeof asked);
-            if (end == End::Reset)
-                conn.Abort();
-            else
-                conn.Close();
         });
     }
     ~ShortServer() {
+        stop_ = true;
         if (thread_.joinable())
             thread_.join();
     }
@@ -188,6 +192,7 @@ class ShortServer {
     hc12::TcpSocket listener_;
     uint16_t port_ = 0;
     std::thread thread_;
+    std::atomic<bool> stop_{false};
 };
 
 // The window's box, and on the line after it why the port did not open.

@@ -42,6 +42,47 @@ const Bytes kSettings = Cat({
     rfc2217::Command(11, {0}),
 });
 
+// The server's acknowledgement of the baud rate, which ends the open.
+const Bytes kBaudAcknowledged = rfc2217::Command(101, {0x00, 0x00, 0x96, 0x00});
+
+// How a connection is turned away while it opens.
+enum class TurnAway {
+    Ser2netClosed,  // as ser2net does while its port is busy: the negotiation
+                    // answered, then "Port already in use" and an orderly close
+    Ser2netReset,   // the same, ended with a reset
+    AtOnce,         // closed at once without a word (hc12prog-board's own server)
+};
+
+// Ends `conn` the way `how` says. ser2net's words come a moment after its answer,
+// as they may on a busy machine: the open must not count as done on the answer.
+void TurnAwayConnection(TcpSocket& conn, TurnAway how) {
+    auto readFor = [&](int ms) {
+        uint8_t buf[256];
+        for (int i = 0; i < ms / 10; ++i)
+            if (TcpSocket::WaitReadable({&conn}, 10000) && conn.Receive(buf, sizeof buf) < 0)
+                return;
+    };
+    if (how != TurnAway::AtOnce) {
+        readFor(50);
+        const Bytes answer{kIac, kWill, 3,   kIac, kDo,  3,     kIac, kWill, 1,   kIac, kDont,
+                           1,    kIac,  kDo, 0,    kIac, kWill, 0,    kIac,  kDo, 44};
+        conn.SendAll(answer.data(), answer.size(), 1000);
+        readFor(50);
+        const std::string words = "Port already in use\r\n";
+        conn.SendAll(reinterpret_cast<const uint8_t*>(words.data()), words.size(), 1000);
+    }
+    if (how == TurnAway::Ser2netClosed) {
+        // Orderly: our end first, then what the client still sends is read until
+        // it hangs up (unread bytes would reset the connection).
+        shutdown(int(conn.NativeHandle()), SHUT_WR);
+        readFor(2000);
+    }
+    if (how == TurnAway::Ser2netReset)
+        conn.Abort();
+    else
+        conn.Close();
+}
+
 class FakeServer {
   public:
     FakeServer() {
@@ -96,6 +137,7 @@ class FakeServer {
         else
             conn_.Close();
     }
+    void TurnAway(TurnAway how) { TurnAwayConnection(conn_, how); }
 
   private:
     TcpSocket listener_;
@@ -178,15 +220,20 @@ std::future<std::unique_ptr<SerialPort>> OpenAsync(const std::string& value) {
     });
 }
 
-// Opens against a server that takes up COM port control at once.
-std::unique_ptr<SerialPort> OpenAnswered(FakeServer& server) {
-    auto future = OpenAsync(server.Value());
-    EXPECT_TRUE(server.Accept());
+// The server's side of an open: it takes up COM port control at once and
+// acknowledges the baud rate.
+void AnswerOpen(FakeServer& server) {
+    ASSERT_TRUE(server.Accept());
     EXPECT_EQ(server.Read(kRequests.size()), kRequests);
     server.Send({kIac, kDo, 44, kIac, kDo, 0, kIac, kWill, 0});
-    auto port = future.get();
     EXPECT_EQ(server.Read(kSettings.size()), kSettings);
-    return port;
+    server.Send(kBaudAcknowledged);
+}
+
+std::unique_ptr<SerialPort> OpenAnswered(FakeServer& server) {
+    auto future = OpenAsync(server.Value());
+    AnswerOpen(server);
+    return future.get();
 }
 
 LineStatus WaitForCount(SerialPort& port, uint32_t count) {
@@ -253,6 +300,94 @@ TEST(Rfc2217SerialPort, OpenNegotiatesThenPutsTheFixedLineOnTheRemotePort) {
     port->ApplyLineSettings();
     EXPECT_EQ(server.Read(kSettings.size()), kSettings);
     EXPECT_EQ(server.ReadRest(), Bytes{});
+}
+
+// ser2net turns a connection away while its port is still busy with the one before
+// (a run that has just ended): the open makes the connection again, and the port it
+// hands over is the connection that the server took up.
+TEST(Rfc2217SerialPort, AConnectionTurnedAwayWhileItOpensIsMadeAgain) {
+    FakeServer server;
+    auto future = OpenAsync(server.Value());
+    for (const TurnAway how : {TurnAway::Ser2netClosed, TurnAway::Ser2netReset, TurnAway::AtOnce}) {
+        ASSERT_TRUE(server.Accept());
+        server.TurnAway(how);
+    }
+    AnswerOpen(server);
+    auto port = future.get();
+    ASSERT_NE(port, nullptr);
+    server.Send({0x5A});
+    const LineStatus status = WaitForCount(*port, 1);
+    EXPECT_EQ(status.errors, 0u);
+    EXPECT_EQ(status.bytesWaiting, 1u);
+}
+
+// A server on its own thread that turns every connection away as ser2net does
+// while someone else holds its port. With `pauseListening` it stops listening
+// before it ends the first one, and listens again on the same port half a second
+// later.
+class TurningAwayServer {
+  public:
+    explicit TurningAwayServer(bool pauseListening) {
+        std::string error;
+        listener_ = TcpSocket::Listen("127.0.0.1", 0, &error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+        port_ = listener_.LocalPort();
+        thread_ = std::thread([this, pauseListening] { Run(pauseListening); });
+    }
+    ~TurningAwayServer() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::string Value() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+    int Connections() const { return connections_; }
+
+  private:
+    void Run(bool pauseListening) {
+        while (!stop_) {
+            TcpSocket::WaitReadable({&listener_}, 10000);
+            TcpSocket conn = listener_.Accept();
+            if (!conn.Valid())
+                continue;
+            const bool pause = pauseListening && ++connections_ == 1;
+            if (!pauseListening)
+                ++connections_;
+            if (pause)
+                listener_.Close();
+            TurnAwayConnection(conn, TurnAway::Ser2netClosed);
+            if (pause) {
+                for (int i = 0; i < 50 && !stop_; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                std::string error;
+                listener_ = TcpSocket::Listen("127.0.0.1", port_, &error);
+            }
+        }
+    }
+
+    TcpSocket listener_;
+    uint16_t port_ = 0;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0};
+};
+
+// Turned away for good, the open gives up after a while and says what the server
+// said. A refused connection is final at once, also in the middle of that while.
+TEST(Rfc2217SerialPort, AnOpenTurnedAwayForGoodOrRefusedFailsWithItsReason) {
+    {
+        TurningAwayServer server(false);
+        std::string error;
+        EXPECT_EQ(OpenRfc2217SerialPort(server.Value(), &error), nullptr);
+        EXPECT_EQ(error, server.Value() +
+                             ": the server closed the connection (the server said \"Port "
+                             "already in use\")");
+        EXPECT_GT(server.Connections(), 1);
+    }
+    {
+        TurningAwayServer server(true);
+        std::string error;
+        EXPECT_EQ(OpenRfc2217SerialPort(server.Value(), &error), nullptr);
+        EXPECT_EQ(error, server.Value() + ": Connection refused");
+    }
 }
 
 TEST(Rfc2217SerialPort, ControlAndDataGoOutWithoutWaitingForAServerThatNeverAnswers) {
@@ -325,11 +460,9 @@ TEST(Rfc2217SerialPort, ALostConnectionIsAnIoErrorUntilTheNextResetConnectsAgain
 
         // The reset pulse of the next connect finds it gone and connects again.
         auto rts = std::async(std::launch::async, [&] { port->SetRts(true); });
-        ASSERT_TRUE(server.Accept());
-        EXPECT_EQ(server.Read(kRequests.size()), kRequests);
-        server.Send({kIac, kDo, 44});
+        AnswerOpen(server);
         rts.get();
-        EXPECT_EQ(server.Read(kSettings.size() + 7), Cat({kSettings, rfc2217::Command(5, {11})}));
+        EXPECT_EQ(server.Read(7), rfc2217::Command(5, {11}));
         EXPECT_EQ(port->ClearErrors().errors, 0u);
     }
 }

@@ -224,26 +224,93 @@ TEST(WriteEeprom, SelectionOnlyFailedByteJoinsTheSelection) {
     EXPECT_EQ(rig.view.Status(0), "Zapisano  4  bajtów.");
 }
 
+// Empty cells and the cells beyond the page keep what the target holds, read once
+// each: on an MC9S12 before its bulk erase, which takes the rest of the EEPROM.
 TEST(WriteEeprom, EmptyCellsAndCellsBeyondThePageKeepTheTargetsBytes) {
-    WriteRig rig("HC912D60x");
-    for (uint32_t a = 0x0C00; a < 0x0C40; ++a)
-        rig.board.Poke(uint16_t(a), uint8_t(a));
-    // A page of one row (16 cells) with a count of 34: 18 bytes lie beyond it.
-    rig.view.LoadPage(0x0C00, std::vector<uint8_t>(16, 0x00), 34);
-    rig.view.ClearCell(3);
-    EXPECT_TRUE(rig.programmer.WriteEeprom());
-    const Frames frames = rig.NewFrames();
-    EXPECT_EQ(rig.Count(frames, "C 0C03"), 1);
-    EXPECT_EQ(rig.Count(frames, "C 0C02"), 0);
-    EXPECT_EQ(rig.board.Peek(0x0C02), 0x00);
-    EXPECT_EQ(rig.board.Peek(0x0C03), 0x03);
-    for (uint32_t a = 0x0C10; a < 0x0C22; ++a)
-        EXPECT_EQ(rig.board.Peek(uint16_t(a)), uint8_t(a));
-    EXPECT_EQ(rig.board.Peek(0x0C22), 0x22);  // outside the window: untouched
-    EXPECT_EQ(rig.view.Status(0), "Zapisano  34  bajtów.");
-    EXPECT_TRUE(rig.view.messages.empty());
-    // The selection only lands on cells that exist.
-    EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{15}));
+    for (const std::string model : {"HC912D60x", "MC9S12DT128"}) {
+        SCOPED_TRACE(model);
+        WriteRig rig(model);
+        const bool s12 = rig.programmer.S12Target();
+        const uint16_t start = rig.start();
+        for (uint32_t a = start; a < start + 0x40u; ++a)
+            rig.board.Poke(uint16_t(a), uint8_t(a + 0x40));
+        // A page of one row (16 cells) with a count of 34: 18 bytes lie beyond it.
+        rig.view.LoadPage(start, std::vector<uint8_t>(16, 0x00), 34);
+        rig.view.ClearCell(3);
+        EXPECT_TRUE(rig.programmer.WriteEeprom());
+        const Frames frames = rig.NewFrames();
+        auto at = [&](uint32_t offset) { return uint16_t(start + offset); };
+        EXPECT_EQ(rig.Count(frames, "C " + FormatHex4(at(3))), 1);
+        EXPECT_EQ(rig.Count(frames, "C " + FormatHex4(at(2))), 0);
+        if (s12) {
+            const auto firstErase = std::find(frames.begin(), frames.end(), "z 0116 41");
+            ASSERT_NE(firstErase, frames.end());
+            for (uint32_t offset : {3u, 0x10u, 0x21u})
+                EXPECT_LT(std::find(frames.begin(), frames.end(), "C " + FormatHex4(at(offset))),
+                          firstErase)
+                    << offset;
+        }
+        EXPECT_EQ(rig.board.Peek(at(2)), 0x00);
+        EXPECT_EQ(rig.board.Peek(at(3)), uint8_t(at(3) + 0x40));
+        for (uint32_t offset = 0x10; offset < 0x22; ++offset)
+            EXPECT_EQ(rig.board.Peek(at(offset)), uint8_t(at(offset) + 0x40)) << offset;
+        // Outside the window: untouched, or bulk-erased with the rest of the EEPROM.
+        EXPECT_EQ(rig.board.Peek(at(0x22)), s12 ? 0xFF : uint8_t(at(0x22) + 0x40));
+        EXPECT_EQ(rig.view.Status(0), "Zapisano  34  bajtów.");
+        EXPECT_TRUE(rig.view.messages.empty());
+        // The selection only lands on cells that exist.
+        EXPECT_EQ(rig.view.selected(), (std::set<uint32_t>{15}));
+    }
+}
+
+// A lost link or a stop while an MC9S12 full write reads the bytes it keeps ends it
+// before the bulk erase: the EEPROM is as it was, and the write says so.
+TEST(WriteEeprom, McNineS12KeptBytesThatCannotBeReadStopTheWriteBeforeTheErase) {
+    // The reply bytes of a connect, as a board without faults counts them.
+    int64_t connectReplies = 0;
+    {
+        WriteRig probe("MC9S12DT128");
+        for (const auto& record : probe.board.FrameLog())
+            connectReplies += record.bytes[0] == 'C' ? 1 : record.bytes[0] == 'L' ? 2 : 0;
+    }
+    enum class Fault { Stop, TimeOut, LineError };
+    for (const Fault fault : {Fault::Stop, Fault::TimeOut, Fault::LineError}) {
+        SCOPED_TRACE(int(fault));
+        sim::BoardOptions options;
+        // After the connect: the write's read of 0x0012, the module's four register
+        // reads, then the first kept byte; the second one is lost.
+        const int64_t secondKeptByte = connectReplies + 1 + 4 + 1;
+        if (fault == Fault::TimeOut)
+            options.silentAfterReplyBytes = secondKeptByte;
+        if (fault == Fault::LineError)
+            options.lineErrorAtReplyByte = secondKeptByte;
+        WriteRig rig("MC9S12DT128", options);
+        const uint16_t start = rig.start();
+        for (uint32_t a = start; a < start + 16u; ++a)
+            rig.board.Poke(uint16_t(a), uint8_t(a));
+        rig.view.LoadPage(start, std::vector<uint8_t>(16, 0x00));
+        rig.view.ClearCell(1);
+        rig.view.ClearCell(6);
+        if (fault == Fault::Stop)
+            rig.view.stopRequested = [&rig] { return rig.view.stopAsks > 1; };
+        EXPECT_FALSE(rig.programmer.WriteEeprom());
+
+        const Frames frames = rig.NewFrames();
+        EXPECT_EQ(rig.Count(frames, "z 0116 41"), 0);
+        EXPECT_EQ(frames.back(), fault == Fault::Stop ? "C " + FormatHex4(start + 1)
+                                                      : "C " + FormatHex4(start + 6));
+        for (uint32_t a = start; a < start + 16u; ++a)
+            EXPECT_EQ(rig.board.Peek(uint16_t(a)), uint8_t(a)) << a;
+        EXPECT_EQ(rig.view.Status(0), "Zapisano  0  bajtów.");
+        EXPECT_FALSE(rig.view.gaugeRunning());
+        if (fault == Fault::Stop) {
+            EXPECT_TRUE(rig.programmer.Stopped());
+            EXPECT_TRUE(rig.view.messages.empty());
+        } else {
+            ASSERT_FALSE(rig.view.messages.empty());
+            EXPECT_EQ(rig.view.messages.back().text, "Utracono połącznie z interfejsem! ");
+        }
+    }
 }
 
 // Whole words, every byte at its own address: an odd window grows outward, the page
@@ -256,8 +323,8 @@ TEST(WriteEeprom, AnOddWindowGrowsToWholeWordsAndEveryByteKeepsItsAddress) {
         bool selectionOnly;  // the cell of 22 selected before the write
     };
     for (const Case c : {Case{"HC912D60x", false, false}, Case{"HC912D60x", true, false},
-                         Case{"MC9S12DT128", true, false}, Case{"HC912D60x", false, true},
-                         Case{"HC912D60x", true, true}}) {
+                         Case{"MC9S12DT128", false, false}, Case{"MC9S12DT128", true, false},
+                         Case{"HC912D60x", false, true}, Case{"HC912D60x", true, true}}) {
         SCOPED_TRACE(std::string(c.model) + (c.changedOnly ? " changed only" : " full") +
                      (c.selectionOnly ? ", selection" : ""));
         WriteRig rig(c.model);
@@ -280,9 +347,11 @@ TEST(WriteEeprom, AnOddWindowGrowsToWholeWordsAndEveryByteKeepsItsAddress) {
         for (uint32_t i = 1; i <= 4; ++i)
             EXPECT_EQ(rig.view.Cell(i), uint8_t(0x11 * i)) << i;
         EXPECT_EQ(rig.view.Cell(5), 0x99);
-        const std::vector<uint8_t> expected =
+        std::vector<uint8_t> expected =
             c.selectionOnly ? std::vector<uint8_t>{0xAA, 0xAA, 0x22, 0x33, 0xAA, 0xAA, 0xAA}
                             : std::vector<uint8_t>{0xAA, 0x11, 0x22, 0x33, 0x44, 0xAA, 0xAA};
+        if (!c.changedOnly && rig.programmer.S12Target())
+            expected[6] = 0xFF;  // outside the window, bulk-erased
         for (uint16_t i = 0; i < expected.size(); ++i)
             EXPECT_EQ(rig.board.Peek(uint16_t(base + i)), expected[i]) << FormatHex4(base + i);
         EXPECT_TRUE(rig.view.messages.empty());
