@@ -98,6 +98,24 @@ class SerialLinkTest : public ::testing::Test {
     SerialLink link;
 };
 
+// A link of its own on a fresh clock, connected to one scripted port: for the
+// tables whose cases must not share a clock or a view.
+struct OwnLink {
+    OwnLink()
+        : link(clock, view, [this](const std::string&) {
+              auto p = std::make_unique<ScriptedPort>(clock);
+              port = p.get();
+              return p;
+          }) {
+        EXPECT_TRUE(link.OpenPort(0));
+        link.SetConnectionState(kConnected);
+    }
+    VirtualClock clock;
+    RecordingView view;
+    ScriptedPort* port = nullptr;
+    SerialLink link;
+};
+
 // --- exchange ---------------------------------------------------------------
 
 TEST_F(SerialLinkTest, ReadByteSendsTheRequestAndReturnsTheReply) {
@@ -125,19 +143,14 @@ TEST_F(SerialLinkTest, SendFrameWritesTheWholeFrameAndReadsNothing) {
 TEST_F(SerialLinkTest, FramesWaitForTheInterfaceUnlessAReplyProvedItFree) {
     for (const uint32_t frameTimeUs : {1000u, 0u}) {
         SCOPED_TRACE(frameTimeUs);
-        VirtualClock localClock;
-        RecordingView localView;
-        auto owned = std::make_unique<ScriptedPort>(localClock);
-        ScriptedPort* port = owned.get();
-        SerialLink local(localClock, localView,
-                         [&](const std::string&) { return std::move(owned); });
-        ASSERT_TRUE(local.OpenPort(0));
-        local.SetConnectionState(kConnected);
-        local.SetFrameTimeUs(frameTimeUs);
+        OwnLink own;
+        ScriptedPort* port = own.port;
+        ASSERT_NE(port, nullptr);
+        own.link.SetFrameTimeUs(frameTimeUs);
 
-        const uint64_t startUs = localClock.NowUs();
-        local.SendFrame(WriteByteFrame(0x00F3, 0x82));
-        local.SendFrame(WriteWordFrame(0x0C00, 0x12, 0x34));
+        const uint64_t startUs = own.clock.NowUs();
+        own.link.SendFrame(WriteByteFrame(0x00F3, 0x82));
+        own.link.SendFrame(WriteWordFrame(0x0C00, 0x12, 0x34));
         ASSERT_EQ(port->writeEndUs.size(), 2u);
         EXPECT_EQ(port->writeEndUs[1] - startUs,
                   4 * kByteTimeUs + frameTimeUs - 2 * kByteTimeFloorUs);
@@ -146,11 +159,11 @@ TEST_F(SerialLinkTest, FramesWaitForTheInterfaceUnlessAReplyProvedItFree) {
             if (frame[0] == 0x43)
                 port->ArriveAfterMs(1, {0x5A});
         };
-        EXPECT_EQ(local.Exchange(1, 0x00F3), 0x5A);
-        const uint64_t repliedUs = localClock.NowUs();
-        local.SendFrame(WriteByteFrame(0x00F3, 0x80));
+        EXPECT_EQ(own.link.Exchange(1, 0x00F3), 0x5A);
+        const uint64_t repliedUs = own.clock.NowUs();
+        own.link.SendFrame(WriteByteFrame(0x00F3, 0x80));
         EXPECT_EQ(port->writeEndUs.back(), repliedUs);
-        EXPECT_TRUE(localView.messages.empty());
+        EXPECT_TRUE(own.view.messages.empty());
     }
 }
 
@@ -184,31 +197,24 @@ TEST_F(SerialLinkTest, FlushDiscardsBytesNotYetReturned) {
 TEST_F(SerialLinkTest, ZeroReplyKeepsTheLinkButSilenceLosesIt) {
     for (const bool replies : {true, false}) {
         SCOPED_TRACE(replies ? "reply 0x00" : "no reply");
-        VirtualClock localClock;
-        RecordingView localView;
-        ScriptedPort* port = nullptr;
-        SerialLink local(localClock, localView, [&](const std::string&) {
-            auto p = std::make_unique<ScriptedPort>(localClock);
-            port = p.get();
-            return p;
-        });
-        ASSERT_TRUE(local.OpenPort(0));
-        local.SetConnectionState(kConnected);
+        OwnLink own;
+        ScriptedPort* port = own.port;
+        ASSERT_NE(port, nullptr);
         port->writeDurationUs = 5000;
         if (replies) {
             port->onWrite = [&](const Bytes&) { port->ArriveAfterMs(20, {0x00}); };
         }
 
-        EXPECT_EQ(local.Exchange(1, 0x0040), 0x00);
-        const uint64_t sinceSentUs = localClock.NowUs() - port->writeEndUs.at(0);
-        EXPECT_TRUE(localView.messages.empty());
+        EXPECT_EQ(own.link.Exchange(1, 0x0040), 0x00);
+        const uint64_t sinceSentUs = own.clock.NowUs() - port->writeEndUs.at(0);
+        EXPECT_TRUE(own.view.messages.empty());
         if (replies) {
-            EXPECT_EQ(local.ConnectionState(), kConnected);
-            EXPECT_EQ(localView.notConnected, 0);
+            EXPECT_EQ(own.link.ConnectionState(), kConnected);
+            EXPECT_EQ(own.view.notConnected, 0);
         } else {
-            EXPECT_EQ(local.ConnectionState(), kNotConnected);
-            EXPECT_EQ(uint8_t(local.ConnectionState()), 255);
-            EXPECT_EQ(localView.notConnected, 1);
+            EXPECT_EQ(own.link.ConnectionState(), kNotConnected);
+            EXPECT_EQ(uint8_t(own.link.ConnectionState()), 255);
+            EXPECT_EQ(own.view.notConnected, 1);
             EXPECT_GE(sinceSentUs, 300000u);
             // Waited in the port, not by polling the line over and over.
             EXPECT_LE(port->clearTimesUs.size(), 3u);
@@ -225,19 +231,14 @@ TEST_F(SerialLinkTest, TimeOutRunsFromWhenTheFrameHasLeft) {
     };
     for (const Case c : {Case{290, true}, Case{310, false}}) {
         SCOPED_TRACE(c.replyAfterMs);
-        VirtualClock localClock;
-        RecordingView localView;
-        auto owned = std::make_unique<ScriptedPort>(localClock);
-        ScriptedPort* port = owned.get();
-        SerialLink local(localClock, localView,
-                         [&](const std::string&) { return std::move(owned); });
-        ASSERT_TRUE(local.OpenPort(0));
-        local.SetConnectionState(kConnected);
+        OwnLink own;
+        ScriptedPort* port = own.port;
+        ASSERT_NE(port, nullptr);
         port->writeDurationUs = 50000;
         port->onWrite = [&](const Bytes&) { port->ArriveAfterMs(c.replyAfterMs, {0x77}); };
 
-        EXPECT_EQ(local.Exchange(1, 0x0800), c.inTime ? 0x77 : 0x00);
-        EXPECT_EQ(local.Connected(), c.inTime);
+        EXPECT_EQ(own.link.Exchange(1, 0x0800), c.inTime ? 0x77 : 0x00);
+        EXPECT_EQ(own.link.Connected(), c.inTime);
     }
 }
 
@@ -259,26 +260,21 @@ TEST_F(SerialLinkTest, LineErrorsShowTheirBoxesInOrderThenLoseTheLink) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.errors);
-        VirtualClock localClock;
-        RecordingView localView;
-        auto owned = std::make_unique<ScriptedPort>(localClock);
-        ScriptedPort* port = owned.get();
-        SerialLink local(localClock, localView,
-                         [&](const std::string&) { return std::move(owned); });
-        ASSERT_TRUE(local.OpenPort(0));
-        local.SetConnectionState(kConnected);
+        OwnLink own;
+        ScriptedPort* port = own.port;
+        ASSERT_NE(port, nullptr);
         // The error comes with a good-looking byte, which must not be returned.
         port->onWrite = [&](const Bytes&) { port->ArriveAfterMs(4, {0x42}, c.errors); };
 
-        EXPECT_EQ(local.Exchange(1, 0x0100), 0x00);
-        EXPECT_EQ(localView.Texts(), c.texts);
-        for (const auto& m : localView.messages) {
+        EXPECT_EQ(own.link.Exchange(1, 0x0100), 0x00);
+        EXPECT_EQ(own.view.Texts(), c.texts);
+        for (const auto& m : own.view.messages) {
             EXPECT_EQ(m.caption, kCaptionError);
             EXPECT_EQ(m.buttons, MsgButtons::Ok);
             EXPECT_EQ(m.icon, MsgIcon::Exclamation);
         }
-        EXPECT_EQ(local.ConnectionState(), kNotConnected);
-        EXPECT_EQ(localView.notConnected, 1);
+        EXPECT_EQ(own.link.ConnectionState(), kNotConnected);
+        EXPECT_EQ(own.view.notConnected, 1);
     }
 }
 
