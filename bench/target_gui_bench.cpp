@@ -53,11 +53,9 @@ void Measure(const std::string& model) {
     for (int i = 0; i < 20; ++i)
         wxTheApp->Yield(true);
 
-    for (int row = 0; row < kModelCount; ++row)
-        if (ModelTable()[size_t(row)].name == model) {
-            frame->modelCombo()->SetSelection(row);
-            Event(frame, wxEVT_COMBOBOX, ID_MODEL, row);
-        }
+    const int row = FindModelIndex(model);
+    frame->modelCombo()->SetSelection(row);
+    Event(frame, wxEVT_COMBOBOX, ID_MODEL, row);
     frame->quartzCombo()->SetSelection(2);
     Event(frame, wxEVT_COMBOBOX, ID_QUARTZ, 2);
     Event(frame, wxEVT_BUTTON, ID_CONNECT);

@@ -24,10 +24,9 @@ bool AllOf(const std::string& text, int (*predicate)(int)) {
 // The exact name first; a name that differs only in case is accepted too, since
 // shells and scripts rarely keep the case of "HC912Dx128x" right.
 std::optional<int> FindModel(const std::string& name) {
+    if (const int exact = FindModelIndex(name); exact >= 0)
+        return exact;
     const auto& table = ModelTable();
-    for (int i = 0; i < kModelCount; ++i)
-        if (table[i].name == name)
-            return i;
     for (int i = 0; i < kModelCount; ++i)
         if (Lower(table[i].name) == Lower(name))
             return i;

@@ -31,6 +31,11 @@ const ModelRecord* FindModelRecord(std::string_view name) {
     return nullptr;
 }
 
+int FindModelIndex(std::string_view name) {
+    const ModelRecord* row = FindModelRecord(name);
+    return row ? int(row - ModelTable().data()) : -1;
+}
+
 bool IsS12Model(const ModelRecord& model) {
     return model.name.find("MC9S12") != std::string::npos;
 }

@@ -26,6 +26,8 @@ bool IsHc912DModel(const ModelRecord& model);       // contains "HC912Dx128x" or
 
 // The first row of exactly that name, or nullptr.
 const ModelRecord* FindModelRecord(std::string_view name);
+// Its place in the table, or -1.
+int FindModelIndex(std::string_view name);
 
 // Quartz choices in combo-box order.
 inline constexpr int kQuartzChoiceCount = 4;

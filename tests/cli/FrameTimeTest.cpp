@@ -24,13 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-int ModelIndex(const std::string& name) {
-    for (int i = 0; i < kModelCount; ++i)
-        if (ModelTable()[size_t(i)].name == name)
-            return i;
-    return -1;
-}
-
 uint8_t Before(uint32_t i) {
     return uint8_t(i * 7 + 1);
 }
@@ -60,7 +53,7 @@ class FrameTime : public ::testing::Test {
     // Writes a changed image over the whole EEPROM of `model`, whose interface needs
     // `execUs` for a frame.
     Outcome Write(const std::string& model, uint32_t execUs, std::optional<uint32_t> frameTimeUs) {
-        const bool s12 = IsS12Model(ModelTable()[size_t(ModelIndex(model))]);
+        const bool s12 = IsS12Model(ModelTable()[size_t(FindModelIndex(model))]);
         const uint32_t size = s12 ? 2048 : 1024;
         Bytes image(size);
         for (uint32_t i = 0; i < size; ++i)
@@ -74,7 +67,7 @@ class FrameTime : public ::testing::Test {
         options.file = file.string();
         options.port = "virtual";
         options.virtualClock = true;
-        options.modelIndex = ModelIndex(model);
+        options.modelIndex = FindModelIndex(model);
         options.quartzIndex = 0;
         options.frameTimeUs = frameTimeUs;
         options.answer = Answer::No;

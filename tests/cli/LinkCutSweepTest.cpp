@@ -61,13 +61,6 @@ const char* OpName(Op op) {
                                  : "wholeWrite";
 }
 
-int ModelIndex(const std::string& name) {
-    for (size_t i = 0; i < ModelTable().size(); ++i)
-        if (ModelTable()[i].name == name)
-            return int(i);
-    return -1;
-}
-
 // Seeded EEPROM contents and the image written, both from the byte's offset.
 uint8_t Original(uint32_t i) {
     return uint8_t(i * 7 + 3);
@@ -95,7 +88,7 @@ struct Figures {
 class Sweep {
   public:
     Sweep(std::string model, Op op, fs::path dir) : model_(std::move(model)), op_(op), dir_(dir) {
-        const ModelRecord& row = ModelTable()[size_t(ModelIndex(model_))];
+        const ModelRecord& row = ModelTable()[size_t(FindModelIndex(model_))];
         s12_ = IsS12Model(row);
         writeCount_ = op == Op::WholeWrite ? row.eepromSize : kWriteCount;
         // An HC12 image one byte short of the window leaves its last cell empty: the
@@ -120,7 +113,7 @@ class Sweep {
         options.file = op == Op::Read ? (work / "out.bin").string() : (dir_ / "image.bin").string();
         options.port = "virtual";
         options.virtualClock = true;
-        options.modelIndex = ModelIndex(model_);
+        options.modelIndex = FindModelIndex(model_);
         options.quartzIndex = 0;  // Auto: the detection is part of every connect
         if (op != Op::Connect)
             options.count = op == Op::Read ? kReadCount : writeCount_;
@@ -324,7 +317,7 @@ class LinkCutSweep : public ::testing::TestWithParam<SweepCase> {
         dir_ = fs::path(::testing::TempDir()) /
                ("hc12sweep_" + std::to_string(::getpid()) + "_" +
                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                OpName(GetParam().op) + std::to_string(ModelIndex(GetParam().model)));
+                OpName(GetParam().op) + std::to_string(FindModelIndex(GetParam().model)));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -366,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SweepCase{"MC9S12DT128", Op::WholeWrite}),
     [](const auto& info) {
         return std::string(OpName(info.param.op)) +
-               (IsS12Model(ModelTable()[size_t(ModelIndex(info.param.model))]) ? "McNineS12"
+               (IsS12Model(ModelTable()[size_t(FindModelIndex(info.param.model))]) ? "McNineS12"
                                                                                : "HcTwelve");
     });
 

@@ -17,13 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int HcTwelveIndex() {
-    for (int i = 0; i < kModelCount; ++i)
-        if (ModelTable()[size_t(i)].name == "HC912D60x")
-            return i;
-    return -1;
-}
-
 // connect through /dev/ttyUSB7 (a virtual board behind it) with the given timer.
 std::string ConnectWithTimer(const std::string& timer) {
     const fs::path root = fs::path(::testing::TempDir()) /
@@ -36,7 +29,7 @@ std::string ConnectWithTimer(const std::string& timer) {
     CliOptions options;
     options.command = Command::Connect;
     options.port = "/dev/ttyUSB7";
-    options.modelIndex = HcTwelveIndex();
+    options.modelIndex = FindModelIndex("HC912D60x");
     options.quartzIndex = 2;  // 8 MHz
     VirtualClock clock;
     sim::BoardOptions boardOptions;

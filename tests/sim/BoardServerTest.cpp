@@ -50,9 +50,8 @@ struct ServedBoard {
     }
 
     bool Connect(const std::string& modelName) {
-        for (const auto& m : ModelTable())
-            if (m.name == modelName)
-                programmer.SetCurrentModel(m);
+        if (const ModelRecord* m = FindModelRecord(modelName))
+            programmer.SetCurrentModel(*m);
         view.quartzText = "8MHz";
         programmer.OnQuartzSelected(view.quartzText);
         view.SetStartField(FormatHex4(programmer.CurrentModel().eepromStart));

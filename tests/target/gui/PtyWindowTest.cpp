@@ -91,13 +91,10 @@ class PtyWindow : public ::testing::Test {
         Pump();
     }
     void ChooseModel(const std::string& name) {
-        for (int row = 0; row < kModelCount; ++row)
-            if (ModelTable()[size_t(row)].name == name) {
-                ASSERT_TRUE(ChooseInCombo(sim, frame->modelCombo(), row));
-                ASSERT_EQ(frame->programmer().CurrentModel().name, name);
-                return;
-            }
-        FAIL() << name;
+        const int row = FindModelIndex(name);
+        ASSERT_GE(row, 0) << name;
+        ASSERT_TRUE(ChooseInCombo(sim, frame->modelCombo(), row));
+        ASSERT_EQ(frame->programmer().CurrentModel().name, name);
     }
     std::string Status(int field) { return frame->GetStatusText(field); }
     void Click(wxWindow* window) {

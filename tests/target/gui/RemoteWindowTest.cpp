@@ -40,11 +40,10 @@ TEST(RemoteWindow, MenuPortMappedToAnRfc2217ServerConnectsAndReads) {
         e.SetEventObject(frame);
         frame->GetEventHandler()->ProcessEvent(e);
     };
-    for (int row = 0; row < kModelCount; ++row)
-        if (ModelTable()[size_t(row)].name == "HC12B") {
-            frame->modelCombo()->SetSelection(row);
-            event(wxEVT_COMBOBOX, ID_MODEL, row);
-        }
+    const int row = FindModelIndex("HC12B");
+    ASSERT_GE(row, 0);
+    frame->modelCombo()->SetSelection(row);
+    event(wxEVT_COMBOBOX, ID_MODEL, row);
 
     event(wxEVT_BUTTON, ID_CONNECT, 0);
     EXPECT_EQ(Utf8(frame->GetStatusBar()->GetStatusText(3)), "Połączony.");

@@ -46,13 +46,10 @@ class TargetWindow : public ::testing::Test {
         frame->GetEventHandler()->ProcessEvent(e);
     }
     void ChooseModel(const std::string& name) {
-        for (int row = 0; row < kModelCount; ++row)
-            if (ModelTable()[size_t(row)].name == name) {
-                frame->modelCombo()->SetSelection(row);
-                Event(wxEVT_COMBOBOX, ID_MODEL, row);
-                return;
-            }
-        FAIL() << name;
+        const int row = FindModelIndex(name);
+        ASSERT_GE(row, 0) << name;
+        frame->modelCombo()->SetSelection(row);
+        Event(wxEVT_COMBOBOX, ID_MODEL, row);
     }
     std::string Status(int field) { return Utf8(frame->GetStatusBar()->GetStatusText(field)); }
 
