@@ -231,6 +231,19 @@ TEST_F(WindowOnComPort, ToolbarControlsSitOnTheToolbar) {
     EXPECT_LT(frame->compareCombo()->GetSize().y, 2 * frame->startField()->GetSize().y);
 }
 
+// At the screen's DPI (tools/wine-window.sh runs this at 96 and again with Wine's
+// display at 144, as a 150 % Windows setting): every text has its room, the
+// toolbar's controls neither overlap nor leave the toolbar, the boxes of the
+// right-hand column hold their controls inside the window, and the grid's labels
+// and cells hold their texts.
+TEST_F(WindowOnComPort, LayoutFitsTheScreenDpi) {
+    if (const char* dpi = std::getenv("HC12_WINE_DPI")) {
+        ASSERT_EQ(frame->GetDPI().y, std::atoi(dpi)) << "Wine did not take the DPI asked for";
+    }
+    const std::vector<std::string> faults = LayoutFaults(frame);
+    EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
+}
+
 // Pick the model, connect with the quartz left at Auto, narrow the window, read,
 // change one byte in the grid and write it; the script then finds that byte (and
 // only it) changed in the board's EEPROM.
