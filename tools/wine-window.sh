@@ -14,8 +14,9 @@
 #         program asks for it to be let go
 #
 # and an S-record file with a Polish name loaded and saved again (the saved file
-# must hold the same data). Then, with Wine's screen at 144 DPI (Windows' 150 %),
-# the layout checks and the session once more, against a fresh board on COM1.
+# must hold the same data). Then, with Wine's screen at 144 DPI (Windows' 150 %;
+# HC12_WINE_HIGH_DPI=120 or 192 tries another), the layout checks, the About box
+# and the session once more, against a fresh board on COM1.
 #
 #   tools/wine-window.sh BOARD TESTS_EXE   (hc12prog-board, hc12prog-window-tests.exe)
 #
@@ -140,19 +141,20 @@ echo "== the saved S-record file"
 srec_cmp "$files/wejście.s19" "$files/zapis_łódź.s19" ||
   fail "the saved S-records differ from the loaded ones"
 echo "   the same 32 bytes at 0C10"
-echo "== at 144 DPI (Windows' 150 %): the layout, and a session with a fresh board on COM1"
+dpi=${HC12_WINE_HIGH_DPI:-144}
+echo "== at $dpi DPI: the layout, the About box, and a session with a fresh board on COM1"
 # Wine takes the screen's DPI from the user's desktop settings when a program starts.
-"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f \
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
   </dev/null >"$work/reg.log" 2>&1 || { cat "$work/reg.log"; fail "wine reg add LogPixels"; }
-files144=$work/files144
-mkdir -p "$files144"
-head -c 1024 /dev/urandom >"$files144/preload.bin"
-start_board "$board" "$work/board144" --image "$files144/preload.bin" --dump "$work/dump144.bin" \
+files_dpi=$work/files-dpi
+mkdir -p "$files_dpi"
+head -c 1024 /dev/urandom >"$files_dpi/preload.bin"
+start_board "$board" "$work/board-dpi" --image "$files_dpi/preload.bin" --dump "$work/dump-dpi.bin" \
   model=HC912D60x,quartz=8
-board144=$started_pid
-pids+=("$board144")
+board_dpi=$started_pid
+pids+=("$board_dpi")
 ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com1"
-HC12_WINE_DPI=144 run_tests "$files144" "$work/tests144.out" \
-  --gtest_filter='WindowOnComPort.LayoutFitsTheScreenDpi:WindowOnComPort.SessionWithTheBoard'
-check_dump "$board144" "$work/dump144.bin" "$files144"
+HC12_WINE_DPI=$dpi run_tests "$files_dpi" "$work/tests-dpi.out" \
+  --gtest_filter='WindowOnComPort.LayoutFitsTheScreenDpi:WindowOnComPort.AboutBox:WindowOnComPort.SessionWithTheBoard'
+check_dump "$board_dpi" "$work/dump-dpi.bin" "$files_dpi"
 echo "PASSED"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/menu.h>
@@ -179,7 +180,11 @@ void MainFrame::BuildWindow() {
 
     SetSizeHints(FromDIP(kFrameWidth), FromDIP(kMinHeight), FromDIP(kFrameWidth),
                  FromDIP(kMaxHeight));
-    SetSize(100, 20, FromDIP(kFrameWidth), FromDIP(660));
+    // On a small screen at a large scaling the window starts no lower than the
+    // screen's work area reaches (and never below its least height).
+    const int bottom = wxDisplay(this).GetClientArea().GetBottom() + 1;
+    SetSize(100, 20, FromDIP(kFrameWidth),
+            std::max(FromDIP(kMinHeight), std::min(FromDIP(660), bottom - 20)));
 
     PlaceToolbarControls();
     BuildRightColumn();
@@ -242,15 +247,16 @@ void MainFrame::AddHelpedTool(int id, const wxString& label, const wxBitmap& bit
 void MainFrame::BuildToolBar() {
     toolBar_ = new wxToolBar(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                              wxTB_HORIZONTAL | wxTB_FLAT | wxNO_BORDER);
-    const wxSize toolSize = FromDIP(wxSize(16, 16));
-    toolBar_->SetToolBitmapSize(toolSize);
+    // In pixels at 96 DPI: the toolkit scales the tools' pictures for the screen (by
+    // whole factors, so they stay sharp).
+    toolBar_->SetToolBitmapSize(wxSize(16, 16));
     SetToolBar(toolBar_);
 
-    auto toolBitmap = [toolSize](const char* name) {
+    auto toolBitmap = [](const char* name) {
         const wxBitmap bitmap = LoadResourceBitmap(name);
         if (!bitmap.IsOk())
-            return wxBitmap(toolSize);  // an empty face keeps the tool usable
-        return wxBitmap(bitmap.ConvertToImage().Rescale(toolSize.x, toolSize.y));
+            return wxBitmap(16, 16);  // an empty face keeps the tool usable
+        return wxBitmap(bitmap.ConvertToImage().Rescale(16, 16));
     };
     const wxBitmap newBmp = toolBitmap("new");
     const wxBitmap openBmp = toolBitmap("open");

@@ -333,6 +333,8 @@ TEST_F(WindowOnComPort, AboutBox) {
         seen = true;
         EXPECT_TRUE(box->IsShownOnScreen());
         EXPECT_EQ(NativeText(HWND(box->GetHandle())), "Informacja:");
+        std::vector<std::string> clipped;
+        EXPECT_TRUE(TextsFit(box, &clipped)) << ::testing::PrintToString(clipped);
     });
     ClickTool(ID_ABOUT);
     ASSERT_TRUE(PumpUntil([&] { return seen; }));
