@@ -52,10 +52,14 @@ constexpr int kNotebookHeight = 576;
 
 // The combo boxes: read-only drop-down lists. On Windows the native control is
 // exactly that; wxCB_SIMPLE there would size it as a list that is always open.
+// Windows' check box draws its text up to its right edge, so the box around it
+// leaves room for its border line (GTK's has padding of its own).
 #ifdef __WXMSW__
 constexpr long kComboStyle = wxCB_READONLY;
+constexpr int kCheckBoxBorderRoom = 2;
 #else
 constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
+constexpr int kCheckBoxBorderRoom = 0;
 #endif
 
 // Shown through Tr.
@@ -434,8 +438,8 @@ void MainFrame::BuildRightColumn() {
     compareComboSize_ = AtLeast(FromDIP(wxSize(87, 16)), compareCombo_->GetBestSize());
     const wxSize comboSize = compareComboSize_;
     columnWidth_ =
-        std::max({buttonSize.x, checkSize.x + FromDIP(3), CompareBoxWidth(comboSize) + FromDIP(3),
-                  FromDIP(92), readButton_->GetSize().x});
+        std::max({buttonSize.x, checkSize.x + FromDIP(3 + kCheckBoxBorderRoom),
+                  CompareBoxWidth(comboSize) + FromDIP(3), FromDIP(92), readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
     columnX_ = std::min(FromDIP(kColumnX), clientWidth - columnWidth_ - FromDIP(4));
     notebook_->SetSize(std::min(FromDIP(kNotebookWidth), columnX_ - FromDIP(5)),

@@ -242,6 +242,11 @@ TEST_F(WindowOnComPort, LayoutFitsTheScreenDpi) {
     }
     const std::vector<std::string> faults = LayoutFaults(frame);
     EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
+    // The native check box draws its text up to its right edge: the border line of
+    // the box around it stays clear of it.
+    const wxRect check = frame->selectionCheckBox()->GetScreenRect();
+    const wxRect box = frame->readWriteBox()->GetScreenRect();
+    EXPECT_LE(check.GetRight(), box.GetRight() - frame->FromDIP(2));
 }
 
 // Pick the model, connect with the quartz left at Auto, narrow the window, read,
