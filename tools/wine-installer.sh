@@ -50,7 +50,7 @@ for exe in "$window" "$cli"; do
   grep -q "$version" "$work/version.txt" || fail "$name has no version information $version"
   wrestool -x --raw --type=24 "$exe" >"$work/manifest.xml"
   grep -q "Microsoft.Windows.Common-Controls" "$work/manifest.xml" || fail "$name: no common controls 6 in its manifest"
-  grep -q "PerMonitorV2" "$work/manifest.xml" || fail "$name: no DPI awareness in its manifest"
+  grep -q ">system</dpiAwareness>" "$work/manifest.xml" || fail "$name: no DPI awareness in its manifest"
   echo "   $name: $(wc -l <"$work/dlls.txt") system DLLs, icon, version $version, manifest"
 done
 grep -qE "^Subsystem\s+0+2\s" <($objdump -p "$window") || fail "hc12prog.exe is not a window program"

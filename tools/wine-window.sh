@@ -14,7 +14,9 @@
 #         program asks for it to be let go
 #
 # and an S-record file with a Polish name loaded and saved again (the saved file
-# must hold the same data).
+# must hold the same data). Then, with Wine's screen at 144 DPI (Windows' 150 %;
+# HC12_WINE_HIGH_DPI=120 or 192 tries another), the layout checks, the About box
+# and the session once more, against a fresh board on COM1.
 #
 #   tools/wine-window.sh BOARD TESTS_EXE   (hc12prog-board, hc12prog-window-tests.exe)
 #
@@ -76,52 +78,83 @@ head -c 32 /dev/urandom >"$files/srec-data.bin"
 srec_cat "$files/srec-data.bin" -binary -offset 0x0C10 -o "$files/wejście.s19" -motorola ||
   fail "srec_cat"
 
+# run_tests FILES OUT ARGS...: the window's tests with HC12_WINE_WORK=FILES, their
+# output in OUT, ARGS for the test program; does what the tests ask on the way.
+run_tests() {
+  local dir=$1 out=$2
+  shift 2
+  HC12_WINE_WORK=$(winpath "$dir") "$wine" "$tests_exe" --gtest_color=no "$@" \
+    </dev/null >"$out" 2>&1 &
+  tests_pid=$!
+  # The program asks for COM4 to be let go, and for COM2's board to be stopped in
+  # the middle of its read; every wait here is bounded (the program gives up on its
+  # side as well).
+  for _ in $(seq 6000); do
+    kill -0 "$tests_pid" 2>/dev/null || break
+    if [ -f "$dir/release-com4" ] && [ ! -f "$dir/com4-released" ]; then
+      kill "$holder"
+      wait "$holder" 2>/dev/null
+      touch "$dir/com4-released"
+    fi
+    if [ -f "$dir/stop-board" ] && [ ! -f "$dir/board-stopped" ]; then
+      # As when a USB adapter is pulled out: the device and its COM port go.
+      kill "$board2"
+      wait "$board2"
+      rm -f "$WINEPREFIX/dosdevices/com2"
+      touch "$dir/board-stopped"
+    fi
+    sleep 0.1
+  done
+  if kill -0 "$tests_pid" 2>/dev/null; then
+    kill "$tests_pid"
+    cat "$out"
+    fail "the window's tests did not finish in 10 minutes"
+  fi
+  wait "$tests_pid"
+  local status=$?
+  tests_pid=""
+  cat "$out"
+  [ "$status" = 0 ] || fail "the window's tests (exit status $status)"
+}
+
+# check_dump BOARD_PID DUMP FILES: the board's EEPROM once it is stopped must be
+# FILES/preload.bin with exactly the byte the test wrote (FILES/edited.txt) changed.
+check_dump() {
+  local pid=$1 dump=$2 dir=$3
+  kill "$pid"
+  wait "$pid" || fail "hc12prog-board ended with an error"
+  read -r index value < <(tr -d '\r' <"$dir/edited.txt") || fail "the test did not say which byte it changed"
+  cp "$dir/preload.bin" "$dir/expected.bin"
+  printf "$(printf '\\x%02x' "$value")" |
+    dd of="$dir/expected.bin" bs=1 seek="$index" conv=notrunc status=none
+  cmp "$dump" "$dir/expected.bin" || fail "the board's EEPROM is not the read one with byte $index changed"
+  echo "   byte $index is now $(printf '%02X' "$value"), the other 1023 as they were"
+}
+
 echo "== the window's tests under Wine"
-HC12_WINE_WORK=$(winpath "$files") "$wine" "$tests_exe" --gtest_color=no \
-  </dev/null >"$work/tests.out" 2>&1 &
-tests_pid=$!
-# The program asks for COM4 to be let go, and for COM2's board to be stopped in the
-# middle of its read; every wait here is bounded (the program gives up on its side
-# as well).
-for _ in $(seq 6000); do
-  kill -0 "$tests_pid" 2>/dev/null || break
-  if [ -f "$files/release-com4" ] && [ ! -f "$files/com4-released" ]; then
-    kill "$holder"
-    wait "$holder" 2>/dev/null
-    touch "$files/com4-released"
-  fi
-  if [ -f "$files/stop-board" ] && [ ! -f "$files/board-stopped" ]; then
-    # As when a USB adapter is pulled out: the device and its COM port go.
-    kill "$board2"
-    wait "$board2"
-    rm -f "$WINEPREFIX/dosdevices/com2"
-    touch "$files/board-stopped"
-  fi
-  sleep 0.1
-done
-if kill -0 "$tests_pid" 2>/dev/null; then
-  kill "$tests_pid"
-  cat "$work/tests.out"
-  fail "the window's tests did not finish in 10 minutes"
-fi
-wait "$tests_pid"
-status=$?
-tests_pid=""
-cat "$work/tests.out"
-[ "$status" = 0 ] || fail "the window's tests (exit status $status)"
+run_tests "$files" "$work/tests.out"
 
 echo "== the board's EEPROM after the window's write"
-kill "$board1"
-wait "$board1" || fail "hc12prog-board ended with an error"
-read -r index value < <(tr -d '\r' <"$files/edited.txt") || fail "the test did not say which byte it changed"
-cp "$files/preload.bin" "$work/expected.bin"
-printf "$(printf '\\x%02x' "$value")" |
-  dd of="$work/expected.bin" bs=1 seek="$index" conv=notrunc status=none
-cmp "$work/dump1.bin" "$work/expected.bin" || fail "the board's EEPROM is not the read one with byte $index changed"
-echo "   byte $index is now $(printf '%02X' "$value"), the other 1023 as they were"
+check_dump "$board1" "$work/dump1.bin" "$files"
 
 echo "== the saved S-record file"
 srec_cmp "$files/wejście.s19" "$files/zapis_łódź.s19" ||
   fail "the saved S-records differ from the loaded ones"
 echo "   the same 32 bytes at 0C10"
+dpi=${HC12_WINE_HIGH_DPI:-144}
+echo "== at $dpi DPI: the layout, the About box, and a session with a fresh board on COM1"
+# Wine takes the screen's DPI from the user's desktop settings when a program starts.
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+  </dev/null >"$work/reg.log" 2>&1 || { cat "$work/reg.log"; fail "wine reg add LogPixels"; }
+files_dpi=$work/files-dpi
+mkdir -p "$files_dpi"
+head -c 1024 /dev/urandom >"$files_dpi/preload.bin"
+start_board "$board" "$work/board-dpi" --image "$files_dpi/preload.bin" --dump "$work/dump-dpi.bin" \
+  model=HC912D60x,quartz=8
+board_dpi=$started_pid
+pids+=("$board_dpi")
+ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com1"
+HC12_WINE_DPI=$dpi run_tests "$files_dpi" "$work/tests-dpi.out" \
+  --gtest_filter='WindowOnComPort.LayoutFitsTheScreenDpi:WindowOnComPort.AboutBox:WindowOnComPort.SessionWithTheBoard'
+check_dump "$board_dpi" "$work/dump-dpi.bin" "$files_dpi"
 echo "PASSED"

@@ -100,10 +100,11 @@ BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     : wxGrid(parent, id, pos, size, style, name) {
     // clang-format on
     SetWindowStyle(wxSTATIC_BORDER);
-    SetRowLabelSize(42);
-    SetColLabelSize(20);
-    SetDefaultRowSize(16);
-    SetDefaultColSize(21);
+    // Measures at 96 DPI, in the screen's pixels.
+    SetRowLabelSize(FromDIP(42));
+    SetColLabelSize(FromDIP(20));
+    SetDefaultRowSize(FromDIP(16));
+    SetDefaultColSize(FromDIP(21));
     SetDefaultCellAlignment(wxALIGN_CENTRE, wxALIGN_CENTRE);
     SetDefaultCellBackgroundColour(wxColour(182, 182, 219));
     SetGridLineColour(*wxWHITE);
@@ -122,8 +123,8 @@ BufferGrid::BufferGrid(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     // smallest default width.
     SetColMinimalAcceptableWidth(1);
     for (int c = PageModel::kSeparatorColumn; c < PageModel::kColumns; ++c)
-        SetColSize(c, 12);
-    SetColSize(PageModel::kSeparatorColumn, 4);
+        SetColSize(c, FromDIP(12));
+    SetColSize(PageModel::kSeparatorColumn, FromDIP(4));
     // One scroll step is one row, so the top row is always shown whole.
     SetScrollLineY(GetDefaultRowSize());
 }

@@ -101,15 +101,15 @@ wxString BufferNotebook::AddBufferPage(const wxString& requested) {
 
 int BufferNotebook::GridWidth(wxWindow* page) {
     // The grid sits 3 pixels in from the page's left edge and ends at its right edge.
-    return std::max(page->GetClientSize().GetWidth() - 3, 1);
+    return std::max(page->GetClientSize().GetWidth() - page->FromDIP(3), 1);
 }
 
 wxRect BufferNotebook::PageRectGuess() const {
     // Where the pages sit once the notebook is shown: below the tabs, inside the border.
     const wxSize client = GetClientSize();
-    constexpr int kTabsHeight = 32;
-    return wxRect(3, kTabsHeight, std::max(client.GetWidth() - 6, 1),
-                  std::max(client.GetHeight() - kTabsHeight - 3, 1));
+    const int tabsHeight = FromDIP(32), border = FromDIP(3);
+    return wxRect(border, tabsHeight, std::max(client.GetWidth() - 2 * border, 1),
+                  std::max(client.GetHeight() - tabsHeight - border, 1));
 }
 
 void BufferNotebook::CloseCurrentPage() {
@@ -178,9 +178,9 @@ void BufferNotebook::BuildPageGrid(uint32_t size, uint32_t capacity) {
     }
     wxWindow* page = GetPage(size_t(s));
     const wxSize pageSize = page->GetSize();
-    auto* grid =
-        new BufferGrid(page, 0, wxPoint(3, 3), wxSize(GridWidth(page), pageSize.GetHeight() - 3),
-                       wxWANTS_CHARS, "Notebook", std::max(size, capacity));
+    auto* grid = new BufferGrid(page, 0, page->FromDIP(wxPoint(3, 3)),
+                                wxSize(GridWidth(page), pageSize.GetHeight() - page->FromDIP(3)),
+                                wxWANTS_CHARS, "Notebook", std::max(size, capacity));
     grid->UseCellRenderer(cellRenderer_);
     gridTable_[size_t(s)] = grid;
     currentGrid_ = gridTable_[size_t(GetSelection())];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/menu.h>
@@ -40,6 +41,8 @@ std::string ToUtf8(const wxString& s) {
     return s.utf8_string();
 }
 
+// The window's measures are in pixels at 96 DPI; FromDIP turns them into the
+// screen's pixels (the same numbers where the toolkit itself scales, as GTK does).
 constexpr int kFrameWidth = 705;
 constexpr int kMinHeight = 486;
 constexpr int kMaxHeight = 900;
@@ -49,10 +52,14 @@ constexpr int kNotebookHeight = 576;
 
 // The combo boxes: read-only drop-down lists. On Windows the native control is
 // exactly that; wxCB_SIMPLE there would size it as a list that is always open.
+// Windows' check box draws its text up to its right edge, so the box around it
+// leaves room for its border line (GTK's has padding of its own).
 #ifdef __WXMSW__
 constexpr long kComboStyle = wxCB_READONLY;
+constexpr int kCheckBoxBorderRoom = 2;
 #else
 constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
+constexpr int kCheckBoxBorderRoom = 0;
 #endif
 
 // Shown through Tr.
@@ -159,9 +166,9 @@ void MainFrame::BuildWindow() {
 
     panel_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                          wxTAB_TRAVERSAL | wxNO_BORDER);
-    notebook_ =
-        new BufferNotebook(panel_, ID_NOTEBOOK, wxDefaultPosition,
-                           wxSize(kNotebookWidth, kNotebookHeight), wxSTATIC_BORDER, "notebook");
+    notebook_ = new BufferNotebook(panel_, ID_NOTEBOOK, wxDefaultPosition,
+                                   FromDIP(wxSize(kNotebookWidth, kNotebookHeight)),
+                                   wxSTATIC_BORDER, "notebook");
     BuildMenus();
     BuildToolBar();
 
@@ -171,11 +178,17 @@ void MainFrame::BuildWindow() {
     // summary) at GTK's font; each text field gets the room its texts need.
     wxStatusBar* bar = GetStatusBar();
     const std::vector<int> widths = StatusFieldWidths(
-        [bar](const std::string& text) { return bar->GetTextExtent(U8(text.c_str())).x; });
+        [bar](const std::string& text) { return bar->GetTextExtent(U8(text.c_str())).x; },
+        DipScale());
     bar->SetStatusWidths(int(widths.size()), widths.data());
 
-    SetSizeHints(kFrameWidth, kMinHeight, kFrameWidth, kMaxHeight);
-    SetSize(100, 20, kFrameWidth, 660);
+    SetSizeHints(FromDIP(kFrameWidth), FromDIP(kMinHeight), FromDIP(kFrameWidth),
+                 FromDIP(kMaxHeight));
+    // On a small screen at a large scaling the window starts no lower than the
+    // screen's work area reaches (and never below its least height).
+    const int bottom = wxDisplay(this).GetClientArea().GetBottom() + 1;
+    SetSize(100, 20, FromDIP(kFrameWidth),
+            std::max(FromDIP(kMinHeight), std::min(FromDIP(660), bottom - 20)));
 
     PlaceToolbarControls();
     BuildRightColumn();
@@ -238,6 +251,8 @@ void MainFrame::AddHelpedTool(int id, const wxString& label, const wxBitmap& bit
 void MainFrame::BuildToolBar() {
     toolBar_ = new wxToolBar(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                              wxTB_HORIZONTAL | wxTB_FLAT | wxNO_BORDER);
+    // In pixels at 96 DPI: the toolkit scales the tools' pictures for the screen (by
+    // whole factors, so they stay sharp).
     toolBar_->SetToolBitmapSize(wxSize(16, 16));
     SetToolBar(toolBar_);
 
@@ -275,6 +290,10 @@ void MainFrame::BuildToolBar() {
     toolBar_->AddSeparator();
     AddHelpedTool(ID_ABOUT, U8("Help"), helpBmp, U8(Tr("O porgramie")));
     toolBar_->Realize();
+}
+
+double MainFrame::DipScale() const {
+    return FromDIP(1000) / 1000.0;
 }
 
 int MainFrame::ToolsRightEdge() const {
@@ -340,20 +359,22 @@ void MainFrame::PlaceToolbarControls() {
 
     // The given sizes are those of a small Windows theme; a control never gets less
     // than it needs to show its text.
-    const wxSize given[kToolbarSlotCount] = {wxSize(25, 17), wxSize(50, 20), wxDefaultSize,
-                                             wxSize(50, 17), wxDefaultSize,  wxDefaultSize,
-                                             wxSize(50, 17), wxDefaultSize,  wxDefaultSize};
+    const wxSize given[kToolbarSlotCount] = {
+        FromDIP(wxSize(25, 17)), FromDIP(wxSize(50, 20)), wxDefaultSize,
+        FromDIP(wxSize(50, 17)), wxDefaultSize,           wxDefaultSize,
+        FromDIP(wxSize(50, 17)), wxDefaultSize,           wxDefaultSize};
     ToolbarLayoutInput input;
     input.toolWidth = toolWidth_;
     input.freeLeft = ToolsRightEdge();
-    input.rightEdge = GetClientSize().x - 8;
+    input.rightEdge = GetClientSize().x - FromDIP(8);
     input.top = 0;
+    input.scale = DipScale();
     for (int i = 0; i < kToolbarSlotCount; ++i) {
         wxSize size = AtLeast(given[i], slots[i]->GetBestSize());
         input.sizes[i] = {size.x, size.y};
     }
     // GTK's exact fit leaves the label touching the button's edge.
-    input.sizes[kFillButtonSlot].width += 6;
+    input.sizes[kFillButtonSlot].width += FromDIP(6);
     // A text field's best width is a generic one; these need room for their digits only.
     const std::pair<int, const char*> fieldSamples[] = {
         {kFillValueSlot, "FF"}, {kStartFieldSlot, "DDDD"}, {kCountFieldSlot, "8888888"}};
@@ -366,9 +387,9 @@ void MainFrame::PlaceToolbarControls() {
 
     for (int i = 0; i < kToolbarSlotCount; ++i) {
         const LayoutRect& r = toolbarLayout_.rects[i];
-        slots[i]->SetSize(r.x - input.freeLeft, r.y + 2, r.width, r.height);
+        slots[i]->SetSize(r.x - input.freeLeft, r.y + FromDIP(2), r.width, r.height);
     }
-    toolStrip_->SetSize(input.rightEdge - input.freeLeft, toolbarLayout_.height + 4);
+    toolStrip_->SetSize(input.rightEdge - input.freeLeft, toolbarLayout_.height + FromDIP(4));
     toolStrip_->SetMinSize(toolStrip_->GetSize());
     toolBar_->AddControl(toolStrip_);
     toolBar_->Realize();
@@ -377,24 +398,27 @@ void MainFrame::PlaceToolbarControls() {
 void MainFrame::BuildRightColumn() {
     // Translators: the labels drawn on the three large buttons (connect, read, write),
     // in capitals; about eight letters fit.
-    const wxBitmap connectBmp = ButtonFace("connect", N_("POLACZ"));
-    const wxBitmap readBmp = ButtonFace("read", N_("CZYTAJ"));
-    const wxBitmap writeBmp = ButtonFace("write", N_("ZAPISZ"));
-    const wxBitmap chipBmp = LoadResourceBitmap("HC12BMP");
+    const double scale = DipScale();
+    const wxBitmap connectBmp = ButtonFace("connect", N_("POLACZ"), scale);
+    const wxBitmap readBmp = ButtonFace("read", N_("CZYTAJ"), scale);
+    const wxBitmap writeBmp = ButtonFace("write", N_("ZAPISZ"), scale);
+    const wxBitmap chipBmp = ScaledBitmap(LoadResourceBitmap("HC12BMP"), scale);
 
-    connectButton_ = new wxBitmapButton(panel_, ID_CONNECT, connectBmp, wxPoint(kColumnX, 20),
-                                        wxDefaultSize, wxBU_AUTODRAW);
+    connectButton_ =
+        new wxBitmapButton(panel_, ID_CONNECT, connectBmp, FromDIP(wxPoint(kColumnX, 20)),
+                           wxDefaultSize, wxBU_AUTODRAW);
     SetDefaultItem(connectButton_);
-    readButton_ = new wxBitmapButton(panel_, ID_READ_EEPROM, readBmp, wxPoint(kColumnX, 135),
-                                     wxDefaultSize, wxBU_AUTODRAW);
-    writeButton_ = new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, wxPoint(kColumnX, 255),
-                                      wxDefaultSize, wxBU_AUTODRAW);
+    readButton_ = new wxBitmapButton(panel_, ID_READ_EEPROM, readBmp,
+                                     FromDIP(wxPoint(kColumnX, 135)), wxDefaultSize, wxBU_AUTODRAW);
+    writeButton_ =
+        new wxBitmapButton(panel_, ID_WRITE_EEPROM, writeBmp, FromDIP(wxPoint(kColumnX, 255)),
+                           wxDefaultSize, wxBU_AUTODRAW);
     selectionCheckBox_ = new wxCheckBox(panel_, ID_SELECTION, U8(Tr("Zaznaczenie")));
     readWriteBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     connectBox_ = new wxStaticBox(panel_, 0, wxEmptyString);
     compareBox_ = new wxStaticBox(panel_, 0, U8(Tr("Porównaj z")) + U8(":"));
     compareCombo_ = new wxComboBox(panel_, ID_COMPARE, wxEmptyString, wxDefaultPosition,
-                                   wxSize(87, 16), 0, nullptr, kComboStyle);
+                                   FromDIP(wxSize(87, 16)), 0, nullptr, kComboStyle);
     compareCombo_->Append(notebook_->GetPageText(size_t(notebook_->GetSelection())));
     compareCombo_->Disable();
     compareCombo_->SetSelection(0);
@@ -411,21 +435,23 @@ void MainFrame::BuildRightColumn() {
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
     // Measured once, with the first page's short name in it.
-    compareComboSize_ = AtLeast(wxSize(87, 16), compareCombo_->GetBestSize());
+    compareComboSize_ = AtLeast(FromDIP(wxSize(87, 16)), compareCombo_->GetBestSize());
     const wxSize comboSize = compareComboSize_;
-    columnWidth_ = std::max({buttonSize.x, checkSize.x + 3, CompareBoxWidth(comboSize) + 3, 92,
-                             readButton_->GetSize().x});
+    columnWidth_ =
+        std::max({buttonSize.x, checkSize.x + FromDIP(3 + kCheckBoxBorderRoom),
+                  CompareBoxWidth(comboSize) + FromDIP(3), FromDIP(92), readButton_->GetSize().x});
     const int clientWidth = GetClientSize().x;
-    columnX_ = std::min(kColumnX, clientWidth - columnWidth_ - 4);
-    notebook_->SetSize(std::min(kNotebookWidth, columnX_ - 5), kNotebookHeight);
+    columnX_ = std::min(FromDIP(kColumnX), clientWidth - columnWidth_ - FromDIP(4));
+    notebook_->SetSize(std::min(FromDIP(kNotebookWidth), columnX_ - FromDIP(5)),
+                       FromDIP(kNotebookHeight));
     LayOutRightColumn(false);
 }
 
 int MainFrame::CompareBoxWidth(const wxSize& comboSize) const {
     // Room for the combo box, and for the box's label with the border's ends beside it
     // (the English label is longer than the box was drawn for).
-    const int label = compareBox_->GetTextExtent(compareBox_->GetLabel()).x + 16;
-    return std::max({90, comboSize.x + 4, label});
+    const int label = compareBox_->GetTextExtent(compareBox_->GetLabel()).x + FromDIP(16);
+    return std::max({FromDIP(90), comboSize.x + FromDIP(4), label});
 }
 
 int MainFrame::LayOutRightColumn(bool compact) {
@@ -438,36 +464,41 @@ int MainFrame::LayOutRightColumn(bool compact) {
     const wxSize buttonSize = connectButton_->GetSize();
     const wxSize checkSize = selectionCheckBox_->GetBestSize();
     const wxSize comboSize = compareComboSize_;
+    const auto dip = [this](int pixels) { return FromDIP(pixels); };
 
-    connectButton_->Move(columnX, 20);
+    connectButton_->Move(columnX, dip(20));
     const int connectH = connectButton_->GetSize().y;
-    connectBox_->SetSize(columnX, 20 - 7, std::max(92, buttonSize.x + 4), connectH + 12);
+    connectBox_->SetSize(columnX, dip(20 - 7), std::max(dip(92), buttonSize.x + dip(4)),
+                         connectH + dip(12));
 
-    const int readMin = connectBox_->GetRect().GetBottom() + 1 + 9 + 4;
-    const int readY = compact ? readMin : std::max(135, readMin);
+    const int readMin = connectBox_->GetRect().GetBottom() + 1 + dip(9 + 4);
+    const int readY = compact ? readMin : std::max(dip(135), readMin);
     readButton_->Move(columnX, readY);
-    const int writeMin = readButton_->GetRect().GetBottom() + 1 + 10;
-    const int writeY = compact ? writeMin : std::max(255, writeMin);
+    const int writeMin = readButton_->GetRect().GetBottom() + 1 + dip(10);
+    const int writeY = compact ? writeMin : std::max(dip(255), writeMin);
     writeButton_->Move(columnX, writeY);
     const wxRect write = writeButton_->GetRect();
-    selectionCheckBox_->SetSize(write.x + 3, write.y + write.height + 1, checkSize.x, checkSize.y);
+    selectionCheckBox_->SetSize(write.x + dip(3), write.y + write.height + dip(1), checkSize.x,
+                                checkSize.y);
     const wxRect check = selectionCheckBox_->GetRect();
 
-    const int groupTop = readY - 9;
-    const int groupMin = check.GetBottom() + 1 + 6 - groupTop;
-    readWriteBox_->SetSize(columnX, groupTop, std::max(90, columnWidth),
-                           compact ? groupMin : std::max(194, groupMin));
+    const int groupTop = readY - dip(9);
+    const int groupMin = check.GetBottom() + 1 + dip(6) - groupTop;
+    readWriteBox_->SetSize(columnX, groupTop, std::max(dip(90), columnWidth),
+                           compact ? groupMin : std::max(dip(194), groupMin));
 
     int labelTop = 0, otherBorder = 0;
     compareBox_->GetBordersForSizer(&labelTop, &otherBorder);
-    const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + 6;
-    const int compareY = compact ? compareMin : std::max(check.GetBottom() + 1 + 30, compareMin);
-    const int comboOffset = std::max(17, labelTop + 1);
+    const int compareMin = readWriteBox_->GetRect().GetBottom() + 1 + dip(6);
+    const int compareY =
+        compact ? compareMin : std::max(check.GetBottom() + 1 + dip(30), compareMin);
+    const int comboOffset = std::max(dip(17), labelTop + 1);
     compareBox_->SetSize(check.x, compareY, CompareBoxWidth(comboSize),
-                         std::max(40, comboOffset + comboSize.y + otherBorder + 4));
-    compareCombo_->SetSize(check.x + 2, compareY + comboOffset, comboSize.x, comboSize.y);
+                         std::max(dip(40), comboOffset + comboSize.y + otherBorder + dip(4)));
+    compareCombo_->SetSize(check.x + dip(2), compareY + comboOffset, comboSize.x, comboSize.y);
     const wxRect combo = compareCombo_->GetRect();
-    picture_->Move(combo.x, std::max(combo.y + 30, compareBox_->GetRect().GetBottom() + 1 + 4));
+    picture_->Move(combo.x,
+                   std::max(combo.y + dip(30), compareBox_->GetRect().GetBottom() + 1 + dip(4)));
     return compareBox_->GetRect().GetBottom() + 1;
 }
 
@@ -559,7 +590,7 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     // While the window is first shown under a window manager, GTK passes through
     // a size of nothing but the decorations; the frame never really takes a size
     // below its minimum, and laying out for one would size the pages negative.
-    if (event.GetSize().x < kFrameWidth || event.GetSize().y < kMinHeight)
+    if (event.GetSize().x < FromDIP(kFrameWidth) || event.GetSize().y < FromDIP(kMinHeight))
         return;
     // The bars' heights settle only once the window is shown, so measure them now.
     chromeHeight_ = GetSize().y - GetClientSize().y;
@@ -574,7 +605,7 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     const int gridWidth = current ? current->GetSize().x : notebook_->GetSize().x - 4;
     for (size_t i = 0; i <= size_t(BufferNotebook::kMaxPages); ++i)
         if (BufferGrid* grid = notebook_->GridAt(i))
-            grid->SetSize(gridWidth, pageHeight - 4);
+            grid->SetSize(gridWidth, pageHeight - FromDIP(4));
     // The drawn column when it fits, the closed-up one when it does not.
     if (LayOutRightColumn(false) + 2 > panelHeight)
         LayOutRightColumn(true);

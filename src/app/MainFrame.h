@@ -121,6 +121,8 @@ class MainFrame : public wxFrame, public TargetView {
     wxStaticText* startLabel() const { return startLabel_; }
     wxStaticText* countLabel() const { return countLabel_; }
     wxStaticBox* compareBox() const { return compareBox_; }
+    wxStaticBox* connectBox() const { return connectBox_; }
+    wxStaticBox* readWriteBox() const { return readWriteBox_; }
     wxGauge* gauge() const { return gauge_; }
     wxStaticBitmap* picture() const { return picture_; }
     const ProgressCounter& progressCounter() const { return progress_; }
@@ -211,6 +213,9 @@ class MainFrame : public wxFrame, public TargetView {
     // Places the right-hand column; returns the bottom of the compare box.
     int LayOutRightColumn(bool compact);
     int CompareBoxWidth(const wxSize& comboSize) const;
+    // Screen pixels per pixel at 96 DPI, as FromDIP scales (1 where the toolkit
+    // scales by itself).
+    double DipScale() const;
     wxBitmap pictureBitmap_;
     // Repaints during long operations are limited to a screen's pace.
     wxLongLong lastRepaintMs_ = 0;

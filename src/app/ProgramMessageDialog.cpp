@@ -33,7 +33,7 @@ void ProgramMessageDialog::AddMessageDialogDetails(wxSizer* sizer) {
     const int captionWidth = GetTextExtent(GetTitle()).x;
     int scaledWidth = 0, height = 0;
     GetTextExtent(GetTitle(), &scaledWidth, &height, nullptr, nullptr, &titleFont);
-    sizer->Add(std::max(captionWidth, scaledWidth) + kTitleBarExtra, 0);
+    sizer->Add(std::max(captionWidth, scaledWidth) + FromDIP(kTitleBarExtra), 0);
 }
 
 }  // namespace hc12

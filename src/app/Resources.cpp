@@ -1,5 +1,7 @@
 #include "Resources.h"
 
+#include <algorithm>
+
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 
@@ -45,31 +47,40 @@ wxBitmap LoadResourceBitmap(const wxString& name) {
     return xpm ? wxBitmap(xpm) : wxBitmap();
 }
 
-wxBitmap ButtonFace(const wxString& name, const char* label) {
-    wxBitmap face = LoadResourceBitmap(name);
+wxBitmap ScaledBitmap(const wxBitmap& bitmap, double scale) {
+    if (!bitmap.IsOk() || scale == 1.0)
+        return bitmap;
+    const auto scaled = [scale](int pixels) { return std::max(1, int(pixels * scale + 0.5)); };
+    return wxBitmap(bitmap.ConvertToImage().Scale(
+        scaled(bitmap.GetWidth()), scaled(bitmap.GetHeight()), wxIMAGE_QUALITY_HIGH));
+}
+
+wxBitmap ButtonFace(const wxString& name, const char* label, double scale) {
+    wxBitmap face = ScaledBitmap(LoadResourceBitmap(name), scale);
     const char* translated = Tr(label);
     if (!face.IsOk() || translated == label)
         return face;
     // The drawn label stands in the face's bottom strip (rows 30 to 36 of 40, inside
     // a one-pixel frame): cleared with the face's own grey, and the translation
-    // written there, as large as fits.
-    constexpr int kStripTop = 27, kStripHeight = 12, kMargin = 2;
+    // written there, as large as fits. Measures at the drawn size, scaled.
+    const auto px = [scale](int pixels) { return std::max(1, int(pixels * scale + 0.5)); };
+    const int stripTop = px(27), stripHeight = px(12), margin = px(2), frame = px(1);
     wxMemoryDC dc(face);
     const wxColour grey(0xC0, 0xC0, 0xC0);
     dc.SetPen(wxPen(grey));
     dc.SetBrush(wxBrush(grey));
-    dc.DrawRectangle(1, kStripTop, face.GetWidth() - 2, kStripHeight);
+    dc.DrawRectangle(frame, stripTop, face.GetWidth() - 2 * frame, stripHeight);
     const wxString text = wxString::FromUTF8(translated);
-    wxFont font(wxFontInfo(wxSize(0, 10)).Family(wxFONTFAMILY_SWISS));
-    for (int pixels = 10; pixels > 5; --pixels) {
+    wxFont font(wxFontInfo(wxSize(0, px(10))).Family(wxFONTFAMILY_SWISS));
+    for (int pixels = px(10); pixels > px(5); --pixels) {
         font.SetPixelSize(wxSize(0, pixels));
         dc.SetFont(font);
-        if (dc.GetTextExtent(text).x <= face.GetWidth() - 2 * kMargin)
+        if (dc.GetTextExtent(text).x <= face.GetWidth() - 2 * margin)
             break;
     }
     const wxSize extent = dc.GetTextExtent(text);
     dc.SetTextForeground(*wxBLACK);
-    dc.DrawText(text, (face.GetWidth() - extent.x) / 2, kStripTop + (kStripHeight - extent.y) / 2);
+    dc.DrawText(text, (face.GetWidth() - extent.x) / 2, stripTop + (stripHeight - extent.y) / 2);
     dc.SelectObject(wxNullBitmap);
     return face;
 }

@@ -53,13 +53,14 @@ std::vector<std::string> LongestStatusTexts(int field) {
     }
 }
 
-std::vector<int> StatusFieldWidths(const std::function<int(const std::string&)>& textWidth) {
+std::vector<int> StatusFieldWidths(const std::function<int(const std::string&)>& textWidth,
+                                   double scale) {
     std::vector<int> widths(4, -1);
     for (int field : {0, 1, 3}) {
         int widest = 0;
         for (const std::string& text : LongestStatusTexts(field))
             widest = std::max(widest, textWidth(text));
-        widths[size_t(field)] = widest + kFieldPadding;
+        widths[size_t(field)] = widest + int(kFieldPadding * scale + 0.5);
     }
     return widths;
 }

@@ -11,8 +11,10 @@ namespace hc12 {
 // The longest texts of field 0, 1 and 3 (field 2 holds the gauge).
 std::vector<std::string> LongestStatusTexts(int field);
 
-// Widths for the four fields; `textWidth` measures a UTF-8 text in the bar's font.
-// Field 2 gets -1: whatever the others leave.
-std::vector<int> StatusFieldWidths(const std::function<int(const std::string&)>& textWidth);
+// Widths for the four fields; `textWidth` measures a UTF-8 text in the bar's font,
+// `scale` is screen pixels per pixel at 96 DPI. Field 2 gets -1: whatever the
+// others leave.
+std::vector<int> StatusFieldWidths(const std::function<int(const std::string&)>& textWidth,
+                                   double scale = 1.0);
 
 }  // namespace hc12

@@ -23,23 +23,25 @@ struct Group {
 
 ToolbarLayoutResult LayOutToolbar(const ToolbarLayoutInput& in) {
     ToolbarLayoutResult out;
-    out.anchorX = ToolbarAnchorX(in.toolWidth);
+    out.anchorX = ToolbarAnchorX(in.toolWidth, in.scale);
     const auto& s = in.sizes;
+    const auto scaled = [&in](int pixels) { return int(pixels * in.scale + 0.5); };
     const Group groups[] = {
-        {-1, kFillValueSlot, -1, 100},
+        {-1, kFillValueSlot, -1, scaled(100)},
         // The fill button sits 30 pixels right of the fill value field.
-        {-1, kFillButtonSlot, -1, 130},
-        {kStartLabelSlot, kStartFieldSlot, kHexSuffixSlot, 250},
-        {kCountLabelSlot, kCountFieldSlot, -1, 350},
-        {-1, kModelSlot, -1, 410},
-        {-1, kQuartzSlot, -1, 540},
+        {-1, kFillButtonSlot, -1, scaled(130)},
+        {kStartLabelSlot, kStartFieldSlot, kHexSuffixSlot, scaled(250)},
+        {kCountLabelSlot, kCountFieldSlot, -1, scaled(350)},
+        {-1, kModelSlot, -1, scaled(410)},
+        {-1, kQuartzSlot, -1, scaled(540)},
     };
+    const int gap = scaled(kGap), labelGap = scaled(kLabelGap), rowGap = scaled(kRowGap);
 
     std::vector<std::vector<int>> rows(1);
     int cursor = in.freeLeft;
     for (const Group& g : groups) {
-        const int lead = g.label >= 0 ? s[g.label].width + kLabelGap : 0;
-        const int trail = g.suffix >= 0 ? kLabelGap + s[g.suffix].width : 0;
+        const int lead = g.label >= 0 ? s[g.label].width + labelGap : 0;
+        const int trail = g.suffix >= 0 ? labelGap + s[g.suffix].width : 0;
         // On a wrapped row the offsets from the anchor no longer mean anything: the
         // controls follow each other from the left.
         const bool wrapped = rows.size() > 1;
@@ -55,11 +57,11 @@ ToolbarLayoutResult LayOutToolbar(const ToolbarLayoutInput& in) {
             rows.back().push_back(g.label);
         }
         if (g.suffix >= 0) {
-            out.rects[g.suffix] = {x + s[g.control].width + kLabelGap, 0, s[g.suffix].width,
+            out.rects[g.suffix] = {x + s[g.control].width + labelGap, 0, s[g.suffix].width,
                                    s[g.suffix].height};
             rows.back().push_back(g.suffix);
         }
-        cursor = x + s[g.control].width + trail + kGap;
+        cursor = x + s[g.control].width + trail + gap;
     }
 
     // Every control is centred on its row's height.
@@ -70,10 +72,10 @@ ToolbarLayoutResult LayOutToolbar(const ToolbarLayoutInput& in) {
             height = std::max(height, s[slot].height);
         for (int slot : row)
             out.rects[slot].y = y + (height - s[slot].height) / 2;
-        y += height + kRowGap;
+        y += height + rowGap;
     }
     out.rows = int(rows.size());
-    out.height = y - kRowGap - in.top;
+    out.height = y - rowGap - in.top;
     return out;
 }
 

@@ -43,6 +43,8 @@ struct ToolbarLayoutInput {
     int freeLeft = 0;   // first x not taken by the tools
     int rightEdge = 0;  // last usable x + 1
     int top = 0;        // y of the first row
+    // Screen pixels per layout pixel: the offsets and gaps were drawn at 96 DPI.
+    double scale = 1.0;
     std::array<LayoutSize, kToolbarSlotCount> sizes{};
 };
 
@@ -53,8 +55,8 @@ struct ToolbarLayoutResult {
     std::array<LayoutRect, kToolbarSlotCount> rects{};
 };
 
-inline int ToolbarAnchorX(int toolWidth) {
-    return 11 * toolWidth - 180;
+inline int ToolbarAnchorX(int toolWidth, double scale = 1.0) {
+    return 11 * toolWidth - int(180 * scale + 0.5);
 }
 
 ToolbarLayoutResult LayOutToolbar(const ToolbarLayoutInput& input);

@@ -15,7 +15,14 @@
 #include <wx/init.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/statbox.h>
 #include <wx/stattext.h>
+#include <wx/statusbr.h>
+
+#include "BufferGrid.h"
+#include "BufferNotebook.h"
+#include "FilteredTextField.h"
+#include "PageModel.h"
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -420,6 +427,102 @@ bool TextsFit(wxWindow* window, std::vector<std::string>* clipped) {
         fit = TextsFit(child, clipped) && fit;
     }
     return fit;
+}
+
+namespace {
+
+std::string Describe(const wxRect& r) {
+    return std::to_string(r.width) + "x" + std::to_string(r.height) + " at " + std::to_string(r.x) +
+           "," + std::to_string(r.y);
+}
+
+wxRect ScreenRectOf(wxWindow* w) {
+    return wxRect(w->GetScreenPosition(), w->GetSize());
+}
+
+}  // namespace
+
+std::vector<std::string> LayoutFaults(MainFrame* frame) {
+    std::vector<std::string> faults;
+    TextsFit(frame, &faults);
+
+    // The toolbar's controls: on the toolbar, and each clear of the others.
+    const wxRect toolbar = ScreenRectOf(frame->mainToolBar());
+    wxWindow* controls[] = {frame->fillValueField(), frame->fillButton(), frame->startLabel(),
+                            frame->startField(),     frame->countLabel(), frame->countField(),
+                            frame->modelCombo(),     frame->quartzCombo()};
+    for (size_t a = 0; a < std::size(controls); ++a) {
+        const wxRect ra = ScreenRectOf(controls[a]);
+        const std::string name = Utf8(controls[a]->GetName());
+        if (!toolbar.Contains(ra))
+            faults.push_back(name + " " + Describe(ra) + " is not inside the toolbar " +
+                             Describe(toolbar));
+        for (size_t b = a + 1; b < std::size(controls); ++b)
+            if (ra.Intersects(ScreenRectOf(controls[b])))
+                faults.push_back(name + " " + Describe(ra) + " overlaps " +
+                                 Utf8(controls[b]->GetName()) + " " +
+                                 Describe(ScreenRectOf(controls[b])));
+    }
+
+    // The right-hand column: each box holds its controls, and the boxes lie in the
+    // client area.
+    const wxRect panel = ScreenRectOf(frame->panel());
+    const std::pair<wxStaticBox*, std::vector<wxWindow*>> boxes[] = {
+        {frame->connectBox(), {frame->connectButton()}},
+        {frame->readWriteBox(),
+         {frame->readButton(), frame->writeButton(), frame->selectionCheckBox()}},
+        {frame->compareBox(), {frame->compareCombo()}},
+    };
+    for (const auto& [box, inside] : boxes) {
+        const wxRect rb = ScreenRectOf(box);
+        const std::string name = "box \"" + Utf8(box->GetLabel()) + "\"";
+        if (!panel.Contains(rb))
+            faults.push_back(name + " " + Describe(rb) + " is not inside the client area " +
+                             Describe(panel));
+        for (wxWindow* w : inside)
+            if (!rb.Contains(ScreenRectOf(w)))
+                faults.push_back(Utf8(w->GetName()) + " " + Describe(ScreenRectOf(w)) +
+                                 " is not inside " + name + " " + Describe(rb));
+    }
+    wxStaticBox* compare = frame->compareBox();
+    if (compare->GetSize().x < compare->GetTextExtent(compare->GetLabel()).x + frame->FromDIP(16))
+        faults.push_back("the compare box is narrower than its label");
+
+    // The grid: its labels and cells hold their texts. An extent counts the glyphs'
+    // side bearings and the font's descent; hexadecimal digits reach neither, so
+    // they are allowed to touch the edges.
+    wxGrid* grid = frame->notebook()->CurrentGrid();
+    struct Extent {
+        int width, ascent;
+    };
+    auto extent = [grid](const wxFont& font, const char* text) {
+        int x = 0, y = 0, descent = 0;
+        grid->GetTextExtent(wxString::FromUTF8(text), &x, &y, &descent, nullptr, &font);
+        return Extent{x, y - descent};
+    };
+    // Too small, with what it holds.
+    auto check = [&faults](const std::string& what, int room, int needs) {
+        if (room < needs)
+            faults.push_back(what + ": " + std::to_string(room) + " < " + std::to_string(needs));
+    };
+    const int bearings = frame->FromDIP(2);
+    const Extent rowLabel = extent(grid->GetLabelFont(), "DDDD");
+    check("row label width", grid->GetRowLabelSize(), rowLabel.width - bearings);
+    check("column label height", grid->GetColLabelSize(), rowLabel.ascent);
+    const Extent cell = extent(grid->GetDefaultCellFont(), "DD");
+    check("hexadecimal column width", grid->GetColSize(0), cell.width);
+    check("row height", grid->GetDefaultRowSize(), cell.ascent);
+    check("character column width", grid->GetColSize(PageModel::kFirstCharColumn),
+          extent(grid->GetDefaultCellFont(), "W").width - bearings);
+
+    // The connection state's field.
+    wxStatusBar* bar = frame->GetStatusBar();
+    wxRect field;
+    bar->GetFieldRect(3, field);
+    check("status field 3", field.width,
+          bar->GetTextExtent(bar->GetStatusText(3)).x + frame->FromDIP(4));
+    check("status bar width", bar->GetClientSize().x, field.GetRight() + 1);
+    return faults;
 }
 
 MainFrame* CreateMainFrame(AppOptions options) {

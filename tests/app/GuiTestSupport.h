@@ -129,4 +129,11 @@ void Screenshot(const std::string& name);
 // The names of those that do not go into `clipped`.
 bool TextsFit(wxWindow* window, std::vector<std::string>* clipped);
 
+// What is wrong with the main window's layout at the screen's DPI, one line each
+// (nothing when all is well): a clipped text, a toolbar control over another or
+// off the toolbar, a control outside its group box or a box outside the window's
+// client area, a grid label or cell too small for its text, the state's status
+// field too narrow for its text or off the bar.
+std::vector<std::string> LayoutFaults(MainFrame* frame);
+
 }  // namespace hc12::testing

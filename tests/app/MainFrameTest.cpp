@@ -246,6 +246,11 @@ TEST_P(MainFrameLayout, ToolbarControlsFollowTheToolWidthWithoutOverlapping) {
               ScreenRect(frame->mainToolBar()).x + 5 * frame->toolWidth());
 }
 
+TEST_P(MainFrameLayout, NothingClippedOrOverlapping) {
+    const std::vector<std::string> faults = LayoutFaults(frame);
+    EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
+}
+
 TEST_P(MainFrameLayout, RightColumnFitsBesideTheNotebook) {
     wxWindow* column[] = {frame->connectButton(), frame->readButton(), frame->writeButton(),
                           frame->selectionCheckBox(), frame->compareCombo()};

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include "ToolbarLayout.h"
@@ -43,6 +45,34 @@ TEST(ToolbarLayoutTest, SmallControlsSitAtTheirOffsetsFromTheToolWidth) {
     EXPECT_EQ(r.rects[kStartLabelSlot].right(), 321);
     EXPECT_EQ(r.rects[kCountLabelSlot].right(), 421);
     EXPECT_EQ(r.rects[kHexSuffixSlot].x, 375);
+}
+
+TEST(ToolbarLayoutTest, OffsetsAndGapsGrowWithTheScreensDpi) {
+    // At 144 DPI: 35-pixel tools, the controls half as large again, and the drawn
+    // offsets too (X = 11 * 35 - 270 = 115).
+    auto in = Input(35, 252, 1050,
+                    {{{37, 26},
+                      {75, 30},
+                      {68, 20},
+                      {75, 26},
+                      {12, 20},
+                      {23, 20},
+                      {75, 26},
+                      {150, 32},
+                      {105, 32}}});
+    in.scale = 1.5;
+    const auto r = LayOutToolbar(in);
+    EXPECT_EQ(r.anchorX, 115);
+    EXPECT_EQ(r.rows, 1);
+    const std::pair<int, int> placed[] = {{kFillValueSlot, 265},  {kFillButtonSlot, 310},
+                                          {kStartFieldSlot, 490}, {kCountFieldSlot, 640},
+                                          {kModelSlot, 730},      {kQuartzSlot, 925}};
+    for (const auto& [slot, x] : placed)
+        EXPECT_EQ(r.rects[slot].x, x) << slot;
+    // The label gaps are three pixels now.
+    EXPECT_EQ(r.rects[kStartLabelSlot].right(), 487);
+    EXPECT_EQ(r.rects[kCountLabelSlot].right(), 637);
+    EXPECT_EQ(r.rects[kHexSuffixSlot].x, 568);
 }
 
 TEST(ToolbarLayoutTest, LargeControlsMoveRightAndWrapWithoutOverlapping) {

@@ -231,6 +231,24 @@ TEST_F(WindowOnComPort, ToolbarControlsSitOnTheToolbar) {
     EXPECT_LT(frame->compareCombo()->GetSize().y, 2 * frame->startField()->GetSize().y);
 }
 
+// At the screen's DPI (tools/wine-window.sh runs this at 96 and again with Wine's
+// display at 144, as a 150 % Windows setting): every text has its room, the
+// toolbar's controls neither overlap nor leave the toolbar, the boxes of the
+// right-hand column hold their controls inside the window, and the grid's labels
+// and cells hold their texts.
+TEST_F(WindowOnComPort, LayoutFitsTheScreenDpi) {
+    if (const char* dpi = std::getenv("HC12_WINE_DPI")) {
+        ASSERT_EQ(frame->GetDPI().y, std::atoi(dpi)) << "Wine did not take the DPI asked for";
+    }
+    const std::vector<std::string> faults = LayoutFaults(frame);
+    EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
+    // The native check box draws its text up to its right edge: the border line of
+    // the box around it stays clear of it.
+    const wxRect check = frame->selectionCheckBox()->GetScreenRect();
+    const wxRect box = frame->readWriteBox()->GetScreenRect();
+    EXPECT_LE(check.GetRight(), box.GetRight() - frame->FromDIP(2));
+}
+
 // Pick the model, connect with the quartz left at Auto, narrow the window, read,
 // change one byte in the grid and write it; the script then finds that byte (and
 // only it) changed in the board's EEPROM.
@@ -320,6 +338,8 @@ TEST_F(WindowOnComPort, AboutBox) {
         seen = true;
         EXPECT_TRUE(box->IsShownOnScreen());
         EXPECT_EQ(NativeText(HWND(box->GetHandle())), "Informacja:");
+        std::vector<std::string> clipped;
+        EXPECT_TRUE(TextsFit(box, &clipped)) << ::testing::PrintToString(clipped);
     });
     ClickTool(ID_ABOUT);
     ASSERT_TRUE(PumpUntil([&] { return seen; }));
