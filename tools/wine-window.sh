@@ -48,12 +48,18 @@ trap "exit 130" INT TERM HUP
 
 wine_prefix "$work"
 
-head -c 1024 /dev/urandom >"$files/preload.bin"
-start_board "$board" "$work/board1" --image "$files/preload.bin" --dump "$work/dump1.bin" \
-  model=HC912D60x,quartz=8
+# A board on COM1 whose EEPROM starts as 1 KiB of random bytes (FILES/preload.bin),
+# dumped at its end to DUMP.
+start_preloaded_board() {
+  local log=$1 files=$2 dump=$3
+  head -c 1024 /dev/urandom >"$files/preload.bin"
+  start_board "$board" "$log" --image "$files/preload.bin" --dump "$dump" model=HC912D60x,quartz=8
+  pids+=("$started_pid")
+  ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com1"
+}
+
+start_preloaded_board "$work/board1" "$files" "$work/dump1.bin"
 board1=$started_pid
-pids+=("$board1")
-ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com1"
 ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com12"
 start_board "$board" "$work/board2" model=HC912D60x,quartz=8
 board2=$started_pid
@@ -148,12 +154,8 @@ echo "== at $dpi DPI: the layout, the About box, and a session with a fresh boar
   </dev/null >"$work/reg.log" 2>&1 || { cat "$work/reg.log"; fail "wine reg add LogPixels"; }
 files_dpi=$work/files-dpi
 mkdir -p "$files_dpi"
-head -c 1024 /dev/urandom >"$files_dpi/preload.bin"
-start_board "$board" "$work/board-dpi" --image "$files_dpi/preload.bin" --dump "$work/dump-dpi.bin" \
-  model=HC912D60x,quartz=8
+start_preloaded_board "$work/board-dpi" "$files_dpi" "$work/dump-dpi.bin"
 board_dpi=$started_pid
-pids+=("$board_dpi")
-ln -sfn "$started_pts" "$WINEPREFIX/dosdevices/com1"
 HC12_WINE_DPI=$dpi run_tests "$files_dpi" "$work/tests-dpi.out" \
   --gtest_filter='WindowOnComPort.LayoutFitsTheScreenDpi:WindowOnComPort.AboutBox:WindowOnComPort.SessionWithTheBoard'
 check_dump "$board_dpi" "$work/dump-dpi.bin" "$files_dpi"
