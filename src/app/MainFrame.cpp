@@ -10,6 +10,7 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/notebook.h>
+#include <wx/settings.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/statusbr.h>
@@ -53,13 +54,16 @@ constexpr int kNotebookHeight = 576;
 // The combo boxes: read-only drop-down lists. On Windows the native control is
 // exactly that; wxCB_SIMPLE there would size it as a list that is always open.
 // Windows' check box draws its text up to its right edge, so the box around it
-// leaves room for its border line (GTK's has padding of its own).
+// leaves room for its border line (GTK's has padding of its own). Windows' scrollbar
+// takes room beside the grid's columns; GTK's lies over them.
 #ifdef __WXMSW__
 constexpr long kComboStyle = wxCB_READONLY;
 constexpr int kCheckBoxBorderRoom = 2;
+constexpr bool kScrollbarTakesRoom = true;
 #else
 constexpr long kComboStyle = wxCB_READONLY | wxCB_SIMPLE;
 constexpr int kCheckBoxBorderRoom = 0;
+constexpr bool kScrollbarTakesRoom = false;
 #endif
 
 // Shown through Tr.
@@ -440,11 +444,37 @@ void MainFrame::BuildRightColumn() {
     columnWidth_ =
         std::max({buttonSize.x, checkSize.x + FromDIP(3 + kCheckBoxBorderRoom),
                   CompareBoxWidth(comboSize) + FromDIP(3), FromDIP(92), readButton_->GetSize().x});
+    // The notebook keeps the width its grid needs to show every column: where the
+    // column and the grid's scrollbar take more than the window was drawn for
+    // (Windows' controls), the window grows.
+    const int needed = NotebookWidthForGrid() + FromDIP(5) + columnWidth_ + FromDIP(4);
+    if (needed > GetClientSize().x) {
+        gridRoom_ = needed - GetClientSize().x;
+        SetSizeHints(FromDIP(kFrameWidth) + gridRoom_, FromDIP(kMinHeight),
+                     FromDIP(kFrameWidth) + gridRoom_, FromDIP(kMaxHeight));
+        SetSize(GetSize().x + gridRoom_, GetSize().y);
+    }
     const int clientWidth = GetClientSize().x;
-    columnX_ = std::min(FromDIP(kColumnX), clientWidth - columnWidth_ - FromDIP(4));
-    notebook_->SetSize(std::min(FromDIP(kNotebookWidth), columnX_ - FromDIP(5)),
+    columnX_ = std::min(FromDIP(kColumnX) + gridRoom_, clientWidth - columnWidth_ - FromDIP(4));
+    notebook_->SetSize(std::min(FromDIP(kNotebookWidth) + gridRoom_, columnX_ - FromDIP(5)),
                        FromDIP(kNotebookHeight));
     LayOutRightColumn(false);
+}
+
+int MainFrame::NotebookWidthForGrid() const {
+    const BufferGrid* grid = notebook_->CurrentGrid();
+    if (grid == nullptr)
+        return 0;
+    int columns = grid->GetRowLabelSize();
+    for (int c = 0; c < grid->GetNumberCols(); ++c)
+        columns += grid->GetColSize(c);
+    // The grid sits 3 pixels in from its page and has its border (and on Windows
+    // the vertical scrollbar) beside the columns; the notebook adds its own borders
+    // around the page.
+    const int scrollbar =
+        kScrollbarTakesRoom ? wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, grid) : 0;
+    const int gridWidth = columns + scrollbar + grid->GetWindowBorderSize().x;
+    return notebook_->CalcSizeFromPage(wxSize(gridWidth + FromDIP(3), 0)).x;
 }
 
 int MainFrame::CompareBoxWidth(const wxSize& comboSize) const {
@@ -590,7 +620,8 @@ void MainFrame::OnSize(wxSizeEvent& event) {
     // While the window is first shown under a window manager, GTK passes through
     // a size of nothing but the decorations; the frame never really takes a size
     // below its minimum, and laying out for one would size the pages negative.
-    if (event.GetSize().x < FromDIP(kFrameWidth) || event.GetSize().y < FromDIP(kMinHeight))
+    if (event.GetSize().x < FromDIP(kFrameWidth) + gridRoom_ ||
+        event.GetSize().y < FromDIP(kMinHeight))
         return;
     // The bars' heights settle only once the window is shown, so measure them now.
     chromeHeight_ = GetSize().y - GetClientSize().y;

@@ -209,6 +209,11 @@ class MainFrame : public wxFrame, public TargetView {
     wxStaticBox* compareBox_ = nullptr;
     int columnX_ = 0;
     int columnWidth_ = 0;
+    // What the window grows by beyond its drawn width so that the grid shows every
+    // column beside its vertical scrollbar and the right-hand column; 0 where the
+    // drawn width holds both.
+    int gridRoom_ = 0;
+    int NotebookWidthForGrid() const;
     wxSize compareComboSize_;  // whatever the names in its list
     // Places the right-hand column; returns the bottom of the compare box.
     int LayOutRightColumn(bool compact);

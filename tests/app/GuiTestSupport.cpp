@@ -514,6 +514,11 @@ std::vector<std::string> LayoutFaults(MainFrame* frame) {
     check("row height", grid->GetDefaultRowSize(), cell.ascent);
     check("character column width", grid->GetColSize(PageModel::kFirstCharColumn),
           extent(grid->GetDefaultCellFont(), "W").width - bearings);
+    // Every column in view beside the vertical scrollbar: no horizontal scrolling.
+    int columns = grid->GetRowLabelSize();
+    for (int c = 0; c < grid->GetNumberCols(); ++c)
+        columns += grid->GetColSize(c);
+    check("grid width beside its scrollbar", grid->GetClientSize().x, columns);
 
     // The connection state's field.
     wxStatusBar* bar = frame->GetStatusBar();
